@@ -1,0 +1,16 @@
+// Text helpers of the support library. Strings hold code page 1252 bytes, as the ANSI
+// functions of the platform take and give them.
+#pragma once
+
+#include <string>
+
+namespace libmaj {
+
+// Removes spaces (and only spaces) from both ends, as the settings and paths are trimmed.
+std::string sansespaces(const std::string& texte);
+
+// Upper-cases in code page 1252, as the platform's CharUpperA does for that code page:
+// letters with accents too, so that names compare as the platform would compare them.
+std::string majuscules(const std::string& texte);
+
+}  // namespace libmaj

@@ -1,0 +1,69 @@
+#include "wait.h"
+
+#include "wait_loop.h"
+
+#include <windows.h>
+
+#include <cmath>
+
+namespace libmaj {
+
+namespace {
+
+double secondesmonotones()
+{
+    static const double frequence = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / frequence;
+}
+
+// A WM_QUIT seen while pausing belongs to whoever runs the thread's own loop: it is kept
+// and posted again once the pause is over.
+struct Quitter {
+    bool vu = false;
+    WPARAM code = 0;
+};
+
+void cede(Quitter& quitter)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quitter.vu = true;
+            quitter.code = msg.wParam;
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+}  // namespace
+
+void cedemessages()
+{
+    Quitter quitter;
+    cede(quitter);
+    if (quitter.vu)
+        PostQuitMessage(static_cast<int>(quitter.code));
+}
+
+void attente(float secondes)
+{
+    Quitter quitter;
+    attendre(
+        secondes, secondesmonotones, [&] { cede(quitter); },
+        [&](double reste) {
+            const auto ms = static_cast<DWORD>(std::ceil(reste * 1000.0));
+            MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        });
+    if (quitter.vu)
+        PostQuitMessage(static_cast<int>(quitter.code));
+}
+
+}  // namespace libmaj

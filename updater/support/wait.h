@@ -1,0 +1,14 @@
+// Pauses during which the window keeps painting and handling its messages.
+#pragma once
+
+namespace libmaj {
+
+// Waits `secondes` seconds while the thread's window messages are handled; sleeps on the
+// message queue between messages rather than spinning. A negative duration returns at once
+// without handling any message.
+void attente(float secondes);
+
+// Handles every message waiting in the thread's queue, then returns.
+void cedemessages();
+
+}  // namespace libmaj
