@@ -32,12 +32,13 @@ if(TIDEWELL_RUN_WINDOWS_TESTS)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
-# tidewell_add_gtest(NAME SOURCES ... [LIBS ...] [FIXTURES ...])
+# tidewell_add_gtest(NAME SOURCES ... [LIBS ...] [FIXTURES ...] [LOCKS ...] [LABELS ...])
 # Native builds label the tests "native"; the x86_64 Windows build labels them "wine" and
-# makes them depend on the Wine session fixture. The i686 build compiles and links the test
+# makes them depend on the Wine session fixture. Tests that look at the screen take the lock
+# "display", so that no other test's window covers what they capture. The i686 build compiles and links the test
 # programs (which proves the static runtime) but cannot run them.
 function(tidewell_add_gtest name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES;LOCKS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
   if(WIN32 AND NOT TIDEWELL_RUN_WINDOWS_TESTS)
@@ -50,10 +51,18 @@ function(tidewell_add_gtest name)
     set(labels native ${T_LABELS})
     set(fixtures ${T_FIXTURES})
   endif()
-  set(props LABELS "${labels}")
-  if(fixtures)
-    list(APPEND props FIXTURES_REQUIRED "${fixtures}")
-  endif()
+  # gtest_discover_tests would flatten list-valued properties (two fixtures become a fixture
+  # and a stray word), so they are set by a file that CTest reads after the discovery.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
-                       TEST_PREFIX "${name}." PROPERTIES ${props} TIMEOUT 300)
+                       TEST_PREFIX "${name}." TEST_LIST ${name}_TESTS)
+  set(after ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
+  set(props "LABELS [==[${labels}]==] TIMEOUT 300")
+  if(fixtures)
+    string(APPEND props " FIXTURES_REQUIRED [==[${fixtures}]==]")
+  endif()
+  if(T_LOCKS)
+    string(APPEND props " RESOURCE_LOCK [==[${T_LOCKS}]==]")
+  endif()
+  file(WRITE ${after} "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ${props})\nendif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${after})
 endfunction()

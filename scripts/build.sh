@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Configures and builds the three builds under build/ (or $TIDEWELL_BUILD_DIR):
+#   native  the code that needs no Windows API, with sanitizers, and its tests
+#   win64   x86_64 Windows build of the same sources, whose tests run under wine64
+#   win32   the shipped i686 files, checked as files
+# The win64 build points the updater at the local HTTPS test server.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${TIDEWELL_BUILD_DIR:-$top/build}
+port=${TIDEWELL_TEST_PORT:-48443}
+
+configure() {
+  local dir=$1
+  shift
+  cmake -S "$top" -B "$build/$dir" -G Ninja "$@" >"$build/$dir.configure.log" 2>&1 \
+    || { cat "$build/$dir.configure.log" >&2; return 1; }
+}
+mkdir -p "$build"
+configure native -DCMAKE_BUILD_TYPE=Debug
+configure win64 -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-x86_64.cmake" \
+  -DTIDEWELL_TEST_PORT="$port" -DTIDEWELL_UPDATE_SERVER="https://localhost:$port"
+configure win32 -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake"
+for dir in native win64 win32; do
+  echo "== building $dir"
+  cmake --build "$build/$dir"
+done
+# One CTest run over the three builds, with one summary.
+printf 'subdirs("native" "win64" "win32")\n' > "$build/CTestTestfile.cmake"

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Starts or stops the local HTTPS servers that the Windows tests reach:
+#   serve.sh start STATE_DIR CERT_DIR WWW_SOURCE PORT UNTRUSTED_PORT
+#   serve.sh stop STATE_DIR
+# PORT serves STATE_DIR/www (a copy of WWW_SOURCE) with a certificate of the test CA;
+# UNTRUSTED_PORT serves the same folder with a certificate that no one trusts. Requests are
+# logged to STATE_DIR/requests.log. The servers are stopped by the process ids recorded here.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cmd=${1:?usage: serve.sh start|stop STATE_DIR ...}
+state=${2:?state folder}
+
+alive() { [ -f "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; }
+
+stop() {
+  local pidfile
+  for pidfile in "$state"/httpsd-*.pid; do
+    [ -f "$pidfile" ] || continue
+    if alive "$pidfile"; then kill "$(cat "$pidfile")" 2>/dev/null || true; fi
+    rm -f "$pidfile"
+  done
+}
+
+start_one() {   # name port cert key
+  local ready="$state/httpsd-$1.port"
+  rm -f "$ready"
+  setsid /usr/bin/python3 "$here/httpsd.py" --root "$state/www" --cert "$3" --key "$4" \
+    --port "$2" --log "$state/requests.log" --ready-file "$ready" \
+    </dev/null >"$state/httpsd-$1.log" 2>&1 9>&- &
+  echo $! > "$state/httpsd-$1.pid"
+  for _ in $(seq 100); do
+    [ -s "$ready" ] && return 0
+    alive "$state/httpsd-$1.pid" || break
+    sleep 0.1
+  done
+  echo "httpsd ($1) did not start on port $2:" >&2
+  cat "$state/httpsd-$1.log" >&2
+  return 1
+}
+
+case $cmd in
+  start)
+    certs=${3:?certificate folder}; www=${4:?www source}
+    port=${5:?port}; untrusted=${6:?untrusted port}
+    mkdir -p "$state"
+    exec 9>"$state/.lock"
+    flock 9
+    stop
+    "$here/make-certs.sh" "$certs"
+    rm -rf "$state/www"
+    cp -r "$www" "$state/www"
+    : > "$state/requests.log"
+    certs=$(cd "$certs" && pwd)
+    start_one trusted "$port" "$certs/server.pem" "$certs/server.key"
+    start_one untrusted "$untrusted" "$certs/rogue-server.pem" "$certs/rogue-server.key"
+    ;;
+  stop)
+    [ -d "$state" ] || exit 0
+    exec 9>"$state/.lock"
+    flock 9
+    stop
+    ;;
+  *) echo "usage: serve.sh start|stop STATE_DIR ..." >&2; exit 2 ;;
+esac

@@ -1,0 +1,36 @@
+// Test helper: finds the message boxes of another process, reads what they show and presses
+// their buttons, so that tests can drive the real MessageBoxA of a program under test.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace uihelper {
+
+enum class Icon { none, information, question, warning, stop, unknown };
+
+const char* iconName(Icon icon);
+
+struct MessageBoxView {
+    HWND window = nullptr;
+    std::string title;        // code page 1252 bytes, as the program passed them
+    std::string text;
+    Icon icon = Icon::unknown;
+    std::vector<int> buttons; // IDOK, IDCANCEL, ... in that order of ids
+};
+
+// Visible message boxes (dialog class "#32770" holding a message text) of process `pid`.
+std::vector<HWND> messageBoxesOf(DWORD pid);
+
+// Waits up to `timeoutMs` for a message box of `pid` and reads it.
+std::optional<MessageBoxView> waitForMessageBox(DWORD pid, DWORD timeoutMs);
+
+MessageBoxView readMessageBox(HWND box);
+
+// Presses the button with id `button` (IDOK, IDCANCEL...); false when the box has none.
+bool pressButton(HWND box, int button);
+
+}  // namespace uihelper
