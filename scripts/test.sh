@@ -15,5 +15,6 @@ trap stop EXIT
 cd "$build"
 # Benchmarks print figures and never fail on timing; they run first so that the run still
 # ends with the summary of every test.
-ctest --label-regex bench --verbose "$@" | grep -E '^[0-9]+: [A-Za-z].*:' | sed 's/^[0-9]*: //'
+ctest --label-regex bench --verbose "$@" > bench.log 2>&1 || { cat bench.log; exit 1; }
+sed -n 's/^[0-9]*: \([A-Za-z].*: .*\)$/\1/p' bench.log
 ctest --parallel "$(nproc)" --output-on-failure --label-exclude bench "$@"

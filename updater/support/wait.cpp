@@ -53,15 +53,18 @@ void cedemessages()
         PostQuitMessage(static_cast<int>(quitter.code));
 }
 
+void dortsurmessages(double secondes)
+{
+    const auto ms = static_cast<DWORD>(std::ceil(secondes * 1000.0));
+    MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
 void attente(float secondes)
 {
     Quitter quitter;
     attendre(
         secondes, secondesmonotones, [&] { cede(quitter); },
-        [&](double reste) {
-            const auto ms = static_cast<DWORD>(std::ceil(reste * 1000.0));
-            MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        });
+        dortsurmessages);
     if (quitter.vu)
         PostQuitMessage(static_cast<int>(quitter.code));
 }

@@ -11,4 +11,7 @@ void attente(float secondes);
 // Handles every message waiting in the thread's queue, then returns.
 void cedemessages();
 
+// Sleeps until a message arrives for the thread or `secondes` have passed.
+void dortsurmessages(double secondes);
+
 }  // namespace libmaj

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Checks Tidewell.exe's resources as a file: the program icon group 1 with images
+30001-30004 (32 and 16 px, 16 and 256 colours), the pictures of the window, and the French
+version block. Usage: check_updater_resources.py Tidewell.exe i386|amd64"""
+
+import struct
+import sys
+
+from peresources import PE, RT_GROUP_ICON, RT_ICON, RT_VERSION, icon_group, version_strings
+
+FRENCH = 0x40C
+MACHINES = {"i386": 0x14C, "amd64": 0x8664}
+
+
+def main(path, machine):
+    pe = PE(path)
+    problems = []
+
+    def expect(what, got, wanted):
+        if got != wanted:
+            problems.append(f"{what}: {got!r}, expected {wanted!r}")
+
+    expect("machine", pe.machine, MACHINES[machine])
+    res = pe.resources()
+    group = icon_group(res[(RT_GROUP_ICON, 1, FRENCH)])
+    expect("program icon images", [(w, h, c, b, rid) for w, h, c, b, _, rid in group],
+           [(32, 32, 16, 4, 30001), (16, 16, 16, 4, 30002), (32, 32, 0, 8, 30003), (16, 16, 0, 8, 30004)])
+    for w, h, colours, bits, size, rid in group:
+        image = res.get((RT_ICON, rid, FRENCH))
+        if image is None:
+            problems.append(f"icon image {rid} missing")
+            continue
+        expect(f"icon {rid} size", len(image), size)
+        width, height2, _, bitcount = struct.unpack_from("<iiHH", image, 4)
+        expect(f"icon {rid} header", (width, height2, bitcount), (w, 2 * h, bits))
+    for gid, side in ((101, 128), (102, 48)):
+        pictures = icon_group(res[(RT_GROUP_ICON, gid, FRENCH)])
+        expect(f"picture {gid}", [(w, h, b) for w, h, _, b, _, _ in pictures], [(side, side, 24)])
+
+    version = version_strings(res[(RT_VERSION, 1, FRENCH)])
+    expect("file and product version", version["fixed"][:2], ((1, 0, 0, 0), (1, 0, 0, 0)))
+    expect("file type", version["fixed"][2], 1)   # VFT_APP
+    expect("translation", version["Translation"][0], FRENCH)
+    strings = version.get("040C04B0", {})
+    for key, value in (("FileDescription", "Tidewell"), ("ProductName", "Tidewell"),
+                       ("InternalName", "Tidewell"), ("Comments", "Tidewell"),
+                       ("OriginalFilename", "Tidewell.exe"), ("FileVersion", "1.00"),
+                       ("ProductVersion", "1.00")):
+        expect(key, strings.get(key), value)
+
+    for p in problems:
+        print(f"{path}: {p}", file=sys.stderr)
+    print(f"{path}: {'resources as designed' if not problems else f'{len(problems)} problem(s)'}")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))

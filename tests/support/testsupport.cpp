@@ -1,0 +1,162 @@
+#include "testsupport.h"
+
+#include <wincodec.h>
+
+#include <cstdio>
+
+namespace testsupport {
+
+namespace {
+
+void removeTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA f;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &f);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = f.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string full = folder + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(h, &f));
+        FindClose(h);
+    }
+    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(folder.c_str());
+}
+
+template <class I>
+struct Com {
+    I* p = nullptr;
+    ~Com()
+    {
+        if (p)
+            p->Release();
+    }
+    I* operator->() const { return p; }
+};
+
+}  // namespace
+
+TempFolder::TempFolder(const std::string& prefix)
+{
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; ++n) {
+        path_ = std::string(base) + prefix + "-" + std::to_string(n);
+        if (CreateDirectoryA(path_.c_str(), nullptr))
+            break;
+    }
+}
+
+TempFolder::~TempFolder()
+{
+    removeTree(path_);
+}
+
+void writeFile(const std::string& path, const std::string& content)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return;
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+}
+
+std::string readFile(const std::string& path)
+{
+    std::string content;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return content;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        content.append(buffer, n);
+    std::fclose(f);
+    return content;
+}
+
+bool exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Pixels captureClient(HWND window)
+{
+    Pixels p;
+    RECT client;
+    GetClientRect(window, &client);
+    p.width = client.right;
+    p.height = client.bottom;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = p.width;
+    bi.bmiHeader.biHeight = -p.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    PrintWindow(window, memory, PW_CLIENTONLY);
+    GdiFlush();
+    const auto* raw = static_cast<const DWORD*>(bits);
+    p.data.resize(static_cast<std::size_t>(p.width) * p.height);
+    for (std::size_t i = 0; i < p.data.size(); ++i) {
+        const DWORD v = raw[i];   // 0x00RRGGBB in a DIB
+        p.data[i] = RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
+bool savePng(const Pixels& pixels, const std::string& path)
+{
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    bool saved = false;
+    {
+        std::vector<BYTE> bgr;
+        for (COLORREF c : pixels.data) {
+            bgr.push_back(GetBValue(c));
+            bgr.push_back(GetGValue(c));
+            bgr.push_back(GetRValue(c));
+        }
+        const int wide = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+        std::wstring wpath(static_cast<std::size_t>(wide), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wpath.data(), wide);
+        Com<IWICImagingFactory> factory;
+        Com<IWICStream> stream;
+        Com<IWICBitmapEncoder> encoder;
+        Com<IWICBitmapFrameEncode> frame;
+        WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+        const UINT stride = static_cast<UINT>(pixels.width) * 3;
+        saved = SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_IWICImagingFactory, reinterpret_cast<void**>(&factory.p)))
+                && SUCCEEDED(factory->CreateStream(&stream.p))
+                && SUCCEEDED(stream->InitializeFromFilename(wpath.c_str(), GENERIC_WRITE))
+                && SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder.p))
+                && SUCCEEDED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache))
+                && SUCCEEDED(encoder->CreateNewFrame(&frame.p, nullptr))
+                && SUCCEEDED(frame->Initialize(nullptr))
+                && SUCCEEDED(frame->SetSize(static_cast<UINT>(pixels.width), static_cast<UINT>(pixels.height)))
+                && SUCCEEDED(frame->SetPixelFormat(&format)) && format == GUID_WICPixelFormat24bppBGR
+                && SUCCEEDED(frame->WritePixels(static_cast<UINT>(pixels.height), stride,
+                                                static_cast<UINT>(bgr.size()), bgr.data()))
+                && SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return saved;
+}
+
+}  // namespace testsupport

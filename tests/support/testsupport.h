@@ -1,0 +1,41 @@
+// Helpers shared by the Windows tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A new, empty folder under the temporary folder, removed with everything in it at the end
+// of the scope.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& prefix);
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+void writeFile(const std::string& path, const std::string& content);
+std::string readFile(const std::string& path);
+bool exists(const std::string& path);
+
+// Top-down 32-bit pixels of a window's client area, drawn through PrintWindow.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<COLORREF> data;   // 0x00BBGGRR as GetPixel gives them
+    COLORREF at(int x, int y) const { return data[static_cast<std::size_t>(y) * width + x]; }
+};
+Pixels captureClient(HWND window);
+
+// Writes pixels to a PNG file, for people to look at.
+bool savePng(const Pixels& pixels, const std::string& path);
+
+}  // namespace testsupport

@@ -1,0 +1,26 @@
+// Tidewell.exe: creating the window `main` is starting the program; its load handler runs
+// before the window is shown, its activation handler carries out the update and ends it.
+#include "main_window.h"
+#include "run.h"
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    try {
+        tidewell::FenetreMain fenetre(instance);
+        tidewell::Main run(fenetre);
+        fenetre.suractivation([&run] { run.activation(); });
+        if (!run.chargement(GetCommandLineA()))
+            return 0;
+        fenetre.montre();
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    } catch (...) {
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,46 @@
+// The update run: the window's load and activation handlers and the stages they call, in
+// the order the run takes them. The run state lives here, as members of the window `main`.
+#pragma once
+
+#include "main_view.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tidewell {
+
+class Main {
+public:
+    explicit Main(VueMain& vue) : vue_(vue) {}
+
+    // Runs before the window is first shown. Returns true when there is an application to
+    // update; otherwise it has shown the not-found message and the process must end.
+    bool chargement(const std::string& lignedecommande);
+
+    // Runs once, when the shown window first becomes active; ends the process.
+    void activation();
+
+    // The stages of the run.
+    void rechercheappli();
+    void telechargement();
+    void relance();
+
+    // The run state, as the load handler and the stages leave it.
+    const std::string& titre() const { return titre_; }
+    const std::string& nomappli() const { return nomappli_; }
+    const std::string& fichliste() const { return fichliste_; }
+    const std::string& adressemaj() const { return adressemaj_; }
+    std::int16_t relancer() const { return relancer_; }
+    std::int32_t taillemaj() const { return taillemaj_; }
+
+private:
+    VueMain& vue_;
+    std::string titre_;
+    std::string nomappli_;
+    std::string fichliste_;
+    std::string adressemaj_;
+    std::int16_t relancer_ = 1;
+    std::int32_t taillemaj_ = 0;
+};
+
+}  // namespace tidewell

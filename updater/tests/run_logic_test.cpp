@@ -1,0 +1,111 @@
+// The run's rules that need no Windows API: the command word, the not-found message and the
+// window model's behaviour.
+#include "command_word.h"
+#include "main_design.h"
+#include "run_texts.h"
+
+#include <gtest/gtest.h>
+
+using namespace tidewell;
+
+TEST(CommandWord, OnlyTheWordInstallSuppressesTheRestart)
+{
+    for (const char* arguments : {"INSTALL", "install", "  InStAlL  ", "Install "})
+        EXPECT_EQ(relancerpour(arguments), 0) << arguments;
+    for (const char* arguments : {"", "INSTALL NOW", "INSTALLER", "/INSTALL", "\tINSTALL",
+                                  "INSTALL\t", "I N S T A L L"})
+        EXPECT_EQ(relancerpour(arguments), 1) << arguments;
+}
+
+TEST(CommandWord, ArgumentsFollowTheProgramsOwnName)
+{
+    EXPECT_EQ(argumentsdelaligne("C:\\Appli\\Tidewell.exe INSTALL"), "INSTALL");
+    EXPECT_EQ(argumentsdelaligne("\"C:\\Mes Programmes\\Tidewell.exe\"  install "), "install ");
+    EXPECT_EQ(argumentsdelaligne("\"C:\\Mes Programmes\\Tidewell.exe\""), "");
+    EXPECT_EQ(argumentsdelaligne("Tidewell.exe"), "");
+    EXPECT_EQ(argumentsdelaligne("Tidewell.exe\tINSTALL"), "INSTALL");
+    // The name of a folder with INSTALL in it is not the command word.
+    EXPECT_EQ(relancerpour(argumentsdelaligne("\"C:\\INSTALL\\Tidewell.exe\"")), 1);
+    EXPECT_EQ(relancerpour(argumentsdelaligne("\"C:\\A B\\Tidewell.exe\" INSTALL")), 0);
+}
+
+TEST(NotFoundMessage, HeaderRuleAndSentenceByLanguage)
+{
+    const std::string entete = "Information : \r\n" + std::string(45, '_') + "\r\n\r\n";
+    EXPECT_EQ(messageintrouvable(1, "\r\n"),
+              entete + "Application \xE0 mettre \xE0 jour Introuvable ... ");
+    EXPECT_EQ(messageintrouvable(0, "\r\n"), messageintrouvable(1, "\r\n"));
+    EXPECT_EQ(messageintrouvable(2, "\r\n"), entete + "Application to update Not found ... ");
+    EXPECT_EQ(messageintrouvable(3, "\r\n"), entete);
+}
+
+namespace {
+
+// Every character 100 twips wide, one line 195 high.
+struct MesureFixe : Mesureur {
+    Rect mesure(const Police&, const std::string& texte) override
+    {
+        return {0, 0, 100.0 * static_cast<double>(texte.size()), 195};
+    }
+};
+
+}  // namespace
+
+TEST(WindowModel, LabelsSizeToTheirTextFromAFixedCorner)
+{
+    ModeleMain m;
+    MesureFixe mesure;
+    m.texte(Element::libelles1, "Fichier : un-nom-tres-long.dll", mesure);
+    const Rect r = m.element(Element::libelles1).place;
+    EXPECT_EQ(r.gauche, 2280);
+    EXPECT_EQ(r.haut, 600);
+    EXPECT_EQ(r.largeur, 3000);
+    EXPECT_EQ(r.hauteur, 195);
+    m.texte(Element::libelles1, "", mesure);
+    EXPECT_EQ(m.element(Element::libelles1).place.largeur, 0);   // covers nothing
+    EXPECT_EQ(m.element(Element::libelles1).place.gauche, 2280);
+}
+
+TEST(WindowModel, ThePercentageLabelKeepsItsDesignSize)
+{
+    ModeleMain m;
+    MesureFixe mesure;
+    m.texte(Element::lib_affpct, "T\xE9l\xE9" "chargement Termin\xE9", mesure);
+    const Rect r = m.element(Element::lib_affpct).place;
+    EXPECT_EQ(r.largeur, 4740);
+    EXPECT_EQ(r.hauteur, 195);
+    EXPECT_TRUE(m.element(Element::lib_affpct).centre);
+}
+
+TEST(WindowModel, DesignTextsAreTheSystemsOwnBytes)
+{
+    ModeleMain m;
+    EXPECT_STREQ(titredesign, "  T\xE9l\xE9" "chargement");
+    EXPECT_EQ(m.element(Element::libelles0).texte, "T\xE9l\xE9" "chargement en cours :");
+    EXPECT_EQ(m.element(Element::libelles4).texte, "Dur\xE9" "e Estim\xE9" "e : ");
+    EXPECT_EQ(m.element(Element::lib_affpct).texte, "%");
+    EXPECT_EQ(m.element(Element::libelles2).police.poids, 700);
+    EXPECT_EQ(m.element(Element::libelles3).police.poids, 400);
+}
+
+TEST(WindowModel, BringingThePercentageToTheFrontPutsItOverTheBar)
+{
+    ModeleMain m;
+    EXPECT_EQ(m.ordreauge(), (std::vector<Element>{Element::lib_affpct, Element::lib_pct}));
+    m.premierplan(Element::lib_affpct);
+    EXPECT_EQ(m.ordreauge(), (std::vector<Element>{Element::lib_pct, Element::lib_affpct}));
+    m.premierplan(Element::lib_affpct);   // already in front: nothing moves
+    EXPECT_EQ(m.ordreauge(), (std::vector<Element>{Element::lib_pct, Element::lib_affpct}));
+    // The window's own order is untouched.
+    EXPECT_EQ(m.ordrefenetre().back(), Element::img_pourcent);
+    EXPECT_EQ(m.ordrefenetre().front(), Element::icones0);
+}
+
+TEST(WindowModel, TheBarNeverTakesANegativeWidth)
+{
+    ModeleMain m;
+    m.largeur(Element::lib_pct, -15);
+    EXPECT_EQ(m.element(Element::lib_pct).place.largeur, 0);
+    m.largeur(Element::lib_pct, 4815);
+    EXPECT_EQ(m.element(Element::lib_pct).place.largeur, 4815);
+}
