@@ -145,30 +145,42 @@ bool existeselonscripting(const std::string& chemin, bool& echec)
 }
 
 // The second way of copying: read the source and write the destination through the C
-// run-time. Its failure becomes the current error.
+// run-time. The copy goes to a temporary file beside the destination, which replaces the
+// destination only once it is whole: the destination is never left half written, and a file
+// copied onto itself (the same name in other letter case) is not emptied on the way. Its
+// failure becomes the current error.
 bool copieparexecution(const std::string& source, const std::string& destination)
 {
+    auto echec = [](int numero) {
+        erreurcourante(erreurexecution(numero ? numero : EIO));
+        return false;
+    };
     errno = 0;
     Fichier entree(std::fopen(source.c_str(), "rb"));
-    if (!entree) {
-        erreurcourante(erreurexecution(errno ? errno : EIO));
-        return false;
-    }
-    Fichier sortie(std::fopen(destination.c_str(), "wb"));
-    if (!sortie) {
-        erreurcourante(erreurexecution(errno ? errno : EIO));
-        return false;
-    }
+    if (!entree)
+        return echec(errno);
+    const std::string temporaire =
+        destination + ".~" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    Fichier sortie(std::fopen(temporaire.c_str(), "wb"));
+    if (!sortie)
+        return echec(errno);
     std::unique_ptr<char[]> tampon(new char[1 << 16]);
     std::size_t lus;
-    while ((lus = std::fread(tampon.get(), 1, 1 << 16, entree.get())) > 0) {
-        if (std::fwrite(tampon.get(), 1, lus, sortie.get()) != lus) {
-            erreurcourante(erreurexecution(errno ? errno : EIO));
-            return false;
-        }
+    bool ecrit = true;
+    while (ecrit && (lus = std::fread(tampon.get(), 1, 1 << 16, entree.get())) > 0)
+        ecrit = std::fwrite(tampon.get(), 1, lus, sortie.get()) == lus;
+    const int numero = errno;
+    const bool complet = ecrit && !std::ferror(entree.get()) && std::fclose(sortie.release()) == 0;
+    if (!complet) {
+        sortie.reset();
+        DeleteFileA(temporaire.c_str());
+        return echec(numero ? numero : errno);
     }
-    if (std::ferror(entree.get()) || std::fclose(sortie.release()) != 0) {
-        erreurcourante(erreurexecution(errno ? errno : EIO));
+    entree.reset();
+    if (!MoveFileExA(temporaire.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const DWORD code = GetLastError();
+        DeleteFileA(temporaire.c_str());
+        erreurcourante(erreurplateforme(code));
         return false;
     }
     return true;

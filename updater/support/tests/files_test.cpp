@@ -1,0 +1,278 @@
+// The file routines on real files, and the boxes they show through the real MessageBoxA.
+#include "errors.h"
+#include "files.h"
+#include "messages.h"
+#include "pointer.h"
+#include "run_state.h"
+#include "testsupport.h"
+#include "uihelper.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <thread>
+
+using namespace libmaj;
+using testsupport::TempFolder;
+
+namespace {
+
+DWORD attributes(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str());
+}
+
+// The marks the routines set or clear. Wine reports the archive bit on every regular file, so
+// a file set to normal reads back as archive there; the exact table is tested natively.
+constexpr DWORD marks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+DWORD marksOf(const std::string& path)
+{
+    return attributes(path) & marks;
+}
+
+std::string made(const TempFolder& folder, const std::string& name, const std::string& content,
+                 DWORD attrs = FILE_ATTRIBUTE_ARCHIVE)
+{
+    const std::string path = folder / name;
+    testsupport::writeFile(path, content);
+    SetFileAttributesA(path.c_str(), attrs);
+    return path;
+}
+
+// Runs a routine that may show a message box on this thread, and answers the box with
+// `button` from another thread. Gives what the box showed, if there was one.
+template <class Routine>
+std::optional<uihelper::MessageBoxView> answering(int button, Routine routine, DWORD waitMs = 15000)
+{
+    std::optional<uihelper::MessageBoxView> seen;
+    std::thread answerer([&] {
+        seen = uihelper::waitForMessageBox(GetCurrentProcessId(), waitMs);
+        if (seen)
+            uihelper::pressButton(seen->window, button);
+    });
+    routine();
+    answerer.join();
+    return seen;
+}
+
+class Files : public ::testing::Test {
+protected:
+    TempFolder folder{"libmaj-files"};
+    void SetUp() override
+    {
+        etat().langue = 1;
+        etat().sautligne = "\r\n";
+    }
+};
+
+}  // namespace
+
+TEST_F(Files, TestfichierTrimsTheCallersPathAndFindsTheFile)
+{
+    made(folder, "a.txt", "a");
+    std::string path = "  " + (folder / "a.txt") + "   ";
+    EXPECT_EQ(testfichier(path, 0), 1);
+    EXPECT_EQ(path, folder / "a.txt");
+    std::string missing = folder / "none.txt";
+    EXPECT_EQ(testfichier(missing, 0), 0);
+    std::string empty = "   ";
+    EXPECT_EQ(testfichier(empty, 0), 0);
+    EXPECT_EQ(empty, "");
+}
+
+TEST_F(Files, TestfichierNeverCountsAFolder)
+{
+    std::string sub = folder / "sub";
+    CreateDirectoryA(sub.c_str(), nullptr);
+    EXPECT_EQ(testfichier(sub, 0), 0);
+}
+
+TEST_F(Files, TestfichierClearsReadOnlyAndHiddenButKeepsArchive)
+{
+    const std::string plain = made(folder, "ro-hidden.txt", "x", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_EQ(marksOf(plain), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    std::string p = plain;
+    EXPECT_EQ(testfichier(p, 0), 1);
+    EXPECT_EQ(marksOf(plain), 0u);
+
+    const std::string archived = made(folder, "archive-hidden.txt", "x", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
+    p = archived;
+    EXPECT_EQ(testfichier(p, 0), 1);
+    EXPECT_EQ(attributes(archived), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+}
+
+TEST_F(Files, TestfichierFindsSystemFilesThroughTheScriptingObject)
+{
+    const std::string system = made(folder, "sys.dat", "x", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_TRUE(attributes(system) & FILE_ATTRIBUTE_SYSTEM);
+    std::string p = system;
+    EXPECT_EQ(testfichier(p, 0), 1);
+    // System with hidden is not among the combinations that are changed.
+    EXPECT_EQ(marksOf(system), static_cast<DWORD>(FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+}
+
+TEST_F(Files, TestfichierMatchesWildcards)
+{
+    made(folder, "Prog.exe", "x");
+    std::string pattern = folder / "Pro*.exe";
+    EXPECT_EQ(testfichier(pattern, 0), 1);
+    std::string other = folder / "*.dll";
+    EXPECT_EQ(testfichier(other, 0), 0);
+}
+
+TEST_F(Files, TestfichierShowsTheNotFoundMessageOnlyWhenAsked)
+{
+    std::string missing = folder / "x.txt";
+    etat().langue = 2;
+    const auto box = answering(IDOK, [&] { EXPECT_EQ(testfichier(missing, 1), 0); });
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->title, "File Test");
+    EXPECT_EQ(box->text, "Information : \r\n" + std::string(60, '_') + "\r\n\r\n" + missing
+                             + "\r\n\r\nFile not found. ");
+    EXPECT_STREQ(uihelper::iconName(box->icon), "information");
+    EXPECT_EQ(box->buttons, (std::vector<int>{IDOK}));
+    EXPECT_FALSE(answering(IDOK, [&] { testfichier(missing, 0); }, 1500));
+}
+
+TEST_F(Files, CopiefichierOverwritesAnExistingDestination)
+{
+    std::string source = "  " + made(folder, "new.txt", "nouveau", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE) + " ";
+    std::string destination = made(folder, "old.txt", "ancien contenu plus long") + "  ";
+    EXPECT_EQ(copiefichier(source, destination, 1, 0), 1);
+    EXPECT_EQ(source, folder / "new.txt");          // both variables trimmed
+    EXPECT_EQ(destination, folder / "old.txt");
+    EXPECT_EQ(testsupport::readFile(destination), "nouveau");
+    EXPECT_EQ(marksOf(source), 0u);   // every mark gone
+}
+
+TEST_F(Files, CopiefichierOfAMissingSourceWithTheTestCopiesNothing)
+{
+    std::string source = folder / "absent.txt";
+    std::string destination = made(folder, "keep.txt", "keep");
+    EXPECT_EQ(copiefichier(source, destination, 1, 0), 0);
+    EXPECT_EQ(testsupport::readFile(destination), "keep");
+}
+
+TEST_F(Files, SameNameWithMessagesShowsTheBoxAndTouchesNothing)
+{
+    const std::string path = made(folder, "Same.txt", "contenu", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    std::string source = path;
+    std::string destination = folder / "SAME.TXT";
+    pointeursouris(Pointeur::sablier);
+    const auto box = answering(IDOK, [&] { EXPECT_EQ(copiefichier(source, destination, 0, 1), 0); });
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->title, "Copie d'un Fichier");
+    EXPECT_EQ(box->text.substr(box->text.size() - path.size() - 1), path + " ");
+    EXPECT_EQ(pointeursouris(), Pointeur::defaut);   // reset before the box
+    EXPECT_EQ(marksOf(path), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(testsupport::readFile(path), "contenu");
+}
+
+TEST_F(Files, SameNameSilentlyCopiesTheFileOntoItselfWithoutLosingIt)
+{
+    const std::string path = made(folder, "Self.txt", "contenu intact", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    std::string source = path;
+    std::string destination = folder / "SELF.TXT";
+    copiefichier(source, destination, 0, 0);
+    EXPECT_EQ(marksOf(path), 0u);
+    EXPECT_EQ(testsupport::readFile(path), "contenu intact");
+}
+
+TEST_F(Files, WhenBothCopiesFailTheMessageEndsWithTheSecondOnesCause)
+{
+    std::string source = made(folder, "src.txt", "x");
+    std::string destination = folder / "no-such-folder\\dst.txt";
+    etat().langue = 1;
+    std::optional<uihelper::MessageBoxView> box;
+    box = answering(IDOK, [&] { EXPECT_EQ(copiefichier(source, destination, 0, 1), 0); });
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->title, "Copie d'un Fichier");
+    const std::string cause = std::strerror(ENOENT);
+    EXPECT_EQ(erreurcourante().description, cause);
+    EXPECT_EQ(box->text.substr(box->text.size() - cause.size() - 10), "Motif : \r\n" + cause);
+    EXPECT_FALSE(testsupport::exists(destination));
+    // Without messages: the same result, silently.
+    EXPECT_FALSE(answering(IDOK, [&] { EXPECT_EQ(copiefichier(source, destination, 0, 0), 0); }, 1500));
+}
+
+TEST_F(Files, SupprimefichierDeletesAndWaitsUntilGone)
+{
+    std::string path = made(folder, "del.txt", "x", FILE_ATTRIBUTE_READONLY);
+    supprimefichier(path);
+    EXPECT_FALSE(testsupport::exists(folder / "del.txt"));
+}
+
+TEST_F(Files, SupprimefichierOfAMissingFileReturnsAtOnce)
+{
+    std::string path = folder / "none.txt";
+    const auto start = std::chrono::steady_clock::now();
+    supprimefichier(path);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+}
+
+TEST_F(Files, SupprimefichierLeavesAFileThatIsHeldOpen)
+{
+    std::string path = made(folder, "held.txt", "x");
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const auto start = std::chrono::steady_clock::now();
+    supprimefichier(path);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_TRUE(testsupport::exists(path));
+    CloseHandle(held);
+}
+
+TEST_F(Files, TaillefichierMeasuresInBytes)
+{
+    EXPECT_EQ(taillefichier(made(folder, "empty.bin", "")), 0.0);
+    EXPECT_EQ(taillefichier(made(folder, "small.bin", std::string(1500, 'x'))), 1500.0);
+    EXPECT_EQ(taillefichier(folder / "missing.bin"), 0.0);
+    EXPECT_EQ(taillefichier(""), 0.0);
+    EXPECT_EQ(taillefichier("   "), 0.0);
+}
+
+TEST_F(Files, TaillefichierReadsLengthsBeyondTwoGigabytes)
+{
+    const std::string path = folder / "big.bin";
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 3LL * 1024 * 1024 * 1024 + 7;   // sparse: no disk is used
+    ASSERT_TRUE(SetFilePointerEx(f, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(f));
+    CloseHandle(f);
+    EXPECT_EQ(taillefichier(path), 3221225479.0);
+}
+
+TEST_F(Files, TheErrorReportShowsTheCurrentErrorAndLeavesIt)
+{
+    erreurcourante({52, "Nom ou num\xE9ro de fichier incorrect"});
+    etat().langue = 1;
+    const auto box = answering(IDOK, [] { afficheerreur("Libmaj - testfichier"); });
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->title, "Erreurs");
+    EXPECT_EQ(box->text, "Information : \r\n" + std::string(60, '_') + "\r\n\r\n"
+                             "Erreur Syst\xE8me N\xB0 52 \r\nModule : Libmaj - testfichier \r\n"
+                             "Motif : \r\n\r\nNom ou num\xE9ro de fichier incorrect");
+    EXPECT_STREQ(uihelper::iconName(box->icon), "stop");
+    EXPECT_EQ(box->buttons, (std::vector<int>{IDOK}));
+    EXPECT_EQ(erreurcourante().numero, 52);
+    EXPECT_EQ(erreurcourante().description, "Nom ou num\xE9ro de fichier incorrect");
+}
+
+TEST_F(Files, TheNoConnectionQuestionReturnsTheAnswer)
+{
+    etat().langue = 2;
+    int answer = 0;
+    const auto box = answering(IDCANCEL, [&] { answer = montre(messagesansconnexion(2, "\r\n")); });
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->title, "Internet Connection");
+    EXPECT_EQ(box->buttons, (std::vector<int>{IDOK, IDCANCEL}));
+    EXPECT_EQ(answer, IDCANCEL);
+}
