@@ -24,6 +24,7 @@ if(TIDEWELL_RUN_WINDOWS_TESTS)
   # Every Windows test program runs under wine64 through this launcher.
   set(TIDEWELL_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
   set(TIDEWELL_CERT_DIR ${CMAKE_BINARY_DIR}/certs)
+  set(TIDEWELL_HTTPS_STATE ${CMAKE_BINARY_DIR}/https)
   set(TIDEWELL_TEST_UNTRUSTED_PORT 0)
   math(EXPR TIDEWELL_TEST_UNTRUSTED_PORT "${TIDEWELL_TEST_PORT} + 1")
   configure_file(${CMAKE_SOURCE_DIR}/tests/wine/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
@@ -32,13 +33,14 @@ if(TIDEWELL_RUN_WINDOWS_TESTS)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
-# tidewell_add_gtest(NAME SOURCES ... [LIBS ...] [FIXTURES ...] [LOCKS ...] [LABELS ...])
+# tidewell_add_gtest(NAME SOURCES ... [LIBS ...] [FIXTURES ...] [LOCKS ...] [LABELS ...]
+#                    [ENVIRONMENT VAR=VALUE ...])
 # Native builds label the tests "native"; the x86_64 Windows build labels them "wine" and
 # makes them depend on the Wine session fixture. Tests that look at the screen take the lock
 # "display", so that no other test's window covers what they capture. The i686 build compiles and links the test
 # programs (which proves the static runtime) but cannot run them.
 function(tidewell_add_gtest name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES;LOCKS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES;LOCKS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
   if(WIN32 AND NOT TIDEWELL_RUN_WINDOWS_TESTS)
@@ -62,6 +64,9 @@ function(tidewell_add_gtest name)
   endif()
   if(T_LOCKS)
     string(APPEND props " RESOURCE_LOCK [==[${T_LOCKS}]==]")
+  endif()
+  if(T_ENVIRONMENT)
+    string(APPEND props " ENVIRONMENT [==[${T_ENVIRONMENT}]==]")
   endif()
   file(WRITE ${after} "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ${props})\nendif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${after})

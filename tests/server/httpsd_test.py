@@ -35,7 +35,9 @@ class ServerTest(unittest.TestCase):
             "broken.bin": {"status": 500},
             "dropped.bin": {"drop_after": 1000},
             "slow.bin": {"rate": 40000},
-            "unsized.bin": {"no_length": True}}}).encode())
+            "unsized.bin": {"no_length": True},
+            "generated.bin": {"generate": 100_000},
+            "generated-dropped.bin": {"generate": 100_000, "drop_after": 5000}}}).encode())
         for name in ("dropped.bin", "unsized.bin", "broken.bin"):
             cls.write("faulty/" + name, cls.big)
         cls.write("faulty/slow.bin", cls.big[:20000])
@@ -83,6 +85,14 @@ class ServerTest(unittest.TestCase):
         status, body, _ = self.get("/marked/sub/none.txt")   # inherited from the parent
         self.assertEqual(status, 200)
         self.assertIn(b"ERROR 404", body)
+
+    def test_generated_bodies_follow_the_pattern(self):
+        status, body, headers = self.get("/faulty/generated.bin")
+        self.assertEqual((status, headers["Content-Length"]), (200, "100000"))
+        self.assertEqual(body, bytes((7 * i) % 251 for i in range(100_000)))
+        with self.assertRaises(http.client.IncompleteRead) as caught:
+            self.get("/faulty/generated-dropped.bin")
+        self.assertEqual(caught.exception.partial, body[:5000])
 
     def test_server_error_status(self):
         self.assertEqual(self.get("/faulty/broken.bin")[0], 500)

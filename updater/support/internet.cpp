@@ -1,0 +1,79 @@
+#include "internet.h"
+
+#include "messages.h"
+#include "pointer.h"
+#include "run_state.h"
+#include "wait.h"
+#include "web_rules.h"
+#include "web_response.h"
+
+namespace libmaj {
+
+std::int16_t testconnexion(std::int16_t messages)
+{
+    for (int essai = 1;; ++essai) {
+        DWORD drapeaux = 0;
+        if (InternetGetConnectedState(&drapeaux, 0))
+            return 1;
+        if (essai == 3)
+            break;
+        attente(0.5f);
+    }
+    if (messages != 1)
+        return 0;
+    return montre(messagesansconnexion(etat().langue, etat().sautligne)) == IDOK ? 1 : 0;
+}
+
+PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages)
+{
+    PoigneeInternet session(InternetOpenA("OPEN_INTERNET", INTERNET_OPEN_TYPE_DIRECT, "", "", 0));
+    if (!session) {
+        pointeursouris(Pointeur::defaut);
+        if (messages == 1)
+            montre(messageenvironnement(etat().langue, titre));
+        return nullptr;
+    }
+    if (!testconnexion(messages))
+        return nullptr;
+    return session;
+}
+
+std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const std::string& adresse,
+                         const std::string& site, std::string& page)
+{
+    page.clear();
+    PoigneeInternet session = ouvreinternet(titre, messages);
+    if (!session)
+        return pagesansinternet;
+    DeleteUrlCacheEntryA(adresse.c_str());
+    PoigneeInternet requete(InternetOpenUrlA(session.get(), adresse.c_str(), "", 0,
+                                             INTERNET_FLAG_NO_CACHE_WRITE, 0));
+    cedemessages();
+    if (!requete) {
+        if (messages == 1)
+            montre(messagepage(etat().langue, etat().sautligne, titre, site));
+        return pagemanquante;
+    }
+    Lecture lecture = entetes(requete.get());
+    char tampon[1024];
+    for (;;) {
+        cedemessages();
+        DWORD lus = 0;
+        if (!InternetReadFile(requete.get(), tampon, sizeof tampon, &lus)) {
+            lecture.echeclecture = true;
+            break;
+        }
+        if (lus == 0)
+            break;
+        if (page.size() + lus > taillemaxpage) {
+            lecture.tropgrand = true;
+            break;
+        }
+        page.append(tampon, lus);
+    }
+    if (lecture.tropgrand)
+        page.clear();
+    return statutpage(lecture, page);
+}
+
+}  // namespace libmaj

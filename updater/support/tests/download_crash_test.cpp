@@ -1,0 +1,84 @@
+// A download killed at any moment leaves the destination holding the whole old file or the
+// whole new one, and a later run completes the update.
+#include "testsupport.h"
+#include "web_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string generated(std::size_t n)
+{
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((7 * i) % 251);
+    return s;
+}
+
+std::string probe()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path);
+    return s.substr(0, s.find_last_of('\\') + 1) + "download_probe.exe";
+}
+
+// Starts the probe; kills it after `killAfterMs` unless it ends first. Returns its exit code,
+// or -1 when it was killed.
+int runProbe(const std::string& url, const std::string& dest, DWORD killAfterMs)
+{
+    std::string line = "\"" + probe() + "\" " + url + " \"" + dest + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return -2;
+    int code = -1;
+    if (WaitForSingleObject(pi.hProcess, killAfterMs) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 77);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+    } else {
+        DWORD exit = 0;
+        GetExitCodeProcess(pi.hProcess, &exit);
+        code = static_cast<int>(exit);
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+}  // namespace
+
+TEST(DownloadCrash, KilledAtAnyMomentTheDestinationIsWholeOldOrWholeNew)
+{
+    testsupport::TempFolder folder("libmaj-crash");
+    const std::string dest = folder / "Prog.exe";
+    const std::string oldContent = "ancienne version\r\n" + std::string(50000, 'a');
+    const std::string newContent = generated(3000000);
+    const std::string url = std::string(std::getenv("TIDEWELL_TEST_SERVER")) + "/maj/slow.bin";
+    testsupport::writeFile(dest, oldContent);
+
+    int sawNew = 0;
+    // The body takes about two seconds; the kills spread over it and past it.
+    for (DWORD at = 50; at <= 3550; at += 250) {
+        runProbe(url, dest, at);
+        const std::string now = testsupport::readFile(dest);
+        const bool whole = now == oldContent || now == newContent;
+        EXPECT_TRUE(whole) << "killed after " << at << " ms: " << now.size() << " bytes";
+        if (now == newContent) {
+            ++sawNew;
+            testsupport::writeFile(dest, oldContent);   // start again from the old version
+        }
+    }
+    // A run left alone completes the update and tidies what the killed ones left.
+    EXPECT_EQ(runProbe(url, dest, 30000), 1);
+    EXPECT_EQ(testsupport::readFile(dest), newContent);
+    EXPECT_FALSE(testsupport::exists(folder / "Prog.sav"));
+    EXPECT_FALSE(testsupport::exists(libmaj::nomtemporaire(dest)));
+    // Some runs were killed mid-body and some had finished: both outcomes were exercised.
+    EXPECT_GT(sawNew, 0);
+    std::printf("runs that had replaced the file before being killed: %d\n", sawNew);
+}

@@ -1,0 +1,208 @@
+// Page fetches and downloads against the local HTTPS test server.
+#include "internet.h"
+#include "run_state.h"
+#include "testsupport.h"
+#include "uihelper.h"
+#include "web_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+
+using namespace libmaj;
+using testsupport::TempFolder;
+
+namespace {
+
+std::string env(const char* name)
+{
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+std::string server()
+{
+    return env("TIDEWELL_TEST_SERVER");
+}
+
+// The server's generated bodies: byte i is (7 * i) % 251.
+std::string generated(std::size_t n)
+{
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((7 * i) % 251);
+    return s;
+}
+
+std::int16_t fetch(const std::string& path, std::string& page, std::int16_t messages = 0)
+{
+    return lecturepage("Mise \xE0 jour des Fichiers", messages, server() + path, "Corvane", page);
+}
+
+}  // namespace
+
+TEST(Lecturepage, ABodyLongerThanOneReadArrivesWholeAndInOrder)
+{
+    std::string page;
+    EXPECT_EQ(fetch("/pages/long.txt", page), 1);
+    EXPECT_EQ(page, generated(3000));
+}
+
+TEST(Lecturepage, AnEmptyBodyIsAnEmptyPage)
+{
+    std::string page = "ancienne";
+    EXPECT_EQ(fetch("/pages/empty.txt", page), 1);
+    EXPECT_EQ(page, "");
+}
+
+TEST(Lecturepage, MissingPageMarkersInAnyCase)
+{
+    std::string page;
+    EXPECT_EQ(fetch("/pages/erreur.txt", page), 2);
+    EXPECT_EQ(page, "Cette page : erreur 404 introuvable\r\n");
+    EXPECT_EQ(fetch("/pages/inside.txt", page), 2);
+    EXPECT_EQ(page, "debut-ERROR 404-fin");
+    EXPECT_EQ(fetch("/erreur404/absent.txt", page), 2);
+    EXPECT_NE(page.find("Erreur 404"), std::string::npos);
+}
+
+TEST(Lecturepage, AnErrorStatusWithoutMarkerIsAMissingPage)
+{
+    std::string page;
+    EXPECT_EQ(fetch("/pages/absent.txt", page), 2);
+    EXPECT_NE(page.find("Not Found"), std::string::npos);   // the body is kept
+    EXPECT_FALSE(contientmarqueur(page));
+    EXPECT_EQ(fetch("/pages/servererror.txt", page), 2);
+}
+
+TEST(Lecturepage, ABodyCutShortOrTooLargeIsAMissingPage)
+{
+    std::string page;
+    EXPECT_EQ(fetch("/pages/dropped.txt", page), 2);
+    EXPECT_EQ(fetch("/pages/huge.txt", page), 2);
+    EXPECT_EQ(page, "");
+}
+
+TEST(Lecturepage, AnUnreachableOrUntrustedServerIsAMissingPage)
+{
+    std::string page;
+    EXPECT_EQ(lecturepage("T", 0, "https://localhost:1/x.ini", "Corvane", page), 2);
+    EXPECT_EQ(lecturepage("T", 0, env("TIDEWELL_TEST_UNTRUSTED") + "/pages/long.txt", "Corvane", page), 2);
+    EXPECT_EQ(page, "");
+}
+
+TEST(Lecturepage, WithMessagesAnAddressThatCannotBeOpenedIsReported)
+{
+    etat().langue = 2;
+    std::optional<uihelper::MessageBoxView> box;
+    std::thread answerer([&] {
+        box = uihelper::waitForMessageBox(GetCurrentProcessId(), 15000);
+        if (box)
+            uihelper::pressButton(box->window, IDOK);
+    });
+    std::string page;
+    EXPECT_EQ(lecturepage("Update Files", 1, "https://localhost:1/x.ini", "Corvane", page), 2);
+    answerer.join();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->title, "Update Files");
+    EXPECT_EQ(box->text, "Unable to access the Internet Page on \r\nthe [Corvane] site. ");
+    etat().langue = 1;
+}
+
+TEST(Lecturepage, SendsTheAgentAndLeavesNothingInTheUrlCache)
+{
+    const std::string path = "/pages/long.txt?agent=" + std::to_string(GetTickCount());
+    const std::string address = server() + path;
+    // A copy of the page in the cache, as another program could have left it.
+    {
+        PoigneeInternet session(InternetOpenA("cache", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+        PoigneeInternet request(InternetOpenUrlA(session.get(), address.c_str(), nullptr, 0, 0, 0));
+        char buffer[4096];
+        DWORD n = 0;
+        while (InternetReadFile(request.get(), buffer, sizeof buffer, &n) && n > 0) {
+        }
+    }
+    DWORD cached = 0;
+    GetUrlCacheEntryInfoA(address.c_str(), nullptr, &cached);
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER)) << "no cache entry to remove";
+    std::string page;
+    EXPECT_EQ(fetch(path, page), 1);
+    DWORD size = 0;
+    EXPECT_FALSE(GetUrlCacheEntryInfoA(address.c_str(), nullptr, &size));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    const std::string log = testsupport::readFile(env("TIDEWELL_TEST_REQUEST_LOG"));
+    const auto line = log.rfind("\"path\": \"" + path + "\"");
+    ASSERT_NE(line, std::string::npos);
+    const std::string entry = log.substr(line, log.find('\n', line) - line);
+    EXPECT_NE(entry.find("\"User-Agent\": \"OPEN_INTERNET\""), std::string::npos) << entry;
+}
+
+namespace {
+
+class Download : public ::testing::Test {
+protected:
+    TempFolder folder{"libmaj-download"};
+    std::string dest = folder / "Prog.exe";
+
+    std::int16_t download(const std::string& path) { return telechargefichier(server() + path, dest); }
+    bool leftovers() const
+    {
+        return testsupport::exists(folder / "Prog.sav") || testsupport::exists(nomtemporaire(dest));
+    }
+};
+
+}  // namespace
+
+TEST_F(Download, ReplacesAReadOnlyFileAndLeavesNoBackup)
+{
+    testsupport::writeFile(dest, "ancienne version");
+    SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(download("/maj/new.bin"), 1);
+    EXPECT_EQ(testsupport::readFile(dest), generated(300000));
+    EXPECT_FALSE(leftovers());
+}
+
+TEST_F(Download, CreatesAFileThatDidNotExist)
+{
+    EXPECT_EQ(download("/maj/new.bin"), 1);
+    EXPECT_EQ(testsupport::readFile(dest), generated(300000));
+    EXPECT_FALSE(leftovers());
+}
+
+TEST_F(Download, ABodyWithoutLengthIsAcceptedWhenTheConnectionEndsNormally)
+{
+    EXPECT_EQ(download("/maj/unsized.bin"), 1);
+    EXPECT_EQ(testsupport::readFile(dest), generated(300000));
+}
+
+TEST_F(Download, AFailedDownloadKeepsTheOldFile)
+{
+    for (const char* path : {"/maj/absent.bin", "/maj/broken.bin", "/maj/dropped.bin"}) {
+        testsupport::writeFile(dest, "ancienne version");
+        EXPECT_EQ(download(path), 0) << path;
+        EXPECT_EQ(testsupport::readFile(dest), "ancienne version") << path;
+        EXPECT_FALSE(leftovers()) << path;
+    }
+}
+
+TEST_F(Download, AFailedDownloadOntoAMissingFileCreatesNothing)
+{
+    EXPECT_EQ(download("/maj/dropped.bin"), 0);
+    EXPECT_FALSE(testsupport::exists(dest));
+    EXPECT_FALSE(leftovers());
+}
+
+TEST_F(Download, AStaleBackupNeverReplacesAGoodFile)
+{
+    testsupport::writeFile(dest, "bonne version");
+    testsupport::writeFile(folder / "Prog.sav", "sauvegarde perimee");
+    testsupport::writeFile(nomtemporaire(dest), "reception interrompue");
+    EXPECT_EQ(download("/maj/broken.bin"), 0);
+    EXPECT_EQ(testsupport::readFile(dest), "bonne version");
+    EXPECT_EQ(download("/maj/new.bin"), 1);
+    EXPECT_EQ(testsupport::readFile(dest), generated(300000));
+    EXPECT_FALSE(leftovers());
+}
