@@ -1,5 +1,7 @@
 #include "testsupport.h"
 
+#include "com.h"
+
 #include <wincodec.h>
 
 #include <cstdio>
@@ -29,17 +31,6 @@ void removeTree(const std::string& folder)
     SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(folder.c_str());
 }
-
-template <class I>
-struct Com {
-    I* p = nullptr;
-    ~Com()
-    {
-        if (p)
-            p->Release();
-    }
-    I* operator->() const { return p; }
-};
 
 }  // namespace
 
@@ -122,7 +113,8 @@ Pixels captureClient(HWND window)
 
 bool savePng(const Pixels& pixels, const std::string& path)
 {
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    using libmaj::Com;
+    libmaj::ApartementCom com;
     bool saved = false;
     {
         std::vector<BYTE> bgr;
@@ -154,8 +146,6 @@ bool savePng(const Pixels& pixels, const std::string& path)
                                                 static_cast<UINT>(bgr.size()), bgr.data()))
                 && SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
     }
-    if (SUCCEEDED(init))
-        CoUninitialize();
     return saved;
 }
 

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace uihelper {
@@ -32,5 +33,28 @@ MessageBoxView readMessageBox(HWND box);
 
 // Presses the button with id `button` (IDOK, IDCANCEL...); false when the box has none.
 bool pressButton(HWND box, int button);
+
+// Runs `routine` on this thread while another thread answers the message boxes it shows, in
+// turn, with `buttons`; gives what each box showed. A box not seen within `waitMs` ends the
+// answering.
+template <class Routine>
+std::vector<MessageBoxView> answering(std::vector<int> buttons, Routine routine, DWORD waitMs = 15000)
+{
+    std::vector<MessageBoxView> seen;
+    std::thread answerer([&] {
+        for (int button : buttons) {
+            auto box = waitForMessageBox(GetCurrentProcessId(), waitMs);
+            if (!box)
+                return;
+            seen.push_back(*box);
+            pressButton(box->window, button);
+            while (IsWindow(box->window))
+                Sleep(20);
+        }
+    });
+    routine();
+    answerer.join();
+    return seen;
+}
 
 }  // namespace uihelper

@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include "com.h"
 #include "errors.h"
 #include "messages.h"
 #include "pointer.h"
@@ -30,30 +31,6 @@ struct FermeFichier {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using Fichier = std::unique_ptr<std::FILE, FermeFichier>;
-
-template <class I>
-struct Com {
-    I* p = nullptr;
-    ~Com()
-    {
-        if (p)
-            p->Release();
-    }
-};
-
-// COM for the length of one call, when the thread has not entered it already.
-class ApartementCom {
-public:
-    ApartementCom() : init_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ApartementCom()
-    {
-        if (SUCCEEDED(init_))
-            CoUninitialize();
-    }
-
-private:
-    HRESULT init_;
-};
 
 class Bstr {
 public:

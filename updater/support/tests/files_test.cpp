@@ -45,20 +45,15 @@ std::string made(const TempFolder& folder, const std::string& name, const std::s
     return path;
 }
 
-// Runs a routine that may show a message box on this thread, and answers the box with
-// `button` from another thread. Gives what the box showed, if there was one.
+// What the one box a routine shows displayed, once answered with `button`; none if no box
+// came within `waitMs`.
 template <class Routine>
 std::optional<uihelper::MessageBoxView> answering(int button, Routine routine, DWORD waitMs = 15000)
 {
-    std::optional<uihelper::MessageBoxView> seen;
-    std::thread answerer([&] {
-        seen = uihelper::waitForMessageBox(GetCurrentProcessId(), waitMs);
-        if (seen)
-            uihelper::pressButton(seen->window, button);
-    });
-    routine();
-    answerer.join();
-    return seen;
+    const auto seen = uihelper::answering({button}, routine, waitMs);
+    if (seen.empty())
+        return std::nullopt;
+    return seen.front();
 }
 
 class Files : public ::testing::Test {

@@ -24,28 +24,6 @@ std::string server()
     return v ? v : "";
 }
 
-// Runs a routine that shows message boxes on this thread and answers them in turn with
-// `buttons`, from another thread. Gives what each box showed.
-template <class Routine>
-std::vector<uihelper::MessageBoxView> answering(std::vector<int> buttons, Routine routine)
-{
-    std::vector<uihelper::MessageBoxView> seen;
-    std::thread answerer([&] {
-        for (int button : buttons) {
-            auto box = uihelper::waitForMessageBox(GetCurrentProcessId(), 20000);
-            if (!box)
-                return;
-            seen.push_back(*box);
-            uihelper::pressButton(box->window, button);
-            while (IsWindow(box->window))
-                Sleep(20);
-        }
-    });
-    routine();
-    answerer.join();
-    return seen;
-}
-
 }  // namespace
 
 TEST(Offline, ThePlatformReportsNoConnection)
@@ -87,7 +65,7 @@ TEST(Offline, WithMessagesTheUserDecides)
     etat().langue = 1;
     std::string page;
     std::int16_t status = -1;
-    const auto cancelled = answering({IDCANCEL}, [&] {
+    const auto cancelled = uihelper::answering({IDCANCEL}, [&] {
         status = lecturepage("T", 1, server() + "/pages/long.txt", "Corvane", page);
     });
     ASSERT_EQ(cancelled.size(), 1u);
@@ -97,7 +75,7 @@ TEST(Offline, WithMessagesTheUserDecides)
     EXPECT_EQ(status, 0);
 
     // OK goes on without a connection: the fetch is tried, and nothing answers here.
-    const auto accepted = answering({IDOK, IDOK}, [&] {
+    const auto accepted = uihelper::answering({IDOK, IDOK}, [&] {
         status = lecturepage("T", 1, server() + "/pages/long.txt", "Corvane", page);
     });
     ASSERT_EQ(accepted.size(), 2u);

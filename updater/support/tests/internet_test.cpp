@@ -97,16 +97,12 @@ TEST(Lecturepage, AnUnreachableOrUntrustedServerIsAMissingPage)
 TEST(Lecturepage, WithMessagesAnAddressThatCannotBeOpenedIsReported)
 {
     etat().langue = 2;
-    std::optional<uihelper::MessageBoxView> box;
-    std::thread answerer([&] {
-        box = uihelper::waitForMessageBox(GetCurrentProcessId(), 15000);
-        if (box)
-            uihelper::pressButton(box->window, IDOK);
-    });
     std::string page;
-    EXPECT_EQ(lecturepage("Update Files", 1, "https://localhost:1/x.ini", "Corvane", page), 2);
-    answerer.join();
-    ASSERT_TRUE(box);
+    const auto boxes = uihelper::answering({IDOK}, [&] {
+        EXPECT_EQ(lecturepage("Update Files", 1, "https://localhost:1/x.ini", "Corvane", page), 2);
+    });
+    ASSERT_EQ(boxes.size(), 1u);
+    const auto* box = &boxes.front();
     EXPECT_EQ(box->title, "Update Files");
     EXPECT_EQ(box->text, "Unable to access the Internet Page on \r\nthe [Corvane] site. ");
     etat().langue = 1;
