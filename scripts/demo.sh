@@ -1,31 +1,80 @@
 #!/usr/bin/env bash
-# Builds Tidewell.exe and starts it under Wine in a fresh, empty application folder, as a
-# user would start it there. On the user's display the window or message stays until closed;
-# without a display the program runs on a virtual screen, and a screenshot is saved and its
-# path printed.
+# A real update, start to end, on this machine: builds everything, publishes a sample release
+# of Abacor with the maker's tool onto the local HTTPS update server, prepares an application
+# folder holding the previous version, the "Abacor.ini" marker and a stand-in "Abacor.exe",
+# and runs Tidewell.exe there under Wine. The window shows on the user's display when there
+# is one; otherwise it runs on a virtual screen and screenshots are saved. At the end it
+# prints which files changed and how the application was restarted.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TIDEWELL_BUILD_DIR:-$top/build}
+port=${TIDEWELL_TEST_PORT:-48443}
 "$top/scripts/install-deps.sh"
+echo "Building..."
 "$top/scripts/build.sh" >/dev/null
 
-app=$(mktemp -d /tmp/tidewell-demo.XXXXXX)
+demo="$build/demo"
+run="$build/win64/wine-run"
+state="$build/win64/https"
+rm -rf "$demo"
+mkdir -p "$demo/release" "$demo/Abacor App" "$demo/shots"
+app="$demo/Abacor App"
+
+# The release the maker publishes: version 2 of three files, one of them new.
+printf 'Abacor version 2\r\n%.0s' $(seq 4000) > "$demo/release/Abacor.dat"
+printf 'Aide d'"'"'Abacor, version 2\r\n' > "$demo/release/Aide.hlp"
+printf 'Nouveau dans la version 2\r\n' > "$demo/release/Nouveautes.txt"
+
+# The application folder as the user has it: version 1, read-only help included.
 cp "$build/win64/updater/Tidewell.exe" "$app/"
-echo "Application folder: $app"
+cp "$build/win64/tests/standin/standin.exe" "$app/Abacor.exe"
+: > "$app/Abacor.ini"
+printf 'Abacor version 1\r\n' > "$app/Abacor.dat"
+printf 'Aide d'"'"'Abacor, version 1\r\n' > "$app/Aide.hlp"
+chmod a-w "$app/Aide.hlp"
+(cd "$app" && md5sum -- * 2>/dev/null) > "$demo/before.md5"
+
+cleanup() {
+  "$top/tests/server/serve.sh" stop "$state" || true
+  "$run" --stop || true
+}
+trap cleanup EXIT
+"$top/tests/server/serve.sh" start "$state" "$build/win64/certs" "$top/tests/server/www" "$port" $((port + 1))
+"$build/native/tools/publish/tidewell-publish" --release "$demo/release" --out "$state/www/Abacor" \
+  --version 2 --subversion 1 --date "$(date +%d/%m/%Y)"
+echo "Update server: https://localhost:$port/Abacor (HTTPS, certificate of a test CA trusted by Wine)"
+"$run" --start
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  export WINEPREFIX="$build/demo/prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
-  mkdir -p "$build/demo"
-  (cd "$app" && /usr/lib/wine/wine64 "$app/Tidewell.exe")
-  exit 0
+  echo "Running Tidewell.exe on your display..."
+  (cd "$app" && WINE_RUN_DISPLAY=$DISPLAY "$run" "$app/Tidewell.exe")
+else
+  echo "Running Tidewell.exe on a virtual screen..."
+  (cd "$app" && "$run" "$app/Tidewell.exe") &
+  updater=$!
+  screen=:$(cat "$build/win64/wine/xvfb.display")
+  for at in 2 5 8; do
+    sleep $((at - ${last:-0})); last=$at
+    DISPLAY=$screen import -window root -crop 600x260+340+380 "$demo/shots/tidewell-${at}s.png" 2>/dev/null || true
+  done
+  wait $updater
+  echo "Screenshots:"
+  ls -1 "$demo/shots"/*.png | sed 's/^/  /'
 fi
 
-run="$build/win64/wine-run"
-"$run" --start
-trap '"$run" --stop' EXIT
-(cd "$app" && "$run" "$app/Tidewell.exe") &
-sleep 4
-mkdir -p "$build/demo"
-shot="$build/demo/tidewell.png"
-DISPLAY=:"$(cat "$build/win64/wine/xvfb.display")" import -window root "$shot"
-echo "Screenshot of the screen: $shot"
+sleep 2   # the restarted application records itself a moment after the updater ends
+echo "Files of the application folder:"
+(cd "$app" && md5sum -- * 2>/dev/null) > "$demo/after.md5"
+for f in $(cd "$app" && ls); do
+  before=$(grep "  $f\$" "$demo/before.md5" | cut -d' ' -f1 || true)
+  after=$(grep "  $f\$" "$demo/after.md5" | cut -d' ' -f1 || true)
+  case "$f" in standin.log) continue ;; esac
+  if [ -z "$before" ]; then echo "  new:       $f"
+  elif [ "$before" != "$after" ]; then echo "  updated:   $f"
+  else echo "  unchanged: $f"; fi
+done
+if [ -s "$app/standin.log" ]; then
+  echo "The application was restarted: $(cat "$app/standin.log")"
+else
+  echo "The application was not restarted."
+fi

@@ -2,11 +2,19 @@
 
 #include "command_word.h"
 #include "files.h"
+#include "internet.h"
 #include "message_box.h"
 #include "paths.h"
+#include "process.h"
+#include "profile.h"
+#include "progress.h"
+#include "rounding.h"
 #include "run_state.h"
 #include "run_texts.h"
 #include "text.h"
+#include "update_files.h"
+#include "update_server.h"
+#include "web_rules.h"
 #include "wait.h"
 
 #include <windows.h>
@@ -34,6 +42,8 @@ void normaliseattributsdossier(const std::string& dossier)
     if (!cible.empty())
         SetFileAttributesA(cible.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
+
+constexpr const char* site = "Corvane";
 
 [[noreturn]] void finduprocessus()
 {
@@ -84,15 +94,125 @@ void Main::activation()
 
 void Main::rechercheappli()
 {
+    auto& etat = libmaj::etat();
     nomappli_.clear();
+    std::string reglages = etat.dossierappli + "\\Tidewell.ini";
+    if (libmaj::testfichier(reglages, 0)) {
+        std::string valeur;
+        libmaj::lectureini(reglages, "Application", "Nom", 20, valeur);
+        nomappli_ = libmaj::majuscules(valeur);
+        libmaj::lectureini(reglages, "Application", "Langue", 5, valeur);
+        etat.langue = languedepuis(valeur);
+    } else {
+        std::string abacor = etat.dossierappli + "\\Abacor.ini";
+        std::string quillon = etat.dossierappli + "\\Quillon.ini";
+        if (libmaj::testfichier(abacor, 0)) {
+            nomappli_ = "ABACOR";
+            etat.langue = 1;
+        } else if (libmaj::testfichier(quillon, 0)) {
+            nomappli_ = "QUILLON";
+            etat.langue = 2;
+        }
+    }
+    if (nomappli_.empty())
+        return;
+    titre_ = titrelangue(etat.langue);
+    vue_.titre("  " + titre_);
+    adressemaj_ = adressebase(serveurmaj, nomappli_);
+
+    // From here on a step that fails is passed over; only the file list decides.
+    std::string page;
+    if (libmaj::lecturepage(titre_, 0, adressemaj_ + "/Version.ini", site, page) == libmaj::pagelue) {
+        std::string local = etat.dossierappli + "\\Version.ini";
+        libmaj::ecritfichiertexte(local, page);
+        std::string version, sousversion, date;
+        libmaj::lectureini(local, "Version", "Version", 10, version);
+        libmaj::lectureini(local, "Version", "SousVersion", 10, sousversion);
+        libmaj::lectureini(local, "Version", "Date", 15, date);
+        if (!version.empty())
+            vue_.libelle(2, libelleversion(version, sousversion));
+        if (!date.empty())
+            vue_.libelle(3, libelledate(date));
+        libmaj::supprimefichier(local);
+    }
+
+    if (libmaj::lecturepage(titre_, 0, adressemaj_ + "/Listfich.ini", site, page) != libmaj::pagelue) {
+        nomappli_.clear();
+        return;
+    }
+    libmaj::ecritfichiertexte(fichliste_, page);
+    libmaj::attente(0.3f);
+    std::string liste = fichliste_;
+    if (!libmaj::testfichier(liste, 0)) {
+        nomappli_.clear();
+        return;
+    }
+
+    taillemaj_ = 0;
+    if (libmaj::lecturepage(titre_, 0, adressemaj_ + "/Taillefich.ini", site, page) == libmaj::pagelue)
+        taillemaj_ = tailledepuis(page);
 }
 
 void Main::telechargement()
 {
+    const auto& etat = libmaj::etat();
+    const TextesCible textes = textescible(nomappli_);
+    vue_.libelle(0, textes.encours);
+    std::string contenu;
+    libmaj::litfichiertexte(fichliste_, contenu);
+    const ListeFichiers liste = lectureliste(contenu);
+    if (liste.nombre == 0)
+        return;
+    const std::int32_t pleine = libmaj::arrondi32(vue_.largeurpourcent());
+    double debut = 0;
+    for (int i = 1; i <= liste.nombre; ++i) {
+        // Lines past the list's 50 places count toward the percentage but name nothing to
+        // fetch; a name that would lead outside the application folder is passed over.
+        const bool range = static_cast<std::size_t>(i) <= liste.noms.size();
+        const std::string nom = range ? liste.noms[static_cast<std::size_t>(i) - 1] : std::string();
+        const bool atelecharger = range && nomsur(nom);
+        const std::string local = etat.dossierappli + "\\" + nom;
+        vue_.libelle(1, textes.fichier + nom);
+        if (i == 1) {
+            libmaj::attente(3.0f);
+            debut = libmaj::horlogemonotone();
+        }
+        if (atelecharger)
+            libmaj::telechargefichier(adressemaj_ + "/Maj/" + nom, local);
+        const std::int32_t pourcent = pourcentage(i, liste.nombre);
+        vue_.largeurpct(largeurbarre(pleine, pourcent));
+        vue_.affpct(std::to_string(pourcent) + "%");
+        vue_.premierplanaffpct();
+        libmaj::cedemessages();
+        if (i == 1 && taillemaj_ > 0) {
+            const double ecoule = libmaj::horlogemonotone() - debut;
+            const double taille = atelecharger ? libmaj::taillefichier(local) : 0;
+            if (const auto texte = estimation(etat.langue, ecoule, taillemaj_, taille, liste.nombre)) {
+                vue_.libelle(4, *texte);
+                libmaj::cedemessages();
+            }
+        }
+        libmaj::attente(0.5f);
+    }
+    vue_.affpct(textes.termine);
+    libmaj::attente(2.0f);
 }
 
 void Main::relance()
 {
+    if (relancer_ == 0)
+        return;
+    const auto& etat = libmaj::etat();
+    std::string programme;
+    if (nomappli_ == "ABACOR")
+        programme = etat.dossierappli + "\\Abacor.exe";
+    else if (nomappli_ == "QUILLON")
+        programme = etat.dossierappli + "\\Quillon.exe";
+    vue_.affpct(messagerelance(etat.langue));
+    libmaj::attente(1.0f);
+    if (!libmaj::testfichier(programme, 0))
+        return;
+    libmaj::lanceprogramme("\"" + programme + "\"", SW_SHOWNORMAL);
 }
 
 }  // namespace tidewell

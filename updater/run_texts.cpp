@@ -18,4 +18,32 @@ std::string messageintrouvable(std::int16_t langue, const std::string& sautligne
     return texte;
 }
 
+std::string titrelangue(std::int16_t langue)
+{
+    switch (langue) {
+    case 1: return "Mise à jour des Fichiers";
+    case 2: return "Update Files";
+    default: return {};
+    }
+}
+
+TextesCible textescible(const std::string& nomappli)
+{
+    if (nomappli == "ABACOR")
+        return {"Téléchargement en cours :", "Fichier : ", "Téléchargement Terminé"};
+    if (nomappli == "QUILLON")
+        return {"Downloading in progress :", "File : ", "Download Finished"};
+    return {};
+}
+
+std::string messagerelance(std::int16_t langue)
+{
+    switch (langue) {
+    case 0:
+    case 1: return "Relance du Programme ...";
+    case 2: return "Restarting Application ...";
+    default: return {};
+    }
+}
+
 }  // namespace tidewell

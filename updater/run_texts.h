@@ -11,4 +11,18 @@ namespace tidewell {
 // French, 2 English, any other code no sentence).
 std::string messageintrouvable(std::int16_t langue, const std::string& sautligne);
 
+// The window's title once the language is known: "Mise à jour des Fichiers" or "Update Files".
+std::string titrelangue(std::int16_t langue);
+
+// The download loop's texts follow the application served, not the language.
+struct TextesCible {
+    std::string encours;    // activity line while downloading
+    std::string fichier;    // before the name of the file being fetched
+    std::string termine;    // in place of the percentage at the end
+};
+TextesCible textescible(const std::string& nomappli);
+
+// The text shown while the application is about to be started again.
+std::string messagerelance(std::int16_t langue);
+
 }  // namespace tidewell

@@ -111,6 +111,36 @@ Pixels captureClient(HWND window)
     return p;
 }
 
+Pixels captureScreen(const RECT& area)
+{
+    Pixels p;
+    p.width = area.right - area.left;
+    p.height = area.bottom - area.top;
+    if (p.width <= 0 || p.height <= 0)
+        return p;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, p.width, p.height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, p.width, p.height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = p.width;
+    bi.bmiHeader.biHeight = -p.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> raw(static_cast<std::size_t>(p.width) * p.height);
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(p.height), raw.data(), &bi, DIB_RGB_COLORS);
+    p.data.resize(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i)
+        p.data[i] = RGB((raw[i] >> 16) & 0xFF, (raw[i] >> 8) & 0xFF, raw[i] & 0xFF);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
 bool savePng(const Pixels& pixels, const std::string& path)
 {
     using libmaj::Com;

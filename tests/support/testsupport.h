@@ -35,6 +35,9 @@ struct Pixels {
 };
 Pixels captureClient(HWND window);
 
+// Top-down pixels of a rectangle of the screen, as it shows now.
+Pixels captureScreen(const RECT& area);
+
 // Writes pixels to a PNG file, for people to look at.
 bool savePng(const Pixels& pixels, const std::string& path);
 

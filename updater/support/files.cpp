@@ -237,4 +237,30 @@ double taillefichier(const std::string& chemin)
                                | donnees.nFileSizeLow);
 }
 
+std::int16_t ecritfichiertexte(const std::string& chemin, const std::string& texte)
+{
+    Fichier f(std::fopen(chemin.c_str(), "wb"));
+    if (!f)
+        return 0;
+    const bool ecrit = std::fwrite(texte.data(), 1, texte.size(), f.get()) == texte.size();
+    return ecrit && std::fclose(f.release()) == 0 ? 1 : 0;
+}
+
+std::int16_t litfichiertexte(const std::string& chemin, std::string& texte)
+{
+    texte.clear();
+    Fichier f(std::fopen(chemin.c_str(), "rb"));
+    if (!f)
+        return 0;
+    char tampon[4096];
+    std::size_t lus;
+    while ((lus = std::fread(tampon, 1, sizeof tampon, f.get())) > 0)
+        texte.append(tampon, lus);
+    if (std::ferror(f.get())) {
+        texte.clear();
+        return 0;
+    }
+    return 1;
+}
+
 }  // namespace libmaj

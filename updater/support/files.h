@@ -24,6 +24,12 @@ void supprimefichier(std::string& chemin);
 // The file's length in bytes; 0 for an empty path or a file that cannot be measured.
 double taillefichier(const std::string& chemin);
 
+// Writes the text as the whole content of the file, creating or replacing it; 1 when written.
+std::int16_t ecritfichiertexte(const std::string& chemin, const std::string& texte);
+
+// Reads the whole file; 1 when read, 0 (and an empty text) otherwise.
+std::int16_t litfichiertexte(const std::string& chemin, std::string& texte);
+
 // Attributes found → attributes set, by the updater's rule: read-only and hidden are
 // cleared, archive alone is kept, and any other combination is left as it is.
 unsigned long attributsnormalises(unsigned long attributs);

@@ -45,6 +45,11 @@ void cede(Quitter& quitter)
 
 }  // namespace
 
+double horlogemonotone()
+{
+    return secondesmonotones();
+}
+
 void cedemessages()
 {
     Quitter quitter;

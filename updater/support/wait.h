@@ -11,6 +11,9 @@ void attente(float secondes);
 // Handles every message waiting in the thread's queue, then returns.
 void cedemessages();
 
+// Seconds of a clock that only goes forward (midnight does not reset it).
+double horlogemonotone();
+
 // Sleeps until a message arrives for the thread or `secondes` have passed.
 void dortsurmessages(double secondes);
 

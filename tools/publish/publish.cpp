@@ -1,0 +1,155 @@
+#include "publish.h"
+
+#include "rounding.h"
+#include "text.h"
+#include "update_files.h"
+
+#include <algorithm>
+#include <fstream>
+
+namespace tidewell::publication {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The characters of code page 1252 from 0x80 to 0x9F, as Unicode; 0 where it has none.
+constexpr char32_t zone80[32] = {
+    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+
+// Names travel unchanged into a web address and a Windows path: letters, digits and a few
+// punctuation marks that need no encoding in either.
+bool caracterenom(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
+           || std::string("._-+~()!$&',;=@").find(c) != std::string::npos;
+}
+
+// Writes `texte` exactly (no line-end translation).
+bool ecrit(const fs::path& chemin, const std::string& texte)
+{
+    std::ofstream f(chemin, std::ios::binary | std::ios::trunc);
+    f.write(texte.data(), static_cast<std::streamsize>(texte.size()));
+    return static_cast<bool>(f);
+}
+
+// A value as the profile reader will give it back: at most `longueur` characters, no spaces
+// around it, "¤" standing for a double quote (so a "¤" of its own cannot be written).
+void verifievaleur(const char* cle, const std::string& utf8, std::size_t longueur,
+                   std::string& valeur, std::vector<std::string>& erreurs)
+{
+    std::string cp;
+    if (!versCP1252(utf8, cp)) {
+        erreurs.push_back(std::string(cle) + ": a character has no place in code page 1252");
+        return;
+    }
+    if (cp.find('\xA4') != std::string::npos)
+        erreurs.push_back(std::string(cle) + ": the currency sign stands for a double quote and cannot be published");
+    if (cp.size() > longueur)
+        erreurs.push_back(std::string(cle) + ": " + std::to_string(cp.size()) + " characters, the updater reads "
+                          + std::to_string(longueur));
+    if (libmaj::sansespaces(cp) != cp)
+        erreurs.push_back(std::string(cle) + ": spaces around the value would be lost");
+    for (char c : cp)
+        if (static_cast<unsigned char>(c) < 32)
+            erreurs.push_back(std::string(cle) + ": control characters cannot be read back");
+    std::replace(cp.begin(), cp.end(), '"', '\xA4');
+    valeur = cp;
+}
+
+}  // namespace
+
+bool versCP1252(const std::string& utf8, std::string& cp1252)
+{
+    cp1252.clear();
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        char32_t point;
+        std::size_t n;
+        if (c < 0x80) { point = c; n = 1; }
+        else if ((c & 0xE0) == 0xC0) { point = c & 0x1F; n = 2; }
+        else if ((c & 0xF0) == 0xE0) { point = c & 0x0F; n = 3; }
+        else if ((c & 0xF8) == 0xF0) { point = c & 0x07; n = 4; }
+        else return false;
+        if (i + n > utf8.size())
+            return false;
+        for (std::size_t k = 1; k < n; ++k) {
+            const unsigned char suite = static_cast<unsigned char>(utf8[i + k]);
+            if ((suite & 0xC0) != 0x80)
+                return false;
+            point = (point << 6) | (suite & 0x3F);
+        }
+        i += n;
+        if (point < 0x80 || (point >= 0xA0 && point <= 0xFF)) {
+            cp1252 += static_cast<char>(point);
+            continue;
+        }
+        const auto trouve = std::find(std::begin(zone80), std::end(zone80), point);
+        if (point == 0 || trouve == std::end(zone80))
+            return false;
+        cp1252 += static_cast<char>(0x80 + (trouve - std::begin(zone80)));
+    }
+    return true;
+}
+
+Resultat publie(const Release& release, const fs::path& arbre)
+{
+    Resultat r;
+    std::error_code ec;
+    if (!fs::is_directory(release.dossier, ec)) {
+        r.erreurs.push_back("no release folder at " + release.dossier.string());
+        return r;
+    }
+    std::vector<std::pair<std::string, fs::path>> fichiers;
+    unsigned long long octets = 0;
+    for (const auto& entree : fs::directory_iterator(release.dossier)) {
+        const std::string nom = entree.path().filename().string();
+        if (entree.is_directory()) {
+            r.erreurs.push_back(nom + ": the updater does not create folders; publish the files of a folder "
+                                      "only where the application already has that folder");
+            continue;
+        }
+        if (!std::all_of(nom.begin(), nom.end(), caracterenom) || !nomsur(nom)) {
+            r.erreurs.push_back(nom + ": a name the updater would not fetch unchanged (letters, digits and ._-+~()!$&',;=@ only)");
+            continue;
+        }
+        octets += entree.file_size();
+        fichiers.emplace_back(nom, entree.path());
+    }
+    if (fichiers.empty() && r.erreurs.empty())
+        r.erreurs.push_back("the release folder holds no file");
+    if (fichiers.size() > placesliste)
+        r.erreurs.push_back(std::to_string(fichiers.size()) + " files: the updater installs at most "
+                            + std::to_string(placesliste));
+    std::string version, sousversion, date;
+    verifievaleur("Version", release.version, 9, version, r.erreurs);
+    verifievaleur("SousVersion", release.sousversion, 9, sousversion, r.erreurs);
+    verifievaleur("Date", release.date, 14, date, r.erreurs);
+    if (release.version.empty())
+        r.erreurs.push_back("Version: a version is needed");
+    if (!r.erreurs.empty())
+        return r;
+
+    std::sort(fichiers.begin(), fichiers.end());
+    const fs::path maj = arbre / "Maj";
+    fs::remove_all(maj, ec);
+    fs::create_directories(maj);
+    std::string liste;
+    for (const auto& [nom, source] : fichiers) {
+        fs::copy_file(source, maj / nom, fs::copy_options::overwrite_existing);
+        liste += nom + "\r\n";
+        r.fichiers.push_back(nom);
+    }
+    r.kilooctets = static_cast<long long>(libmaj::arrondi(static_cast<double>(octets) / 1024.0));
+    const bool ecrits =
+        ecrit(arbre / "Listfich.ini", liste)
+        && ecrit(arbre / "Taillefich.ini", std::to_string(r.kilooctets) + "\r\n")
+        && ecrit(arbre / "Version.ini", "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion
+                                            + "\r\nDate=" + date + "\r\n");
+    if (!ecrits)
+        r.erreurs.push_back("cannot write the server tree in " + arbre.string());
+    return r;
+}
+
+}  // namespace tidewell::publication

@@ -1,0 +1,152 @@
+// The update's files, progress and estimate, from the examples the system is known by.
+#include "progress.h"
+#include "run_texts.h"
+#include "update_files.h"
+
+#include <gtest/gtest.h>
+
+using namespace tidewell;
+
+TEST(NumberReading, LeadingNumericPartWithPointAndExponent)
+{
+    EXPECT_EQ(lecturenombre("2048"), 2048);
+    EXPECT_EQ(lecturenombre("2 048"), 2048);
+    EXPECT_EQ(lecturenombre(" \t\n 12.5kB"), 12.5);
+    EXPECT_EQ(lecturenombre("-1.5"), -1.5);
+    EXPECT_EQ(lecturenombre("- 3"), -3);
+    EXPECT_EQ(lecturenombre("+7"), 7);
+    EXPECT_EQ(lecturenombre(".5"), 0.5);
+    EXPECT_EQ(lecturenombre("1.5.3"), 1.5);
+    EXPECT_EQ(lecturenombre("2,5"), 2);       // "," is not the decimal point
+    EXPECT_EQ(lecturenombre("1e3"), 1000);
+    EXPECT_EQ(lecturenombre("1 E 2"), 100);
+    EXPECT_EQ(lecturenombre("2e"), 2);
+    EXPECT_EQ(lecturenombre("abc"), 0);
+    EXPECT_EQ(lecturenombre(""), 0);
+    EXPECT_EQ(lecturenombre("-"), 0);
+    EXPECT_EQ(lecturenombre("e5"), 0);
+    EXPECT_EQ(lecturenombre("2048\r\n"), 2048);   // a carriage return ends the number
+}
+
+TEST(Langue, RoundedHalvesToEvenAndHeldToOneOrTwo)
+{
+    EXPECT_EQ(languedepuis("1.5"), 2);
+    EXPECT_EQ(languedepuis("2.5"), 2);
+    EXPECT_EQ(languedepuis("0.5"), 1);
+    EXPECT_EQ(languedepuis("7"), 2);
+    EXPECT_EQ(languedepuis("0"), 1);
+    EXPECT_EQ(languedepuis(""), 1);
+    EXPECT_EQ(languedepuis("fr"), 1);
+    EXPECT_EQ(languedepuis("-9999"), 1);
+    EXPECT_EQ(languedepuis("1e300"), 2);
+    EXPECT_EQ(languedepuis("1e999"), 2);
+}
+
+TEST(SizeFile, LineBreaksRemovedThenRead)
+{
+    EXPECT_EQ(tailledepuis("2048\r\n"), 2048);
+    EXPECT_EQ(tailledepuis("2 048"), 2048);
+    EXPECT_EQ(tailledepuis("20\r\n48"), 2048);
+    EXPECT_EQ(tailledepuis("2.5"), 2);
+    EXPECT_EQ(tailledepuis(""), 0);
+    EXPECT_EQ(tailledepuis("<html>"), 0);
+    EXPECT_EQ(tailledepuis("99999999999"), 2147483647);
+}
+
+TEST(FileList, LinesNamesAndCount)
+{
+    const ListeFichiers l = lectureliste("  Prog.exe  \r\n\r\nAide.hlp\r\n");
+    EXPECT_EQ(l.nombre, 2);
+    EXPECT_EQ(l.noms, (std::vector<std::string>{"Prog.exe", "Aide.hlp"}));
+    // Tabs are kept; a carriage return alone ends a line too.
+    const ListeFichiers t = lectureliste("\tA.dll\rB.dll");
+    EXPECT_EQ(t.noms, (std::vector<std::string>{"\tA.dll", "B.dll"}));
+    // Line feeds alone do not end lines: one combined name.
+    const ListeFichiers lf = lectureliste("A.dll\nB.dll\n");
+    EXPECT_EQ(lf.nombre, 1);
+    EXPECT_EQ(lf.noms, (std::vector<std::string>{"A.dll\nB.dll\n"}));
+    EXPECT_EQ(lectureliste("").nombre, 0);
+    EXPECT_EQ(lectureliste("   \r\n \r\n").nombre, 0);
+}
+
+TEST(FileList, EveryLineCountsButFiftyNamesAreKept)
+{
+    std::string contenu;
+    for (int i = 1; i <= 53; ++i)
+        contenu += "f" + std::to_string(i) + ".dat\r\n";
+    const ListeFichiers l = lectureliste(contenu);
+    EXPECT_EQ(l.nombre, 53);
+    ASSERT_EQ(l.noms.size(), 50u);
+    EXPECT_EQ(l.noms.back(), "f50.dat");
+}
+
+TEST(Labels, VersionAndDate)
+{
+    EXPECT_EQ(libelleversion("5", "2"), "Version : 5SV 2");
+    EXPECT_EQ(libelleversion("5", ""), "Version : 5");
+    EXPECT_EQ(libelleversion("", "2"), "");
+    EXPECT_EQ(libelledate("12/03/2026"), "Date : 12/03/2026");
+    EXPECT_EQ(libelledate(""), "");
+}
+
+TEST(Progress, PercentagesRoundHalvesToEven)
+{
+    std::vector<int> trois, huit;
+    for (int i = 1; i <= 3; ++i)
+        trois.push_back(pourcentage(i, 3));
+    for (int i = 1; i <= 8; ++i)
+        huit.push_back(pourcentage(i, 8));
+    EXPECT_EQ(trois, (std::vector<int>{33, 67, 100}));
+    EXPECT_EQ(huit, (std::vector<int>{12, 25, 38, 50, 62, 75, 88, 100}));
+    EXPECT_EQ(largeurbarre(4815, 100), 4815);
+    EXPECT_EQ(largeurbarre(4815, 50), 2408);    // 2407.5 rounds to the even 2408
+    EXPECT_EQ(largeurbarre(4815, 0), 0);
+}
+
+TEST(Estimate, WorkedExamples)
+{
+    // 2048 KB, ten files, a first file of 200 KB fetched in 3 s.
+    EXPECT_EQ(estimation(1, 3.0, 2048, 200 * 1024, 10), "Dur\xE9" "e Estim\xE9" "e : 36 secondes");
+    EXPECT_EQ(estimation(1, 3.0, 20480, 200 * 1024, 10), "Dur\xE9" "e Estim\xE9" "e : 5 minutes");
+    EXPECT_EQ(estimation(2, 3.0, 2048, 200 * 1024, 10), "Estimated Time : 36 seconds");
+}
+
+TEST(Estimate, RoundingAtTheMinuteBoundaries)
+{
+    // Transfer 57 s and 5 files: 59.5 rounds to 60, shown as one minute.
+    EXPECT_EQ(estimation(2, 57.0, 1000, 1000 * 1024, 5), "Estimated Time : 1 minutes");
+    // 90 s: 1.5 minutes rounds to 2; 150 s: 2.5 rounds to 2.
+    EXPECT_EQ(estimation(1, 89.5, 1000, 1000 * 1024, 1), "Dur\xE9" "e Estim\xE9" "e : 2 minutes");
+    EXPECT_EQ(estimation(1, 149.5, 1000, 1000 * 1024, 1), "Dur\xE9" "e Estim\xE9" "e : 2 minutes");
+}
+
+TEST(Estimate, NotShownWithoutSizes)
+{
+    EXPECT_FALSE(estimation(1, 3.0, 0, 200 * 1024, 10));
+    EXPECT_FALSE(estimation(1, 3.0, 2048, 0, 10));
+    // A first file of 512 bytes or less has no whole kilobyte: only the pauses count.
+    EXPECT_EQ(estimation(2, 3.0, 2048, 512, 4), "Estimated Time : 2 seconds");
+}
+
+TEST(RunTexts, FollowTheApplicationOrTheLanguage)
+{
+    EXPECT_EQ(textescible("ABACOR").termine, "T\xE9l\xE9" "chargement Termin\xE9");
+    EXPECT_EQ(textescible("QUILLON").encours, "Downloading in progress :");
+    EXPECT_EQ(textescible("QUILLON").fichier, "File : ");
+    EXPECT_EQ(titrelangue(1), "Mise \xE0 jour des Fichiers");
+    EXPECT_EQ(titrelangue(2), "Update Files");
+    EXPECT_EQ(messagerelance(2), "Restarting Application ...");
+    EXPECT_EQ(messagerelance(1), "Relance du Programme ...");
+}
+
+TEST(ListedNames, OnlyNamesInsideTheApplicationFolder)
+{
+    for (const char* ok : {"Prog.exe", "Aide\\Index.htm", "Data/Base.mdb", "Lisez-moi", "a..b.txt",
+                           "CONSOLE.DLL", "COM10.txt", "nulle\\x"})
+        EXPECT_TRUE(nomsur(ok)) << ok;
+    for (const char* bad : {"..\\Autre.exe", "a\\..\\..\\b", "../x", "\\Windows\\x.dll", "/etc/x",
+                            "C:\\x.exe", "\\\\serveur\\partage\\x", "Prog.exe:flux", "CON", "con.txt",
+                            "Aux.log", "NUL", "COM1", "lpt9.dat", "sub\\PRN.txt", "*.exe", "a?.dll",
+                            "a\tb", "", "NUL .txt", "nul.backup\\x"})
+        EXPECT_FALSE(nomsur(bad)) << bad;
+}

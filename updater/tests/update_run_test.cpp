@@ -1,0 +1,377 @@
+// Whole update runs of the real Tidewell.exe against the local HTTPS server, with stand-ins
+// for the applications that record how they were started.
+#include "publish.h"
+#include "testsupport.h"
+#include "uihelper.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using testsupport::exists;
+using testsupport::readFile;
+using testsupport::TempFolder;
+using testsupport::writeFile;
+
+namespace {
+
+const std::string LB = "\r\n";
+
+fs::path www()
+{
+    return fs::path(std::getenv("TIDEWELL_TEST_WWW"));
+}
+
+// One application's tree on the test server, removed afterwards.
+class ServerTree {
+public:
+    explicit ServerTree(const std::string& application) : dir_(www() / application)
+    {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "Maj");
+    }
+    ~ServerTree() { fs::remove_all(dir_); }
+    void write(const std::string& name, const std::string& content) { writeFile((dir_ / name).string(), content); }
+    void remove(const std::string& name) { fs::remove(dir_ / name); }
+    // Publishes these files with the maker's tool.
+    void publish(const std::vector<std::pair<std::string, std::string>>& files, const std::string& version)
+    {
+        TempFolder release("tidewell-release");
+        for (const auto& [name, content] : files)
+            writeFile(release / name, content);
+        const auto r = tidewell::publication::publie({release.path(), version, "2", "12/03/2026"}, dir_);
+        ASSERT_TRUE(r.erreurs.empty()) << r.erreurs.front();
+    }
+
+private:
+    fs::path dir_;
+};
+
+// An application folder with the updater, a stand-in for each application and what the test
+// puts there.
+class AppFolder {
+public:
+    explicit AppFolder(const char* prefix) : folder_(prefix)
+    {
+        EXPECT_TRUE(CopyFileA(TIDEWELL_EXE, (folder_ / "Tidewell.exe").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Abacor.exe").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Quillon.exe").c_str(), FALSE));
+    }
+    std::string operator/(const std::string& name) const { return folder_ / name; }
+    const std::string& path() const { return folder_.path(); }
+    // What the stand-ins recorded. The updater does not wait for the program it starts, so the
+    // record may come a moment after the updater has ended.
+    std::string restarts(DWORD waitMs = 5000) const
+    {
+        const ULONGLONG end = GetTickCount64() + waitMs;
+        std::string log;
+        while ((log = readFile(folder_ / "standin.log")).empty() && GetTickCount64() < end)
+            Sleep(100);
+        return log;
+    }
+
+private:
+    TempFolder folder_;
+};
+
+struct MainWindowSearch {
+    DWORD pid;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findMainWindow(HWND w, LPARAM p)
+{
+    auto* s = reinterpret_cast<MainWindowSearch*>(p);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    char cls[32] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (owner == s->pid && std::string(cls) == "TidewellMain" && IsWindowVisible(w)) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Geometry of the window's client area at 96 dots per inch (15 twips a pixel).
+constexpr RECT troughInner = {154, 66, 471, 87};
+constexpr RECT estimateLine = {152, 128, 400, 141};
+constexpr COLORREF barColour = RGB(255, 224, 192);
+constexpr COLORREF troughColour = RGB(224, 224, 224);
+
+bool inked(const testsupport::Pixels& p, const RECT& r)
+{
+    for (int y = r.top; y < r.bottom && y < p.height; ++y)
+        for (int x = r.left; x < r.right && x < p.width; ++x) {
+            const COLORREF c = p.at(x, y);
+            if (GetRValue(c) < 110 && GetGValue(c) < 110 && GetBValue(c) < 110)
+                return true;
+        }
+    return false;
+}
+
+struct UpdaterRun {
+    DWORD exitCode = 999;
+    std::string caption;                          // the window's caption while it was shown
+    std::vector<testsupport::Pixels> frames;      // the window's client area, as it went
+    std::optional<uihelper::MessageBoxView> box;  // a message box, answered with OK
+};
+
+// Starts the updater in `app` from the working folder `from`, and follows it to its end.
+UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments = "", const std::string& from = "")
+{
+    UpdaterRun run;
+    std::string line = "\"" + (app / "Tidewell.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    const std::string cwd = from.empty() ? app.path() : from;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi))
+        return run;
+    const ULONGLONG deadline = GetTickCount64() + 90000;
+    while (WaitForSingleObject(pi.hProcess, 150) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+        if (!run.box) {
+            const auto boxes = uihelper::messageBoxesOf(pi.dwProcessId);
+            if (!boxes.empty()) {
+                run.box = uihelper::readMessageBox(boxes.front());
+                uihelper::pressButton(boxes.front(), IDOK);
+                continue;
+            }
+        }
+        MainWindowSearch search{pi.dwProcessId};
+        EnumWindows(findMainWindow, reinterpret_cast<LPARAM>(&search));
+        if (!search.found)
+            continue;
+        char caption[128] = {};
+        GetWindowTextA(search.found, caption, sizeof caption);
+        run.caption = caption;
+        RECT client;
+        GetClientRect(search.found, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(search.found, &origin);
+        OffsetRect(&client, origin.x, origin.y);
+        run.frames.push_back(testsupport::captureScreen(client));
+    }
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(pi.hProcess, 998);
+    GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
+}
+
+std::string quoted(const std::string& path)
+{
+    return "\"" + path + "\"";
+}
+
+std::string standinLine(const std::string& exe, const std::string& cwd)
+{
+    return "cmd=" + quoted(exe) + "|cwd=" + cwd + "|show=1\n";
+}
+
+const std::string notFoundFrench = "Information : " + LB + std::string(45, '_') + LB + LB
+                                   + "Application \xE0 mettre \xE0 jour Introuvable ... ";
+
+}  // namespace
+
+TEST(UpdateRun, ReplacesEveryFileShowsProgressAndRestartsTheApplication)
+{
+    ServerTree server("Abacor");
+    const std::string prog(150000, 'P');
+    server.publish({{"Prog.exe", prog}, {"Aide.hlp", "aide v2"}, {"Base.mdb", "base v2"}, {"Lisez-moi", "v2"}}, "5");
+    AppFolder app("tidewell-full");
+    writeFile(app / "Abacor.ini", "");
+    writeFile(app / "Prog.exe", "prog v1");
+    writeFile(app / "Aide.hlp", "aide v1");
+    SetFileAttributesA((app / "Aide.hlp").c_str(), FILE_ATTRIBUTE_READONLY);
+    writeFile(app / "Version.ini", "[Version]\r\nVersion=ancienne\r\n");
+    TempFolder elsewhere("tidewell-cwd");
+
+    const UpdaterRun run = runUpdater(app, "", elsewhere.path());
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(run.box);
+    EXPECT_EQ(run.caption, "  Mise \xE0 jour des Fichiers");
+    EXPECT_EQ(readFile(app / "Prog.exe"), prog);
+    EXPECT_EQ(readFile(app / "Aide.hlp"), "aide v2");
+    EXPECT_EQ(readFile(app / "Base.mdb"), "base v2");
+    EXPECT_EQ(readFile(app / "Lisez-moi"), "v2");
+    for (const char* left : {"Prog.sav", "Aide.sav", "Base.sav", "Lisez-moi.sav", "Listfich.ini", "Version.ini"})
+        EXPECT_FALSE(exists(app / left)) << left;
+    // Started once, by its quoted path, without arguments, shown normally, in the updater's
+    // own working folder.
+    EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", elsewhere.path()));
+
+    // The window as it went: the first file with an empty bar, then the estimate, then the
+    // full bar with the finished text.
+    ASSERT_FALSE(run.frames.empty());
+    const auto& first = run.frames.front();
+    EXPECT_EQ(first.at(troughInner.left, troughInner.top), troughColour);
+    const testsupport::Pixels* estimate = nullptr;
+    for (const auto& f : run.frames)
+        if (!estimate && inked(f, estimateLine))
+            estimate = &f;
+    ASSERT_NE(estimate, nullptr) << "the estimate never appeared";
+    EXPECT_EQ(estimate->at(troughInner.left, troughInner.top), barColour);
+    EXPECT_EQ(estimate->at(troughInner.right - 1, troughInner.top), troughColour);
+    const auto& last = run.frames.back();
+    EXPECT_EQ(last.at(troughInner.right - 1, troughInner.top), barColour);
+    EXPECT_TRUE(testsupport::savePng(first, "update_run_first_file.png"));
+    EXPECT_TRUE(testsupport::savePng(*estimate, "update_run_estimate.png"));
+    EXPECT_TRUE(testsupport::savePng(last, "update_run_finished.png"));
+}
+
+TEST(UpdateRun, InstallUpdatesWithoutRestarting)
+{
+    ServerTree server("Abacor");
+    server.publish({{"Prog.exe", "prog v2"}}, "5");
+    AppFolder app("tidewell-install");
+    writeFile(app / "Abacor.ini", "");
+    const UpdaterRun run = runUpdater(app, " Install ");
+    EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2");
+    EXPECT_EQ(app.restarts(2000), "");
+    EXPECT_FALSE(exists(app / "Listfich.ini"));
+}
+
+TEST(UpdateRun, TheSettingsFileChoosesApplicationAndLanguage)
+{
+    ServerTree server("Abacor");
+    server.publish({{"Prog.exe", "prog v2"}}, "5");
+    AppFolder app("tidewell-settings");
+    writeFile(app / "Tidewell.ini", "[Application]\r\nNom=abacor\r\nLangue=2\r\n");
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_EQ(run.caption, "  Update Files");
+    EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2");
+    EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
+}
+
+TEST(UpdateRun, ASettingsFileWithoutNameFindsNoApplication)
+{
+    ServerTree server("Abacor");
+    server.publish({{"Prog.exe", "prog v2"}}, "5");
+    AppFolder app("tidewell-noname");
+    writeFile(app / "Tidewell.ini", "[Application]\r\nLangue=1\r\n");
+    writeFile(app / "Abacor.ini", "");
+    const UpdaterRun run = runUpdater(app);
+    ASSERT_TRUE(run.box);
+    EXPECT_EQ(run.box->title, "T\xE9l\xE9" "chargement");
+    EXPECT_EQ(run.box->text, notFoundFrench);
+    EXPECT_TRUE(run.frames.empty());   // the window was never shown
+    EXPECT_FALSE(exists(app / "Prog.exe"));
+}
+
+TEST(UpdateRun, TheSecondApplicationsMarkerMeansEnglish)
+{
+    ServerTree server("Quillon");
+    server.publish({{"Quillon.dat", "q v2"}}, "7");
+    AppFolder app("tidewell-quillon");
+    writeFile(app / "Quillon.ini", "");
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_EQ(run.caption, "  Update Files");
+    EXPECT_EQ(readFile(app / "Quillon.dat"), "q v2");
+    EXPECT_EQ(app.restarts(), standinLine(app / "Quillon.exe", app.path()));
+}
+
+TEST(UpdateRun, WithBothMarkersTheFirstApplicationWins)
+{
+    ServerTree abacor("Abacor");
+    abacor.publish({{"Prog.exe", "prog v2"}}, "5");
+    AppFolder app("tidewell-both");
+    writeFile(app / "Abacor.ini", "");
+    writeFile(app / "Quillon.ini", "");
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_EQ(run.caption, "  Mise \xE0 jour des Fichiers");
+    EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
+}
+
+TEST(UpdateRun, WithoutVersionOrSizeFilesTheRunGoesOn)
+{
+    ServerTree server("Abacor");
+    server.publish({{"Prog.exe", "prog v2"}}, "5");
+    server.remove("Version.ini");
+    server.remove("Taillefich.ini");
+    AppFolder app("tidewell-noversion");
+    writeFile(app / "Abacor.ini", "");
+    writeFile(app / "Version.ini", "[Version]\r\nVersion=locale\r\n");
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2");
+    EXPECT_EQ(readFile(app / "Version.ini"), "[Version]\r\nVersion=locale\r\n");   // left alone
+    ASSERT_FALSE(run.frames.empty());
+    for (const auto& f : run.frames)
+        EXPECT_FALSE(inked(f, estimateLine));   // no size: no estimate
+    EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
+}
+
+TEST(UpdateRun, AnEmptyListGoesStraightToTheRestart)
+{
+    ServerTree server("Abacor");
+    server.write("Listfich.ini", "");
+    AppFolder app("tidewell-emptylist");
+    writeFile(app / "Abacor.ini", "");
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_FALSE(run.box);
+    ASSERT_FALSE(run.frames.empty());
+    EXPECT_EQ(run.frames.back().at(troughInner.left, troughInner.top), troughColour);
+    EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
+    EXPECT_FALSE(exists(app / "Listfich.ini"));
+}
+
+TEST(UpdateRun, AMissingListEndsWithTheNotFoundMessageUnderTheLanguageTitle)
+{
+    ServerTree server("Abacor");
+    server.write("Version.ini", "[Version]\r\nVersion=5\r\n");
+    AppFolder app("tidewell-nolist");
+    writeFile(app / "Abacor.ini", "");
+    const UpdaterRun run = runUpdater(app);
+    ASSERT_TRUE(run.box);
+    EXPECT_EQ(run.box->title, "Mise \xE0 jour des Fichiers");
+    EXPECT_EQ(run.box->text, notFoundFrench);
+    EXPECT_EQ(app.restarts(2000), "");
+}
+
+TEST(UpdateRun, AServerAnsweringMissingPagesWithError404TextIsMissingPages)
+{
+    ServerTree server("Abacor");
+    server.write(".httpsd.json", "{\"missing\": \"200-error\"}");
+    AppFolder app("tidewell-error404");
+    writeFile(app / "Abacor.ini", "");
+    const UpdaterRun run = runUpdater(app);
+    ASSERT_TRUE(run.box);
+    EXPECT_EQ(run.box->title, "Mise \xE0 jour des Fichiers");
+    EXPECT_FALSE(exists(app / "Listfich.ini"));
+}
+
+TEST(UpdateRun, NamesLeadingOutsideTheFolderAreNeverDownloaded)
+{
+    TempFolder outside("tidewell-outside");
+    ServerTree server("Abacor");
+    server.write("Maj/Prog.exe", "prog v2");
+    server.write("Maj/evil.txt", "hors du dossier");
+    const std::string absolute = outside / "evil.txt";
+    server.write("Listfich.ini", "..\\evil.txt\r\n" + absolute + "\r\nsub\\..\\..\\evil.txt\r\nProg.exe\r\n");
+    AppFolder app("tidewell-names");
+    writeFile(app / "Abacor.ini", "");
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2");
+    EXPECT_FALSE(exists(absolute));
+    const std::string parent = app.path().substr(0, app.path().find_last_of('\\'));
+    EXPECT_FALSE(exists(parent + "\\evil.txt"));
+    ASSERT_FALSE(run.frames.empty());
+    EXPECT_EQ(run.frames.back().at(troughInner.right - 1, troughInner.top), barColour);   // all counted
+}
+
+TEST(UpdateRun, AnApplicationFolderWithSpacesIsRestartedByItsQuotedPath)
+{
+    ServerTree server("Abacor");
+    server.publish({{"Prog.exe", "prog v2"}}, "5");
+    AppFolder app("tidewell mes programmes");
+    writeFile(app / "Abacor.ini", "");
+    runUpdater(app);
+    EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2");
+    EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
+}

@@ -1,0 +1,179 @@
+#include "update_files.h"
+
+#include "rounding.h"
+#include "text.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace tidewell {
+
+namespace {
+
+bool ignore(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
+bool chiffre(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+double lecturenombre(const std::string& texte)
+{
+    // The characters of the number, without what is ignored between them.
+    std::string nombre;
+    enum class Partie { signe, entier, fraction, exposant, signeexposant, chiffresexposant } partie = Partie::signe;
+    bool unchiffre = false;
+    for (char c : texte) {
+        if (ignore(c))
+            continue;
+        if ((c == '+' || c == '-') && (partie == Partie::signe || partie == Partie::signeexposant)) {
+            nombre += c;
+            partie = partie == Partie::signe ? Partie::entier : Partie::chiffresexposant;
+        } else if (chiffre(c) && partie != Partie::exposant) {
+            nombre += c;
+            if (partie == Partie::signe)
+                partie = Partie::entier;
+            else if (partie == Partie::signeexposant)
+                partie = Partie::chiffresexposant;
+            if (partie != Partie::chiffresexposant)
+                unchiffre = true;
+        } else if (c == '.' && (partie == Partie::signe || partie == Partie::entier)) {
+            nombre += c;
+            partie = Partie::fraction;
+        } else if ((c == 'e' || c == 'E' || c == 'd' || c == 'D') && unchiffre
+                   && (partie == Partie::entier || partie == Partie::fraction)) {
+            nombre += 'e';
+            partie = Partie::signeexposant;
+        } else {
+            break;
+        }
+    }
+    if (!unchiffre)
+        return 0;
+    // An exponent without digits counts for nothing.
+    while (!nombre.empty() && (nombre.back() == 'e' || nombre.back() == '+' || nombre.back() == '-'))
+        nombre.pop_back();
+    const char* debut = nombre.data();
+    if (*debut == '+')
+        ++debut;
+    double valeur = 0;
+    const auto [fin, erreur] = std::from_chars(debut, nombre.data() + nombre.size(), valeur);
+    if (erreur == std::errc::result_out_of_range) {
+        const auto e = nombre.find('e');
+        const bool petit = e != std::string::npos && nombre.find('-', e) != std::string::npos;
+        const bool negatif = nombre[0] == '-';
+        return petit ? 0.0 : (negatif ? -1.0 : 1.0) * std::numeric_limits<double>::infinity();
+    }
+    return valeur;
+}
+
+std::int16_t languedepuis(const std::string& valeur)
+{
+    const double code = libmaj::arrondi(lecturenombre(valeur));
+    if (code < 1)
+        return 1;
+    if (code > 2)
+        return 2;
+    return static_cast<std::int16_t>(code);
+}
+
+std::int32_t tailledepuis(const std::string& texte)
+{
+    std::string sanslignes;
+    for (std::size_t i = 0; i < texte.size(); ++i) {
+        if (texte[i] == '\r' && i + 1 < texte.size() && texte[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        sanslignes += texte[i];
+    }
+    return libmaj::arrondi32(lecturenombre(sanslignes));
+}
+
+ListeFichiers lectureliste(const std::string& contenu)
+{
+    ListeFichiers liste;
+    auto ajoute = [&](const std::string& ligne) {
+        const std::string nom = libmaj::sansespaces(ligne);
+        if (nom.empty())
+            return;
+        if (liste.nombre < std::numeric_limits<std::int16_t>::max())
+            ++liste.nombre;
+        if (liste.noms.size() < placesliste)
+            liste.noms.push_back(nom);
+    };
+    std::string ligne;
+    for (std::size_t i = 0; i < contenu.size(); ++i) {
+        if (contenu[i] == '\r') {
+            ajoute(ligne);
+            ligne.clear();
+            if (i + 1 < contenu.size() && contenu[i + 1] == '\n')
+                ++i;
+            continue;
+        }
+        ligne += contenu[i];
+    }
+    ajoute(ligne);
+    return liste;
+}
+
+std::string adressebase(const std::string& serveur, const std::string& nomappli)
+{
+    if (nomappli == "ABACOR")
+        return serveur + "/Abacor";
+    if (nomappli == "QUILLON")
+        return serveur + "/Quillon";
+    return {};
+}
+
+std::string libelleversion(const std::string& version, const std::string& sousversion)
+{
+    if (version.empty())
+        return {};
+    std::string libelle = "Version : " + version;
+    if (!sousversion.empty())
+        libelle += "SV " + sousversion;
+    return libelle;
+}
+
+std::string libelledate(const std::string& date)
+{
+    return date.empty() ? std::string() : "Date : " + date;
+}
+
+bool nomsur(const std::string& nom)
+{
+    if (nom.empty() || nom[0] == '\\' || nom[0] == '/')
+        return false;
+    for (unsigned char c : nom)
+        if (c < 32 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
+            return false;
+    std::size_t debut = 0;
+    while (debut <= nom.size()) {
+        const auto fin = nom.find_first_of("\\/", debut);
+        const std::string segment = nom.substr(debut, fin == std::string::npos ? std::string::npos : fin - debut);
+        if (segment == "..")
+            return false;
+        // A device name stays a device with any extension and with trailing spaces.
+        std::string base = libmaj::majuscules(segment.substr(0, segment.find('.')));
+        while (!base.empty() && base.back() == ' ')
+            base.pop_back();
+        if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
+            return false;
+        if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)
+            && base[3] >= '1' && base[3] <= '9')
+            return false;
+        if (fin == std::string::npos)
+            break;
+        debut = fin + 1;
+    }
+    return true;
+}
+
+}  // namespace tidewell
