@@ -32,7 +32,35 @@ void removeTree(const std::string& folder)
     RemoveDirectoryA(folder.c_str());
 }
 
+struct WindowSearch {
+    DWORD pid;
+    const char* className;
+    bool visible;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK matchWindow(HWND w, LPARAM p)
+{
+    auto* s = reinterpret_cast<WindowSearch*>(p);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    char cls[64] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    if (owner == s->pid && lstrcmpA(cls, s->className) == 0 && (!s->visible || IsWindowVisible(w))) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 }  // namespace
+
+HWND findWindowOf(DWORD pid, const char* className, bool visible)
+{
+    WindowSearch search{pid, className, visible};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 TempFolder::TempFolder(const std::string& prefix)
 {

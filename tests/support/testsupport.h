@@ -27,6 +27,10 @@ void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 
+// The first top-level window of class `className` that process `pid` owns; with `visible`,
+// only a shown one.
+HWND findWindowOf(DWORD pid, const char* className, bool visible = false);
+
 // Top-down 32-bit pixels of a window's client area, drawn through PrintWindow.
 struct Pixels {
     int width = 0, height = 0;

@@ -37,32 +37,6 @@ struct Process {
     bool ended(DWORD ms) const { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
 };
 
-struct WindowSearch {
-    DWORD pid;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK findMainWindow(HWND w, LPARAM p)
-{
-    auto* s = reinterpret_cast<WindowSearch*>(p);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    char cls[32] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    if (owner == s->pid && std::string(cls) == "TidewellMain") {
-        s->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND mainWindowOf(DWORD pid)
-{
-    WindowSearch s{pid};
-    EnumWindows(findMainWindow, reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
 }  // namespace
 
 TEST(Tidewell, WithoutAnApplicationToUpdateShowsOnlyTheNotFoundMessage)
@@ -83,7 +57,7 @@ TEST(Tidewell, WithoutAnApplicationToUpdateShowsOnlyTheNotFoundMessage)
     EXPECT_EQ(uihelper::messageBoxesOf(run.pi.dwProcessId).size(), 1u);
 
     // The window was made and prepared, but is never shown.
-    HWND window = mainWindowOf(run.pi.dwProcessId);
+    HWND window = testsupport::findWindowOf(run.pi.dwProcessId, "TidewellMain");
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(IsWindowVisible(window));
 

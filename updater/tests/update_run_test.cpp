@@ -79,25 +79,6 @@ private:
     TempFolder folder_;
 };
 
-struct MainWindowSearch {
-    DWORD pid;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK findMainWindow(HWND w, LPARAM p)
-{
-    auto* s = reinterpret_cast<MainWindowSearch*>(p);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    char cls[32] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    if (owner == s->pid && std::string(cls) == "TidewellMain" && IsWindowVisible(w)) {
-        s->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Geometry of the window's client area at 96 dots per inch (15 twips a pixel).
 constexpr RECT troughInner = {154, 66, 471, 87};
 constexpr RECT estimateLine = {152, 128, 400, 141};
@@ -143,17 +124,16 @@ UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments = "", c
                 continue;
             }
         }
-        MainWindowSearch search{pi.dwProcessId};
-        EnumWindows(findMainWindow, reinterpret_cast<LPARAM>(&search));
-        if (!search.found)
+        HWND window = testsupport::findWindowOf(pi.dwProcessId, "TidewellMain", true);
+        if (!window)
             continue;
         char caption[128] = {};
-        GetWindowTextA(search.found, caption, sizeof caption);
+        GetWindowTextA(window, caption, sizeof caption);
         run.caption = caption;
         RECT client;
-        GetClientRect(search.found, &client);
+        GetClientRect(window, &client);
         POINT origin = {0, 0};
-        ClientToScreen(search.found, &origin);
+        ClientToScreen(window, &origin);
         OffsetRect(&client, origin.x, origin.y);
         run.frames.push_back(testsupport::captureScreen(client));
     }
