@@ -135,7 +135,10 @@ UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments = "", c
         POINT origin = {0, 0};
         ClientToScreen(window, &origin);
         OffsetRect(&client, origin.x, origin.y);
-        run.frames.push_back(testsupport::captureScreen(client));
+        testsupport::Pixels frame = testsupport::captureScreen(client);
+        // Only frames the window has painted: a window just shown may still be black.
+        if (frame.width > 2 && frame.height > 2 && frame.at(2, 2) == GetSysColor(COLOR_BTNFACE))
+            run.frames.push_back(std::move(frame));
     }
     if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
         TerminateProcess(pi.hProcess, 998);

@@ -1,0 +1,74 @@
+// The in-process server: the class factory of Wheel and the exports COM finds it by.
+#include "identities.h"
+#include "wheel.h"
+
+#include <new>
+
+namespace rotelle {
+
+namespace {
+
+std::atomic<long> verrous{0};
+
+class Fabrique final : public IClassFactory {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *ppv = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    // One factory for the process; its references are the server's locks.
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++verrous); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--verrous); }
+
+    STDMETHODIMP CreateInstance(IUnknown* exterieur, REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (exterieur)
+            return CLASS_E_NOAGGREGATION;
+        Wheel* controle = new (std::nothrow) Wheel();
+        if (!controle)
+            return E_OUTOFMEMORY;
+        const HRESULT hr = controle->QueryInterface(riid, ppv);
+        controle->Release();
+        return hr;
+    }
+    STDMETHODIMP LockServer(BOOL verrouille) override
+    {
+        if (verrouille)
+            ++verrous;
+        else
+            --verrous;
+        return S_OK;
+    }
+};
+
+Fabrique fabrique;
+
+}  // namespace
+
+}  // namespace rotelle
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (clsid != rotelle::CLSID_Wheel)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    return rotelle::fabrique.QueryInterface(riid, ppv);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
+{
+    return rotelle::objetsvivants == 0 && rotelle::verrous == 0 ? S_OK : S_FALSE;
+}

@@ -1,0 +1,216 @@
+// The Wheel control in a container of our own, created through the library's class factory.
+#include "container.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using container::Event;
+using container::Form;
+using container::Site;
+
+namespace {
+
+WPARAM wheelWParam(short delta, WORD keys = 0)
+{
+    return MAKEWPARAM(keys, static_cast<WORD>(delta));
+}
+
+LPARAM position(WORD x, short y)
+{
+    return static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(x, static_cast<WORD>(y))));
+}
+
+int count(const Form& f, Event::Kind kind)
+{
+    int n = 0;
+    for (const auto& e : f.events)
+        n += e.kind == kind;
+    return n;
+}
+
+WNDPROC currentProcedure(HWND w)
+{
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(w, GWLP_WNDPROC));
+}
+
+class WheelControl : public ::testing::Test {
+protected:
+    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    void TearDown() override
+    {
+        // A hooked control stays alive until it is stopped; a host that is done stops it.
+        for (auto& s : sites)
+            s->call(L"StopWheel");
+        sites.clear();
+        form.reset();
+        CoUninitialize();
+    }
+    Site* add(bool userMode = true, bool load = true)
+    {
+        sites.emplace_back(form->add(userMode, load));
+        return sites.back().get();
+    }
+    LRESULT wheel(short delta, WORD x = 100, short y = -10)
+    {
+        return SendMessageA(form->window(), WM_MOUSEWHEEL, wheelWParam(delta, MK_SHIFT), position(x, y));
+    }
+    std::unique_ptr<Form> form = std::make_unique<Form>();
+    std::vector<std::unique_ptr<Site>> sites;
+};
+
+}  // namespace
+
+TEST_F(WheelControl, TheEventComesBeforeTheFormWithTheFocusedControl)
+{
+    Site* site = add();
+    ASSERT_NE(site->control, nullptr);
+    SetFocus(form->child(1));
+    EXPECT_EQ(wheel(-120, 100, -10), form->wheelResult);   // the form's own answer
+    ASSERT_EQ(form->events.size(), 2u);
+    const Event& e = form->events[0];
+    EXPECT_EQ(e.kind, Event::wheelRotate);
+    EXPECT_EQ(e.argCount, 4);
+    EXPECT_EQ(e.types[3], VT_BYREF | VT_DISPATCH);   // Ctrl first, so last in the array
+    EXPECT_EQ(e.types[0], VT_BYREF | VT_I4);
+    EXPECT_EQ(e.delta, 1);   // a notch toward the user
+    EXPECT_EQ(e.x, 100);
+    EXPECT_EQ(e.y, -10);
+    EXPECT_EQ(e.ctrl, form->childObject(1));
+    EXPECT_EQ(form->events[1].kind, Event::formMessage);
+    EXPECT_EQ(form->events[1].message, static_cast<UINT>(WM_MOUSEWHEEL));
+
+    SetFocus(form->child(0));
+    wheel(240, 65436, 100);
+    EXPECT_EQ(form->events[2].delta, -2);
+    EXPECT_EQ(form->events[2].x, 65436);
+    EXPECT_EQ(form->events[2].ctrl, form->childObject(0));
+    wheel(60);   // a high-resolution wheel's part of a notch still raises the event
+    EXPECT_EQ(form->events[4].delta, 0);
+}
+
+TEST_F(WheelControl, OtherMessagesPassUnchanged)
+{
+    add();
+    EXPECT_EQ(SendMessageA(form->window(), WM_APP, 1, 2), 0x77);
+    ASSERT_EQ(form->events.size(), 1u);
+    EXPECT_EQ(form->events[0].kind, Event::formMessage);
+}
+
+TEST_F(WheelControl, InADesignEnvironmentNothingIsHooked)
+{
+    Site* site = add(false);
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 0);
+    EXPECT_EQ(site->call(L"StopWheel"), S_OK);
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+}
+
+TEST_F(WheelControl, ANewControlWithoutSavedStateStartsOnlyWhenAsked)
+{
+    Site* site = add(true, false);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 0);
+    EXPECT_EQ(site->call(L"StartWheel"), S_OK);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+}
+
+TEST_F(WheelControl, StartingTwiceGivesOneEventPerMessageAndStopRestoresTheForm)
+{
+    Site* site = add();
+    EXPECT_EQ(site->call(L"StartWheel"), S_OK);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(count(*form, Event::formMessage), 1);
+    EXPECT_EQ(site->call(L"StopWheel"), S_OK);
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(site->call(L"StopWheel"), S_OK);   // a second stop does nothing
+}
+
+TEST_F(WheelControl, OfTwoControlsOnAFormTheLastStartedGetsTheEvents)
+{
+    Site* first = add();
+    Site* second = add();
+    wheel(-120);
+    ASSERT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(form->events[0].site, second);
+    EXPECT_EQ(first->call(L"StopWheel"), S_OK);   // either one stops the form's events
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+}
+
+TEST_F(WheelControl, KeepsItsSizeWhateverIsAsked)
+{
+    Site* site = add(false);
+    SIZEL asked = {5000, 3000};
+    EXPECT_EQ(site->control->SetExtent(DVASPECT_CONTENT, &asked), S_OK);
+    SIZEL size = {};
+    ASSERT_EQ(site->control->GetExtent(DVASPECT_CONTENT, &size), S_OK);
+    EXPECT_EQ(size.cx, 882);   // 500 twips
+    EXPECT_EQ(size.cy, 882);
+    DWORD status = 0;
+    site->control->GetMiscStatus(DVASPECT_CONTENT, &status);
+    EXPECT_EQ(status, 0x00020591u);
+}
+
+TEST_F(WheelControl, StopWheelInsideTheHandler)
+{
+    add();
+    form->duringEvent = [](Site& s) { s.call(L"StopWheel"); };
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(count(*form, Event::formMessage), 1);   // the form still receives it
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+}
+
+TEST_F(WheelControl, StartWheelInsideTheHandler)
+{
+    add();
+    form->duringEvent = [](Site& s) { s.call(L"StartWheel"); };
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(count(*form, Event::formMessage), 1);
+    form->duringEvent = nullptr;
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 2);
+    EXPECT_EQ(count(*form, Event::formMessage), 2);
+}
+
+TEST_F(WheelControl, ReleasingTheLastReferenceInsideTheHandler)
+{
+    add();
+    form->duringEvent = [](Site& s) {
+        s.call(L"StopWheel");
+        s.releaseControl();
+    };
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(count(*form, Event::formMessage), 1);
+    EXPECT_TRUE(container::libraryUnloadable());
+}
+
+TEST_F(WheelControl, AFailedEventStillPassesTheMessageOn)
+{
+    add();
+    form->activeControlFails = true;
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 0);
+    EXPECT_EQ(count(*form, Event::formMessage), 1);
+}
+
+TEST_F(WheelControl, EveryObjectIsFreedOnceTheContainerLetsGo)
+{
+    Site* site = add();
+    wheel(-120);
+    EXPECT_FALSE(container::libraryUnloadable());
+    site->releaseControl();
+    // Still hooked: the table keeps the control until StopWheel.
+    EXPECT_FALSE(container::libraryUnloadable());
+    Site* other = add();
+    other->call(L"StopWheel");   // removes the form's entry: the first control is released
+    other->releaseControl();
+    EXPECT_TRUE(container::libraryUnloadable());
+}

@@ -1,0 +1,553 @@
+#include "wheel.h"
+
+#include "identities.h"
+#include "modhook.h"
+#include "wheel_message.h"
+
+#include <algorithm>
+#include <cwchar>
+
+namespace rotelle {
+
+std::atomic<long> objetsvivants{0};
+
+// The control's one connection point: the event interface __Wheel. It shares the control's
+// lifetime and hands out its sinks' connections.
+class Wheel::PointConnexion final : public IConnectionPoint {
+public:
+    explicit PointConnexion(Wheel* controle) : controle_(controle) {}
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
+            *ppv = static_cast<IConnectionPoint*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return controle_->AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return controle_->Release(); }
+
+    STDMETHODIMP GetConnectionInterface(IID* iid) override
+    {
+        if (!iid)
+            return E_POINTER;
+        *iid = DIID___Wheel;
+        return S_OK;
+    }
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** cpc) override
+    {
+        if (!cpc)
+            return E_POINTER;
+        *cpc = controle_;
+        controle_->AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override
+    {
+        if (!sink || !cookie)
+            return E_POINTER;
+        ComRef<IDispatch> dispatch;
+        if (FAILED(sink->QueryInterface(DIID___Wheel, reinterpret_cast<void**>(dispatch.put())))
+            && FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.put()))))
+            return CONNECT_E_CANNOTCONNECT;
+        *cookie = controle_->prochaincookie_++;
+        controle_->abonnes_.push_back({*cookie, dispatch});
+        return S_OK;
+    }
+    STDMETHODIMP Unadvise(DWORD cookie) override
+    {
+        auto& abonnes = controle_->abonnes_;
+        const auto it = std::find_if(abonnes.begin(), abonnes.end(), [&](const Abonne& a) { return a.cookie == cookie; });
+        if (it == abonnes.end())
+            return CONNECT_E_NOCONNECTION;
+        abonnes.erase(it);
+        return S_OK;
+    }
+    STDMETHODIMP EnumConnections(IEnumConnections** e) override;
+
+private:
+    Wheel* controle_;
+};
+
+namespace {
+
+// A snapshot of the connections, as IEnumConnections hands them out.
+class Connexions final : public IEnumConnections {
+public:
+    explicit Connexions(std::vector<CONNECTDATA> donnees, std::size_t position = 0)
+        : donnees_(std::move(donnees)), position_(position)
+    {
+        for (auto& d : donnees_)
+            d.pUnk->AddRef();
+        ++objetsvivants;
+    }
+    ~Connexions()
+    {
+        for (auto& d : donnees_)
+            d.pUnk->Release();
+        --objetsvivants;
+    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IEnumConnections) {
+            *ppv = static_cast<IEnumConnections*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const ULONG n = --references_;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+    STDMETHODIMP Next(ULONG n, CONNECTDATA* sortie, ULONG* lus) override
+    {
+        if (!sortie)
+            return E_POINTER;
+        ULONG i = 0;
+        for (; i < n && position_ < donnees_.size(); ++i, ++position_) {
+            sortie[i] = donnees_[position_];
+            sortie[i].pUnk->AddRef();
+        }
+        if (lus)
+            *lus = i;
+        return i == n ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG n) override
+    {
+        position_ = std::min<std::size_t>(donnees_.size(), position_ + n);
+        return position_ < donnees_.size() ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Reset() override
+    {
+        position_ = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(IEnumConnections** e) override
+    {
+        if (!e)
+            return E_POINTER;
+        *e = new Connexions(donnees_, position_);
+        return S_OK;
+    }
+
+private:
+    std::atomic<ULONG> references_{1};
+    std::vector<CONNECTDATA> donnees_;
+    std::size_t position_;
+};
+
+}  // namespace
+
+STDMETHODIMP Wheel::PointConnexion::EnumConnections(IEnumConnections** e)
+{
+    if (!e)
+        return E_POINTER;
+    std::vector<CONNECTDATA> donnees;
+    for (const auto& a : controle_->abonnes_)
+        donnees.push_back({a.sink.get(), a.cookie});
+    *e = new Connexions(std::move(donnees));
+    return S_OK;
+}
+
+Wheel::Wheel() : point_(new PointConnexion(this))
+{
+    ++objetsvivants;
+}
+
+Wheel::~Wheel()
+{
+    delete point_;
+    --objetsvivants;
+}
+
+HRESULT Wheel::erreur(HRESULT hr, const wchar_t* description)
+{
+    ComRef<ICreateErrorInfo> creation;
+    if (SUCCEEDED(CreateErrorInfo(creation.put()))) {
+        creation->SetGUID(IID__Wheel);
+        creation->SetSource(const_cast<LPOLESTR>(L"RotelleCV.Wheel"));
+        creation->SetDescription(const_cast<LPOLESTR>(description));
+        ComRef<IErrorInfo> info;
+        if (SUCCEEDED(creation->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.put()))))
+            SetErrorInfo(0, info.get());
+    }
+    return hr;
+}
+
+HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARIANT* valeur)
+{
+    VariantInit(valeur);
+    LPOLESTR nomdispatch = const_cast<LPOLESTR>(nom);
+    DISPID id;
+    HRESULT hr = objet->GetIDsOfNames(IID_NULL, &nomdispatch, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr))
+        return hr;
+    DISPPARAMS aucun = {nullptr, nullptr, 0, 0};
+    return objet->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &aucun, valeur, nullptr, nullptr);
+}
+
+HRESULT Wheel::modeutilisateur(bool& utilisateur)
+{
+    utilisateur = false;
+    if (!site_)
+        return erreur(E_UNEXPECTED, L"The control has no container");
+    ComRef<IDispatch> ambiantes;
+    HRESULT hr = site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(ambiantes.put()));
+    if (FAILED(hr))
+        return erreur(hr, L"The container gives no ambient properties");
+    DISPPARAMS aucun = {nullptr, nullptr, 0, 0};
+    VARIANT valeur;
+    VariantInit(&valeur);
+    hr = ambiantes->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &aucun,
+                           &valeur, nullptr, nullptr);
+    if (SUCCEEDED(hr))
+        hr = VariantChangeType(&valeur, &valeur, 0, VT_BOOL);
+    if (FAILED(hr)) {
+        VariantClear(&valeur);
+        return erreur(hr, L"The ambient user mode cannot be read");
+    }
+    utilisateur = valeur.boolVal != VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT Wheel::formeparente(ComRef<IDispatch>& forme)
+{
+    if (!site_)
+        return erreur(E_UNEXPECTED, L"The control has no container");
+    // The form is the extender's "Parent"; a container without extender is the form itself.
+    ComRef<IOleControlSite> controlsite;
+    ComRef<IDispatch> extension;
+    if (SUCCEEDED(site_->QueryInterface(IID_IOleControlSite, reinterpret_cast<void**>(controlsite.put())))
+        && SUCCEEDED(controlsite->GetExtendedControl(extension.put())) && extension) {
+        VARIANT parent;
+        HRESULT hr = litpropriete(extension.get(), L"Parent", &parent);
+        if (SUCCEEDED(hr))
+            hr = VariantChangeType(&parent, &parent, 0, VT_DISPATCH);
+        if (FAILED(hr) || !parent.pdispVal) {
+            VariantClear(&parent);
+            return erreur(FAILED(hr) ? hr : E_NOINTERFACE, L"The control's Parent cannot be read");
+        }
+        forme = ComRef<IDispatch>(parent.pdispVal);
+        VariantClear(&parent);
+        return S_OK;
+    }
+    ComRef<IOleContainer> conteneur;
+    HRESULT hr = site_->GetContainer(conteneur.put());
+    if (SUCCEEDED(hr) && conteneur)
+        hr = conteneur->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(forme.put()));
+    if (FAILED(hr) || !forme)
+        return erreur(FAILED(hr) ? hr : E_NOINTERFACE, L"The control's form cannot be reached");
+    return S_OK;
+}
+
+HRESULT Wheel::About()
+{
+    return erreur(E_NOTIMPL, L"The About dialog is not available");
+}
+
+HRESULT Wheel::StopWheel()
+{
+    if (HostWnd_ != 0)
+        UnhookWindow(static_cast<HWND>(LongToHandle(HostWnd_)));
+    return S_OK;
+}
+
+HRESULT Wheel::StartWheel()
+{
+    bool utilisateur = false;
+    HRESULT hr = modeutilisateur(utilisateur);
+    if (FAILED(hr) || !utilisateur)
+        return hr;
+    ComRef<IDispatch> forme;
+    hr = formeparente(forme);
+    if (FAILED(hr))
+        return hr;
+    VARIANT hwnd;
+    hr = litpropriete(forme.get(), L"hWnd", &hwnd);
+    if (SUCCEEDED(hr))
+        hr = VariantChangeType(&hwnd, &hwnd, 0, VT_I4);
+    if (FAILED(hr)) {
+        VariantClear(&hwnd);
+        return erreur(hr, L"The form's hWnd cannot be read as a 32-bit number");
+    }
+    HostWnd_ = hwnd.lVal;
+    return HookWindow(static_cast<HWND>(LongToHandle(HostWnd_)), this);
+}
+
+HRESULT Wheel::RaiseWheelRotate(std::int32_t WheelDelta, std::int32_t X, std::int32_t Y)
+{
+    ComRef<IDispatch> forme;
+    HRESULT hr = formeparente(forme);
+    if (FAILED(hr))
+        return hr;
+    VARIANT actif;
+    hr = litpropriete(forme.get(), L"ActiveControl", &actif);
+    if (SUCCEEDED(hr))
+        hr = VariantChangeType(&actif, &actif, 0, VT_DISPATCH);
+    if (FAILED(hr)) {
+        VariantClear(&actif);
+        return erreur(hr, L"The form's ActiveControl cannot be read");
+    }
+    IDispatch* Ctrl = actif.pdispVal;
+    LONG Delta = DeltaOf(WheelDelta);
+    LONG x = X, y = Y;
+    // Arguments go in reverse order: Y, X, Delta, Ctrl. A sink may disconnect while it is
+    // called, so the call goes to the sinks as they were when the event was raised.
+    VARIANT arguments[4];
+    for (auto& a : arguments)
+        VariantInit(&a);
+    arguments[0].vt = VT_BYREF | VT_I4;
+    arguments[0].plVal = &y;
+    arguments[1].vt = VT_BYREF | VT_I4;
+    arguments[1].plVal = &x;
+    arguments[2].vt = VT_BYREF | VT_I4;
+    arguments[2].plVal = &Delta;
+    arguments[3].vt = VT_BYREF | VT_DISPATCH;
+    arguments[3].ppdispVal = &Ctrl;
+    DISPPARAMS params = {arguments, nullptr, 4, 0};
+    const std::vector<Abonne> abonnes = abonnes_;
+    for (const auto& a : abonnes)
+        a.sink->Invoke(DISPID_WheelRotate, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                       nullptr, nullptr);
+    // A sink may have put another object in Ctrl; the one released is the one held now.
+    if (Ctrl)
+        Ctrl->Release();
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv)
+        return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__Wheel)
+        *ppv = static_cast<IDispatch*>(this);
+    else if (riid == IID_IConnectionPointContainer)
+        *ppv = static_cast<IConnectionPointContainer*>(this);
+    else if (riid == IID_IOleObject)
+        *ppv = static_cast<IOleObject*>(this);
+    else if (riid == IID_IOleControl)
+        *ppv = static_cast<IOleControl*>(this);
+    else if (riid == IID_IOleInPlaceObject || riid == IID_IOleWindow)
+        *ppv = static_cast<IOleInPlaceObject*>(this);
+    else if (riid == IID_IPersistStreamInit || riid == IID_IPersist)
+        *ppv = static_cast<IPersistStreamInit*>(this);
+    else if (riid == IID_IPersistPropertyBag)
+        *ppv = static_cast<IPersistPropertyBag*>(this);
+    else if (riid == IID_ISupportErrorInfo)
+        *ppv = static_cast<ISupportErrorInfo*>(this);
+    else {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) Wheel::AddRef()
+{
+    return ++references_;
+}
+
+STDMETHODIMP_(ULONG) Wheel::Release()
+{
+    const ULONG n = --references_;
+    if (n != 0)
+        return n;
+    // Terminate: the control stops its hook. Held at one meanwhile, so that references taken
+    // and given back on the way do not end it twice.
+    references_ = 1;
+    StopWheel();
+    site_ = ComRef<IOleClientSite>();
+    delete this;
+    return 0;
+}
+
+STDMETHODIMP Wheel::GetTypeInfoCount(UINT* n)
+{
+    if (!n)
+        return E_POINTER;
+    *n = 0;
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::GetTypeInfo(UINT, LCID, ITypeInfo** ti)
+{
+    if (ti)
+        *ti = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP Wheel::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    if (!names || !ids || count == 0)
+        return E_INVALIDARG;
+    static const struct {
+        const wchar_t* nom;
+        DISPID id;
+    } membres[] = {{L"About", DISPID_About}, {L"StopWheel", DISPID_StopWheel}, {L"StartWheel", DISPID_StartWheel}};
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
+    for (const auto& m : membres)
+        if (_wcsicmp(names[0], m.nom) == 0)
+            ids[0] = m.id;
+    for (UINT i = 0; i < count; ++i)
+        if (ids[i] == DISPID_UNKNOWN)
+            hr = DISP_E_UNKNOWNNAME;
+    return hr;
+}
+
+STDMETHODIMP Wheel::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* excepinfo, UINT*)
+{
+    if (!(flags & DISPATCH_METHOD))
+        return DISP_E_MEMBERNOTFOUND;
+    if (params && params->cArgs != 0)
+        return DISP_E_BADPARAMCOUNT;
+    if (result)
+        VariantInit(result);
+    HRESULT hr;
+    switch (id) {
+    case DISPID_About: hr = About(); break;
+    case DISPID_StopWheel: hr = StopWheel(); break;
+    case DISPID_StartWheel: hr = StartWheel(); break;
+    default: return DISP_E_MEMBERNOTFOUND;
+    }
+    if (SUCCEEDED(hr))
+        return hr;
+    if (excepinfo) {
+        *excepinfo = EXCEPINFO{};
+        excepinfo->scode = hr;
+        excepinfo->bstrSource = SysAllocString(L"RotelleCV.Wheel");
+        ComRef<IErrorInfo> info;
+        if (GetErrorInfo(0, info.put()) == S_OK && info) {
+            info->GetDescription(&excepinfo->bstrDescription);
+            SetErrorInfo(0, info.get());   // left for those who ask the thread
+        }
+    }
+    return DISP_E_EXCEPTION;
+}
+
+STDMETHODIMP Wheel::EnumConnectionPoints(IEnumConnectionPoints** e)
+{
+    if (e)
+        *e = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP Wheel::FindConnectionPoint(REFIID riid, IConnectionPoint** cp)
+{
+    if (!cp)
+        return E_POINTER;
+    *cp = nullptr;
+    if (riid != DIID___Wheel)
+        return CONNECT_E_NOCONNECTION;
+    *cp = point_;
+    point_->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::SetClientSite(IOleClientSite* site)
+{
+    site_ = ComRef<IOleClientSite>(site);
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::GetClientSite(IOleClientSite** site)
+{
+    if (!site)
+        return E_POINTER;
+    *site = site_.get();
+    if (*site)
+        (*site)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::GetUserClassID(CLSID* clsid)
+{
+    return GetClassID(clsid);
+}
+
+STDMETHODIMP Wheel::SetExtent(DWORD aspect, SIZEL* size)
+{
+    if (aspect != DVASPECT_CONTENT)
+        return DV_E_DVASPECT;
+    if (!size)
+        return E_POINTER;
+    return S_OK;   // the control keeps its own size, whatever is asked
+}
+
+STDMETHODIMP Wheel::GetExtent(DWORD aspect, SIZEL* size)
+{
+    if (aspect != DVASPECT_CONTENT)
+        return DV_E_DVASPECT;
+    if (!size)
+        return E_POINTER;
+    size->cx = taillehimetric;
+    size->cy = taillehimetric;
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::Advise(IAdviseSink* sink, DWORD* cookie)
+{
+    if (!avis_ && FAILED(CreateOleAdviseHolder(avis_.put())))
+        return E_OUTOFMEMORY;
+    return avis_->Advise(sink, cookie);
+}
+
+STDMETHODIMP Wheel::Unadvise(DWORD cookie)
+{
+    return avis_ ? avis_->Unadvise(cookie) : OLE_E_NOCONNECTION;
+}
+
+STDMETHODIMP Wheel::EnumAdvise(IEnumSTATDATA** e)
+{
+    if (!e)
+        return E_POINTER;
+    *e = nullptr;
+    return avis_ ? avis_->EnumAdvise(e) : S_OK;
+}
+
+STDMETHODIMP Wheel::GetMiscStatus(DWORD, DWORD* status)
+{
+    if (!status)
+        return E_POINTER;
+    *status = miscstatus;
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::GetClassID(CLSID* clsid)
+{
+    if (!clsid)
+        return E_POINTER;
+    *clsid = CLSID_Wheel;
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::GetSizeMax(ULARGE_INTEGER* size)
+{
+    if (!size)
+        return E_POINTER;
+    size->QuadPart = 0;
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::InterfaceSupportsErrorInfo(REFIID riid)
+{
+    return riid == IID__Wheel || riid == IID_IDispatch ? S_OK : S_FALSE;
+}
+
+}  // namespace rotelle

@@ -1,0 +1,168 @@
+// The Wheel control: an ActiveX control, invisible at run time, that hooks its host form's
+// window and raises WheelRotate(Ctrl, Delta, X, Y) for every mouse-wheel message.
+#pragma once
+
+#include <ocidl.h>
+#include <olectl.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace rotelle {
+
+// One counted reference to a COM object.
+template <class T>
+class ComRef {
+public:
+    ComRef() = default;
+    explicit ComRef(T* p) : p_(p)
+    {
+        if (p_)
+            p_->AddRef();
+    }
+    ComRef(const ComRef& o) : ComRef(o.p_) {}
+    ComRef(ComRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
+    ComRef& operator=(ComRef o) noexcept
+    {
+        std::swap(p_, o.p_);
+        return *this;
+    }
+    ~ComRef()
+    {
+        if (p_)
+            p_->Release();
+    }
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+    T** put()
+    {
+        *this = ComRef();
+        return &p_;
+    }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Objects of the library alive in the process, for DllCanUnloadNow.
+extern std::atomic<long> objetsvivants;
+
+class Wheel final : public IDispatch,
+                    public IConnectionPointContainer,
+                    public IOleObject,
+                    public IOleControl,
+                    public IOleInPlaceObject,
+                    public IPersistStreamInit,
+                    public IPersistPropertyBag,
+                    public ISupportErrorInfo {
+public:
+    Wheel();
+
+    // The control's methods, as hosts call them.
+    HRESULT About();
+    HRESULT StopWheel();
+    HRESULT StartWheel();
+
+    // Raised by the hook for each wheel message of the host window.
+    HRESULT RaiseWheelRotate(std::int32_t WheelDelta, std::int32_t X, std::int32_t Y);
+
+    std::int32_t HostWnd() const { return HostWnd_; }
+
+    // Records the failure as the thread's error information and gives it back.
+    HRESULT erreur(HRESULT hr, const wchar_t* description);
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IDispatch (_Wheel)
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override;
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** ti) override;
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excepinfo, UINT* argerr) override;
+
+    // IConnectionPointContainer
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** e) override;
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** cp) override;
+
+    // IOleObject
+    STDMETHODIMP SetClientSite(IOleClientSite* site) override;
+    STDMETHODIMP GetClientSite(IOleClientSite** site) override;
+    STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP Close(DWORD) override { return S_OK; }
+    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
+    STDMETHODIMP DoVerb(LONG, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) override { return S_OK; }
+    STDMETHODIMP EnumVerbs(IEnumOLEVERB**) override { return OLEOBJ_E_NOVERBS; }
+    STDMETHODIMP Update() override { return S_OK; }
+    STDMETHODIMP IsUpToDate() override { return S_OK; }
+    STDMETHODIMP GetUserClassID(CLSID* clsid) override;
+    STDMETHODIMP GetUserType(DWORD, LPOLESTR*) override { return OLE_S_USEREG; }
+    STDMETHODIMP SetExtent(DWORD aspect, SIZEL* size) override;
+    STDMETHODIMP GetExtent(DWORD aspect, SIZEL* size) override;
+    STDMETHODIMP Advise(IAdviseSink* sink, DWORD* cookie) override;
+    STDMETHODIMP Unadvise(DWORD cookie) override;
+    STDMETHODIMP EnumAdvise(IEnumSTATDATA** e) override;
+    STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD* status) override;
+    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
+    // IOleControl
+    STDMETHODIMP GetControlInfo(CONTROLINFO*) override { return E_NOTIMPL; }
+    STDMETHODIMP OnMnemonic(MSG*) override { return E_NOTIMPL; }
+    STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
+    STDMETHODIMP FreezeEvents(BOOL) override { return S_OK; }
+
+    // IOleInPlaceObject: the control has no window; in-place activation shows nothing.
+    STDMETHODIMP GetWindow(HWND*) override { return E_FAIL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP InPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP UIDeactivate() override { return S_OK; }
+    STDMETHODIMP SetObjectRects(LPCRECT, LPCRECT) override { return S_OK; }
+    STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+
+    // IPersistStreamInit and IPersistPropertyBag: loading saved state starts the hook;
+    // nothing is saved.
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+    STDMETHODIMP IsDirty() override { return S_FALSE; }
+    STDMETHODIMP Load(LPSTREAM) override { return StartWheel(); }
+    STDMETHODIMP Save(LPSTREAM, BOOL) override { return S_OK; }
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
+    STDMETHODIMP InitNew() override { return S_OK; }
+    STDMETHODIMP Load(IPropertyBag*, IErrorLog*) override { return StartWheel(); }
+    STDMETHODIMP Save(IPropertyBag*, BOOL, BOOL) override { return S_OK; }
+
+    // ISupportErrorInfo
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
+
+private:
+    class PointConnexion;
+    friend class PointConnexion;
+    ~Wheel();
+
+    HRESULT modeutilisateur(bool& utilisateur);
+    HRESULT formeparente(ComRef<IDispatch>& forme);
+
+    std::atomic<ULONG> references_{1};
+    std::int32_t HostWnd_ = 0;
+    ComRef<IOleClientSite> site_;
+    ComRef<IOleAdviseHolder> avis_;
+    struct Abonne {
+        DWORD cookie;
+        ComRef<IDispatch> sink;
+    };
+    std::vector<Abonne> abonnes_;
+    DWORD prochaincookie_ = 1;
+    PointConnexion* point_;   // owned; lives as long as the control
+};
+
+// Reads a property by name, without arguments (GetIDsOfNames, then a property get).
+HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARIANT* valeur);
+
+}  // namespace rotelle
