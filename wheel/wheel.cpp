@@ -5,7 +5,6 @@
 #include "wheel_message.h"
 
 #include <algorithm>
-#include <cwchar>
 
 namespace rotelle {
 
@@ -187,6 +186,22 @@ HRESULT Wheel::erreur(HRESULT hr, const wchar_t* description)
     return hr;
 }
 
+HRESULT typeinfo(REFGUID guid, ITypeInfo** ti)
+{
+    if (!ti)
+        return E_POINTER;
+    *ti = nullptr;
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&typeinfo), &module);
+    wchar_t chemin[MAX_PATH] = {};
+    if (!GetModuleFileNameW(module, chemin, MAX_PATH))
+        return HRESULT_FROM_WIN32(GetLastError());
+    ComRef<ITypeLib> bibliotheque;
+    const HRESULT hr = LoadTypeLibEx(chemin, REGKIND_NONE, bibliotheque.put());
+    return FAILED(hr) ? hr : bibliotheque->GetTypeInfoOfGuid(guid, ti);
+}
+
 HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARIANT* valeur)
 {
     VariantInit(valeur);
@@ -346,6 +361,8 @@ STDMETHODIMP Wheel::QueryInterface(REFIID riid, void** ppv)
         *ppv = static_cast<IPersistStreamInit*>(this);
     else if (riid == IID_IPersistPropertyBag)
         *ppv = static_cast<IPersistPropertyBag*>(this);
+    else if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2)
+        *ppv = static_cast<IProvideClassInfo2*>(this);
     else if (riid == IID_ISupportErrorInfo)
         *ppv = static_cast<ISupportErrorInfo*>(this);
     else {
@@ -379,35 +396,31 @@ STDMETHODIMP Wheel::GetTypeInfoCount(UINT* n)
 {
     if (!n)
         return E_POINTER;
-    *n = 0;
+    *n = 1;
     return S_OK;
 }
 
-STDMETHODIMP Wheel::GetTypeInfo(UINT, LCID, ITypeInfo** ti)
+STDMETHODIMP Wheel::GetTypeInfo(UINT index, LCID, ITypeInfo** ti)
 {
-    if (ti)
-        *ti = nullptr;
-    return E_NOTIMPL;
+    if (!ti)
+        return E_POINTER;
+    *ti = nullptr;
+    return index == 0 ? typeinfo(IID__Wheel, ti) : DISP_E_BADINDEX;
 }
 
 STDMETHODIMP Wheel::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
     if (!names || !ids || count == 0)
         return E_INVALIDARG;
-    static const struct {
-        const wchar_t* nom;
-        DISPID id;
-    } membres[] = {{L"About", DISPID_About}, {L"StopWheel", DISPID_StopWheel}, {L"StartWheel", DISPID_StartWheel}};
-    HRESULT hr = S_OK;
-    for (UINT i = 0; i < count; ++i)
-        ids[i] = DISPID_UNKNOWN;
-    for (const auto& m : membres)
-        if (_wcsicmp(names[0], m.nom) == 0)
-            ids[0] = m.id;
-    for (UINT i = 0; i < count; ++i)
-        if (ids[i] == DISPID_UNKNOWN)
-            hr = DISP_E_UNKNOWNNAME;
-    return hr;
+    // Names are looked up in the published description, on its call-table side.
+    ComRef<ITypeInfo> dispatch, appels;
+    HREFTYPE reference;
+    HRESULT hr = typeinfo(IID__Wheel, dispatch.put());
+    if (SUCCEEDED(hr))
+        hr = dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference);
+    if (SUCCEEDED(hr))
+        hr = dispatch->GetRefTypeInfo(reference, appels.put());
+    return FAILED(hr) ? hr : appels->GetIDsOfNames(names, count, ids);
 }
 
 STDMETHODIMP Wheel::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -542,6 +555,23 @@ STDMETHODIMP Wheel::GetSizeMax(ULARGE_INTEGER* size)
     if (!size)
         return E_POINTER;
     size->QuadPart = 0;
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::GetClassInfo(ITypeInfo** ti)
+{
+    return typeinfo(CLSID_Wheel, ti);
+}
+
+STDMETHODIMP Wheel::GetGUID(DWORD kind, GUID* guid)
+{
+    if (!guid)
+        return E_POINTER;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+        *guid = GUID_NULL;
+        return E_INVALIDARG;
+    }
+    *guid = DIID___Wheel;
     return S_OK;
 }
 

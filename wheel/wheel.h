@@ -57,6 +57,7 @@ class Wheel final : public IDispatch,
                     public IOleInPlaceObject,
                     public IPersistStreamInit,
                     public IPersistPropertyBag,
+                    public IProvideClassInfo2,
                     public ISupportErrorInfo {
 public:
     Wheel();
@@ -138,6 +139,10 @@ public:
     STDMETHODIMP Load(IPropertyBag*, IErrorLog*) override { return StartWheel(); }
     STDMETHODIMP Save(IPropertyBag*, BOOL, BOOL) override { return S_OK; }
 
+    // IProvideClassInfo2
+    STDMETHODIMP GetClassInfo(ITypeInfo** ti) override;
+    STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override;
+
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
 
@@ -161,6 +166,9 @@ private:
     DWORD prochaincookie_ = 1;
     PointConnexion* point_;   // owned; lives as long as the control
 };
+
+// The type description of `guid` in the library that this module carries as its resource.
+HRESULT typeinfo(REFGUID guid, ITypeInfo** ti);
 
 // Reads a property by name, without arguments (GetIDsOfNames, then a property get).
 HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARIANT* valeur);

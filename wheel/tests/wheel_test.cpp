@@ -214,3 +214,49 @@ TEST_F(WheelControl, EveryObjectIsFreedOnceTheContainerLetsGo)
     other->releaseControl();
     EXPECT_TRUE(container::libraryUnloadable());
 }
+
+TEST_F(WheelControl, DescribesItselfThroughThePublishedTypeLibrary)
+{
+    Site* site = add(false);
+    IDispatch* d = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d)), S_OK);
+    UINT count = 0;
+    d->GetTypeInfoCount(&count);
+    EXPECT_EQ(count, 1u);
+    ITypeInfo* ti = nullptr;
+    ASSERT_EQ(d->GetTypeInfo(0, 0x409, &ti), S_OK);
+    BSTR name = nullptr;
+    ti->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+    EXPECT_STREQ(name, L"_Wheel");
+    SysFreeString(name);
+    ti->Release();
+
+    const struct {
+        const wchar_t* name;
+        DISPID id;
+    } members[] = {{L"About", -552}, {L"stopwheel", 0x60030004}, {L"STARTWHEEL", 0x60030005}};
+    for (const auto& m : members) {
+        LPOLESTR n = const_cast<LPOLESTR>(m.name);
+        DISPID id = 0;
+        EXPECT_EQ(d->GetIDsOfNames(IID_NULL, &n, 1, 0x409, &id), S_OK) << m.name;
+        EXPECT_EQ(id, m.id) << m.name;
+    }
+    LPOLESTR unknown = const_cast<LPOLESTR>(L"Rotate");
+    DISPID id = 0;
+    EXPECT_EQ(d->GetIDsOfNames(IID_NULL, &unknown, 1, 0x409, &id), DISP_E_UNKNOWNNAME);
+    d->Release();
+
+    IProvideClassInfo2* info = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&info)), S_OK);
+    GUID source = {};
+    EXPECT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+    const GUID events = {0x87496B66, 0xD4FB, 0x4152, {0x95, 0x17, 0xBC, 0xF5, 0xAE, 0x5B, 0x61, 0x41}};
+    EXPECT_TRUE(IsEqualGUID(source, events));
+    ITypeInfo* cls = nullptr;
+    ASSERT_EQ(info->GetClassInfo(&cls), S_OK);
+    cls->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+    EXPECT_STREQ(name, L"Wheel");
+    SysFreeString(name);
+    cls->Release();
+    info->Release();
+}

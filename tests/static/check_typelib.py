@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""Checks RotelleCV's type library as stored (MSFT format), in a .tlb file or in the TYPELIB
+resource of a PE file: platform, locale, version and flags of the library, and the kind,
+flags, version, function count and call-table size of its three type descriptions, in order.
+Usage: check_typelib.py FILE win32|win64"""
+
+import struct
+import sys
+
+from peresources import PE
+
+TKIND = {3: "interface", 4: "dispatch", 5: "coclass"}
+SYSKIND = {"win32": 1, "win64": 3}
+LIBFLAG_FCONTROL = 2
+
+
+def library_bytes(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:4] == b"MSFT":
+        return data
+    for (rtype, name, _), blob in PE(path).resources().items():
+        if rtype == "TYPELIB" and name == 1:
+            return blob
+    raise SystemExit(f"{path}: no TYPELIB resource 1")
+
+
+def main(path, platform):
+    data = library_bytes(path)
+    (magic, _, _, lcid, _, varflags, version, flags, count) = struct.unpack_from("<4sIiIIiiii", data, 0)
+    problems = []
+
+    def expect(what, got, wanted):
+        if got != wanted:
+            problems.append(f"{what}: {got!r}, expected {wanted!r}")
+
+    expect("magic", magic, b"MSFT")
+    expect("platform", varflags & 0xF, SYSKIND[platform])
+    expect("locale", lcid, 0x409)
+    expect("version", (version & 0xFFFF, version >> 16), (1, 0))
+    expect("library flags", flags, LIBFLAG_FCONTROL)
+    expect("type descriptions", count, 3)
+    header = 0x54 + (4 if varflags & 0x100 else 0) + 4 * count
+    table = struct.unpack_from("<i", data, header)[0]   # first segment: the type-info table
+    pointer = 4 if platform == "win32" else 8
+    # A dual interface is stored as its dispatch view, marked dual.
+    wanted = [("dispatch", 0x11D0, 3, 492 * pointer), ("coclass", 0x20, 0, None), ("dispatch", 0x1090, 1, None)]
+    for i, (kind, tflags, functions, vft) in enumerate(wanted):
+        base = table + 0x64 * i
+        tkind, = struct.unpack_from("<i", data, base)
+        celement, = struct.unpack_from("<i", data, base + 0x18)
+        stored_flags, = struct.unpack_from("<i", data, base + 0x30)
+        tversion, = struct.unpack_from("<i", data, base + 0x38)
+        size_vft, = struct.unpack_from("<h", data, base + 0x4E)
+        expect(f"type {i} kind", TKIND.get(tkind & 0xF), kind)
+        expect(f"type {i} flags", hex(stored_flags), hex(tflags))
+        expect(f"type {i} version", (tversion & 0xFFFF, tversion >> 16), (1, 0))
+        expect(f"type {i} functions", celement & 0xFFFF, functions)
+        if vft is not None:
+            expect(f"type {i} call table bytes", size_vft, vft)
+    for p in problems:
+        print(f"{path}: {p}", file=sys.stderr)
+    print(f"{path}: {'type library as published' if not problems else f'{len(problems)} problem(s)'}")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
