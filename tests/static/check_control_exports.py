@@ -5,7 +5,7 @@ Usage: check_control_exports.py RotelleCV.ocx i386|amd64 EXPORT..."""
 
 import sys
 
-from peresources import PE
+from peresources import PE, Findings
 
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 IMAGE_FILE_DLL = 0x2000
@@ -14,20 +14,14 @@ IMAGE_FILE_DLL = 0x2000
 def main(path, machine, *wanted):
     pe = PE(path)
     module, names = pe.exports()
-    problems = []
-    if pe.machine != MACHINES[machine]:
-        problems.append(f"machine {pe.machine:#x}")
-    if not pe.characteristics & IMAGE_FILE_DLL:
-        problems.append("not a DLL")
-    if module != "RotelleCV.ocx":
-        problems.append(f"export table names the module {module!r}")
+    findings = Findings(path)
+    findings.expect("machine", pe.machine, MACHINES[machine])
+    findings.expect("a DLL", bool(pe.characteristics & IMAGE_FILE_DLL), True)
+    findings.expect("module named by the export table", module, "RotelleCV.ocx")
     for name in wanted:
         if name not in names:
-            problems.append(f"{name} not exported (exports: {names})")
-    for p in problems:
-        print(f"{path}: {p}", file=sys.stderr)
-    print(f"{path}: {'exports as designed' if not problems else 'problems'}")
-    return 1 if problems else 0
+            findings.add(f"{name} not exported (exports: {names})")
+    return findings.report("exports as designed")
 
 
 if __name__ == "__main__":

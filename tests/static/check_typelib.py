@@ -7,7 +7,7 @@ Usage: check_typelib.py FILE win32|win64"""
 import struct
 import sys
 
-from peresources import PE
+from peresources import PE, Findings
 
 TKIND = {3: "interface", 4: "dispatch", 5: "coclass"}
 SYSKIND = {"win32": 1, "win64": 3}
@@ -28,12 +28,8 @@ def library_bytes(path):
 def main(path, platform):
     data = library_bytes(path)
     (magic, _, _, lcid, _, varflags, version, flags, count) = struct.unpack_from("<4sIiIIiiii", data, 0)
-    problems = []
-
-    def expect(what, got, wanted):
-        if got != wanted:
-            problems.append(f"{what}: {got!r}, expected {wanted!r}")
-
+    findings = Findings(path)
+    expect = findings.expect
     expect("magic", magic, b"MSFT")
     expect("platform", varflags & 0xF, SYSKIND[platform])
     expect("locale", lcid, 0x409)
@@ -58,10 +54,7 @@ def main(path, platform):
         expect(f"type {i} functions", celement & 0xFFFF, functions)
         if vft is not None:
             expect(f"type {i} call table bytes", size_vft, vft)
-    for p in problems:
-        print(f"{path}: {p}", file=sys.stderr)
-    print(f"{path}: {'type library as published' if not problems else f'{len(problems)} problem(s)'}")
-    return 1 if problems else 0
+    return findings.report("type library as published")
 
 
 if __name__ == "__main__":

@@ -6,7 +6,7 @@ version block. Usage: check_updater_resources.py Tidewell.exe i386|amd64"""
 import struct
 import sys
 
-from peresources import PE, RT_GROUP_ICON, RT_ICON, RT_VERSION, icon_group, version_strings
+from peresources import PE, RT_GROUP_ICON, RT_ICON, RT_VERSION, Findings, icon_group, version_strings
 
 FRENCH = 0x40C
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
@@ -14,12 +14,8 @@ MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 
 def main(path, machine):
     pe = PE(path)
-    problems = []
-
-    def expect(what, got, wanted):
-        if got != wanted:
-            problems.append(f"{what}: {got!r}, expected {wanted!r}")
-
+    findings = Findings(path)
+    expect = findings.expect
     expect("machine", pe.machine, MACHINES[machine])
     res = pe.resources()
     group = icon_group(res[(RT_GROUP_ICON, 1, FRENCH)])
@@ -28,7 +24,7 @@ def main(path, machine):
     for w, h, colours, bits, size, rid in group:
         image = res.get((RT_ICON, rid, FRENCH))
         if image is None:
-            problems.append(f"icon image {rid} missing")
+            findings.add(f"icon image {rid} missing")
             continue
         expect(f"icon {rid} size", len(image), size)
         width, height2, _, bitcount = struct.unpack_from("<iiHH", image, 4)
@@ -48,10 +44,7 @@ def main(path, machine):
                        ("ProductVersion", "1.00")):
         expect(key, strings.get(key), value)
 
-    for p in problems:
-        print(f"{path}: {p}", file=sys.stderr)
-    print(f"{path}: {'resources as designed' if not problems else f'{len(problems)} problem(s)'}")
-    return 1 if problems else 0
+    return findings.report("resources as designed")
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 directory, icon groups and the version block's strings. Standard library only."""
 
 import struct
+import sys
 
 RT_ICON, RT_BITMAP, RT_GROUP_ICON, RT_VERSION = 3, 2, 14, 16
 
@@ -132,3 +133,25 @@ def version_strings(data):
             out["Translation"] = struct.unpack_from(f"<{vvlen // 2}H", data, vval)
         child = (child + clen + 3) & ~3
     return out
+
+
+class Findings:
+    """Collects differences from what a file should hold, and reports them."""
+
+    def __init__(self, path):
+        self.path = path
+        self.problems = []
+
+    def expect(self, what, got, wanted):
+        if got != wanted:
+            self.problems.append(f"{what}: {got!r}, expected {wanted!r}")
+
+    def add(self, problem):
+        self.problems.append(problem)
+
+    def report(self, success):
+        """Prints the findings; the exit code for them."""
+        for p in self.problems:
+            print(f"{self.path}: {p}", file=sys.stderr)
+        print(f"{self.path}: {success if not self.problems else f'{len(self.problems)} problem(s)'}")
+        return 1 if self.problems else 0

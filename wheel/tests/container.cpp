@@ -18,6 +18,14 @@ HMODULE library()
     return module;
 }
 
+// GetProcAddress gives a generic function pointer; going through void(*)() says the
+// conversion to the export's real type is meant.
+template <class F>
+F entry(const char* name)
+{
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(library(), name)));
+}
+
 Form* current = nullptr;
 
 VARIANT dispatchValue(IDispatch* d)
@@ -34,7 +42,7 @@ VARIANT dispatchValue(IDispatch* d)
 
 bool libraryUnloadable()
 {
-    auto can = reinterpret_cast<CanUnloadNow>(GetProcAddress(library(), "DllCanUnloadNow"));
+    auto can = entry<CanUnloadNow>("DllCanUnloadNow");
     return can && can() == S_OK;
 }
 
@@ -190,7 +198,7 @@ private:
 Site* Form::add(bool userMode, bool load)
 {
     Site* site = new Site(*this, userMode);
-    auto get = reinterpret_cast<GetClassObject>(GetProcAddress(library(), "DllGetClassObject"));
+    auto get = entry<GetClassObject>("DllGetClassObject");
     IClassFactory* factory = nullptr;
     if (!get || FAILED(get(CLSID_Wheel, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
         return site;
