@@ -1,0 +1,152 @@
+// The control library as an in-process COM server: registration with regsvr32, creation by
+// program identifier, the class factory contract, and a late-binding script as client. Runs in
+// a Wine prefix of its own, since it changes the registry.
+#include <ocidl.h>
+#include <olectl.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const GUID CLSID_Wheel = {0xA6C60A56, 0x0F8A, 0x43D3, {0xB4, 0xE7, 0xDF, 0xA6, 0x4E, 0x4E, 0xF8, 0xF6}};
+const GUID LIBID_RotelleCV = {0x1AC77372, 0x021E, 0x496E, {0x8B, 0xA9, 0xB5, 0xC4, 0x16, 0x43, 0xD9, 0x3F}};
+const wchar_t* clsidKey = L"CLSID\\{A6C60A56-0F8A-43D3-B4E7-DFA64E4EF8F6}";
+
+DWORD run(const std::string& command)
+{
+    std::string line = command;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0xFFFFFFFF;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0xFFFFFFFE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+std::wstring value(const std::wstring& key, const wchar_t* name = nullptr)
+{
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return L"<missing>";
+    wchar_t data[512] = {};
+    DWORD size = sizeof data - sizeof(wchar_t);
+    const LONG r = RegQueryValueExW(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(k);
+    return r == ERROR_SUCCESS ? data : L"<no value>";
+}
+
+bool keyExists(const std::wstring& key)
+{
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+class Server : public ::testing::Test {
+protected:
+    void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    void TearDown() override { CoUninitialize(); }
+    const std::string ocx = ROTELLE_OCX;
+};
+
+}  // namespace
+
+TEST_F(Server, RegistersAndUnregistersEverything)
+{
+    ASSERT_EQ(run("regsvr32 /s \"" + ocx + "\""), 0u);
+    const std::wstring path = value(std::wstring(clsidKey) + L"\\InprocServer32");
+    // The server path is this very file, as the library finds itself.
+    HMODULE registered = LoadLibraryW(path.c_str());
+    EXPECT_EQ(registered, LoadLibraryA(ocx.c_str())) << std::string(path.begin(), path.end());
+    EXPECT_EQ(value(std::wstring(clsidKey) + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+    EXPECT_EQ(value(std::wstring(clsidKey) + L"\\ProgID"), L"RotelleCV.Wheel");
+    EXPECT_TRUE(keyExists(std::wstring(clsidKey) + L"\\Control"));
+    EXPECT_EQ(value(std::wstring(clsidKey) + L"\\ToolboxBitmap32"), path + L", 30000");
+    EXPECT_EQ(value(std::wstring(clsidKey) + L"\\MiscStatus\\1"), L"132497");
+    EXPECT_EQ(value(std::wstring(clsidKey) + L"\\TypeLib"), L"{1AC77372-021E-496E-8BA9-B5C41643D93F}");
+    EXPECT_EQ(value(std::wstring(clsidKey) + L"\\Version"), L"1.0");
+    EXPECT_EQ(value(L"RotelleCV.Wheel\\CLSID"), L"{A6C60A56-0F8A-43D3-B4E7-DFA64E4EF8F6}");
+
+    CLSID clsid = {};
+    ASSERT_EQ(CLSIDFromProgID(L"RotelleCV.Wheel", &clsid), S_OK);
+    EXPECT_TRUE(IsEqualGUID(clsid, CLSID_Wheel));
+    IDispatch* wheel = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(&wheel)),
+              S_OK);
+    LPOLESTR name = const_cast<LPOLESTR>(L"StartWheel");
+    DISPID id = 0;
+    EXPECT_EQ(wheel->GetIDsOfNames(IID_NULL, &name, 1, 0x409, &id), S_OK);
+    EXPECT_EQ(id, 0x60030005);
+    wheel->Release();
+    ITypeLib* lib = nullptr;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_RotelleCV, 1, 0, 0x409, &lib), S_OK);
+    lib->Release();
+
+    // A client that nobody here wrote: a script run by the platform's script host, binding late.
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string script = std::string(temp) + "rotelle_client.vbs";
+    if (FILE* f = std::fopen(script.c_str(), "wb")) {
+        std::fputs("Set w = CreateObject(\"RotelleCV.Wheel\")\r\n"
+                   "w.StopWheel\r\n"
+                   "On Error Resume Next\r\n"
+                   "w.StartWheel\r\n"
+                   "If Err.Number = 0 Then WScript.Quit 3\r\n"   // no container: it must fail
+                   "WScript.Quit 7\r\n",
+                   f);
+        std::fclose(f);
+    }
+    EXPECT_EQ(run("cscript //nologo \"" + script + "\""), 7u);
+    DeleteFileA(script.c_str());
+
+    ASSERT_EQ(run("regsvr32 /s /u \"" + ocx + "\""), 0u);
+    EXPECT_FALSE(keyExists(clsidKey));
+    EXPECT_FALSE(keyExists(L"RotelleCV.Wheel"));
+    EXPECT_NE(CLSIDFromProgID(L"RotelleCV.Wheel", &clsid), S_OK);
+    EXPECT_NE(LoadRegTypeLib(LIBID_RotelleCV, 1, 0, 0x409, &lib), S_OK);
+}
+
+TEST_F(Server, TheClassFactoryContract)
+{
+    HMODULE module = LoadLibraryA(ocx.c_str());
+    ASSERT_NE(module, nullptr);
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+    auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
+    auto can = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllCanUnloadNow")));
+    ASSERT_TRUE(get && can);
+
+    void* other = reinterpret_cast<void*>(1);
+    EXPECT_EQ(get(LIBID_RotelleCV, IID_IClassFactory, &other), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(other, nullptr);
+
+    EXPECT_EQ(can(), S_OK);
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(get(CLSID_Wheel, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    EXPECT_EQ(can(), S_FALSE);   // a factory reference is held
+    IUnknown* object = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)), S_OK);
+    IUnknown* outer = object;
+    IUnknown* refused = nullptr;
+    EXPECT_EQ(factory->CreateInstance(outer, IID_IUnknown, reinterpret_cast<void**>(&refused)), CLASS_E_NOAGGREGATION);
+    factory->LockServer(TRUE);
+    factory->Release();
+    EXPECT_EQ(can(), S_FALSE);   // an object and a lock
+    object->Release();
+    EXPECT_EQ(can(), S_FALSE);   // the lock
+    ASSERT_EQ(get(CLSID_Wheel, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    factory->LockServer(FALSE);
+    factory->Release();
+    EXPECT_EQ(can(), S_OK);
+}
