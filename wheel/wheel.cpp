@@ -163,6 +163,7 @@ STDMETHODIMP Wheel::PointConnexion::EnumConnections(IEnumConnections** e)
 
 Wheel::Wheel() : point_(new PointConnexion(this))
 {
+    initialisevue(appels_, this);
     ++objetsvivants;
 }
 
@@ -347,8 +348,10 @@ STDMETHODIMP Wheel::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__Wheel)
+    if (riid == IID_IUnknown || riid == IID_IDispatch)
         *ppv = static_cast<IDispatch*>(this);
+    else if (riid == IID__Wheel)
+        *ppv = &appels_;
     else if (riid == IID_IConnectionPointContainer)
         *ppv = static_cast<IConnectionPointContainer*>(this);
     else if (riid == IID_IOleObject)

@@ -2,6 +2,8 @@
 // window and raises WheelRotate(Ctrl, Delta, X, Y) for every mouse-wheel message.
 #pragma once
 
+#include "call_table.h"
+
 #include <ocidl.h>
 #include <olectl.h>
 #include <windows.h>
@@ -165,6 +167,7 @@ private:
     std::vector<Abonne> abonnes_;
     DWORD prochaincookie_ = 1;
     PointConnexion* point_;   // owned; lives as long as the control
+    VueAppels appels_;        // _Wheel with the published call table
 };
 
 // The type description of `guid` in the library that this module carries as its resource.

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <string>
 
 using container::Event;
 using container::Form;
@@ -259,4 +261,61 @@ TEST_F(WheelControl, DescribesItselfThroughThePublishedTypeLibrary)
     SysFreeString(name);
     cls->Release();
     info->Release();
+}
+
+TEST_F(WheelControl, HostsCallingThroughThePublishedCallTableReachTheMethods)
+{
+    Site* site = add();
+    const GUID iid = {0x7CDC43CB, 0x57CB, 0x4FB3, {0xAE, 0xF4, 0x2B, 0xBB, 0x62, 0x47, 0x1F, 0x92}};
+    void* wheelItf = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(iid, &wheelItf), S_OK);
+    IUnknown* identity1 = nullptr;
+    IUnknown* identity2 = nullptr;
+    static_cast<IUnknown*>(wheelItf)->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity1));
+    site->control->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity2));
+    EXPECT_EQ(identity1, identity2);   // one object, whichever interface asks
+    identity1->Release();
+    identity2->Release();
+
+    // Offsets as a host compiled against the library finds them.
+    const std::string path = ROTELLE_OCX;
+    ITypeLib* lib = nullptr;
+    ASSERT_EQ(LoadTypeLibEx(std::wstring(path.begin(), path.end()).c_str(), REGKIND_NONE, &lib), S_OK);
+    ITypeInfo* dispatch = nullptr;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(iid, &dispatch), S_OK);
+    HREFTYPE ref = 0;
+    ITypeInfo* vtable = nullptr;
+    ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref), S_OK);
+    ASSERT_EQ(dispatch->GetRefTypeInfo(ref, &vtable), S_OK);
+    std::map<std::wstring, int> slot;
+    TYPEATTR* attr = nullptr;
+    vtable->GetTypeAttr(&attr);
+    EXPECT_EQ(attr->cbSizeVft, 492 * sizeof(void*));
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* f = nullptr;
+        vtable->GetFuncDesc(i, &f);
+        BSTR name = nullptr;
+        vtable->GetDocumentation(f->memid, &name, nullptr, nullptr, nullptr);
+        slot[name] = f->oVft / static_cast<int>(sizeof(void*));
+        SysFreeString(name);
+        vtable->ReleaseFuncDesc(f);
+    }
+    vtable->ReleaseTypeAttr(attr);
+    vtable->Release();
+    dispatch->Release();
+    lib->Release();
+    EXPECT_EQ(slot[L"About"], 489);
+    EXPECT_EQ(slot[L"StopWheel"], 490);
+    EXPECT_EQ(slot[L"StartWheel"], 491);
+
+    using Method = HRESULT(STDMETHODCALLTYPE*)(void*);
+    auto call = [&](int i) { return reinterpret_cast<Method>((*static_cast<void***>(wheelItf))[i])(wheelItf); };
+    EXPECT_EQ(call(slot[L"StopWheel"]), S_OK);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 0);
+    EXPECT_EQ(call(slot[L"StartWheel"]), S_OK);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(call(100), E_NOTIMPL);   // the base object's entries are not provided
+    static_cast<IUnknown*>(wheelItf)->Release();
 }
