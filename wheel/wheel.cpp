@@ -1,5 +1,6 @@
 #include "wheel.h"
 
+#include "dlgabout.h"
 #include "identities.h"
 #include "modhook.h"
 #include "wheel_message.h"
@@ -271,7 +272,8 @@ HRESULT Wheel::formeparente(ComRef<IDispatch>& forme)
 
 HRESULT Wheel::About()
 {
-    return erreur(E_NOTIMPL, L"The About dialog is not available");
+    const HRESULT hr = dlgAbout::duthread().Show();
+    return FAILED(hr) ? erreur(hr, L"The About dialog cannot be shown") : hr;
 }
 
 HRESULT Wheel::StopWheel()

@@ -1,5 +1,6 @@
 // The Wheel control in a container of our own, created through the library's class factory.
 #include "container.h"
+#include "testsupport.h"
 
 #include <gtest/gtest.h>
 
@@ -318,4 +319,114 @@ TEST_F(WheelControl, HostsCallingThroughThePublishedCallTableReachTheMethods)
     EXPECT_EQ(count(*form, Event::wheelRotate), 1);
     EXPECT_EQ(call(100), E_NOTIMPL);   // the base object's entries are not provided
     static_cast<IUnknown*>(wheelItf)->Release();
+}
+
+namespace {
+
+void pump(DWORD ms)
+{
+    const ULONGLONG end = GetTickCount64() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while (GetTickCount64() < end);
+}
+
+HWND aboutDialog()
+{
+    HWND w = FindWindowA("RotelleAbout", nullptr);
+    return w && IsWindowVisible(w) ? w : nullptr;
+}
+
+int px(int twips)
+{
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(nullptr, dc);
+    return MulDiv(twips, dpi, 1440);
+}
+
+}  // namespace
+
+TEST_F(WheelControl, AboutShowsOneModelessDialogAsDesigned)
+{
+    Site* site = add(false);
+    EXPECT_EQ(site->call(L"About"), S_OK);   // returns at once: the dialog is modeless
+    pump(100);
+    HWND dialog = aboutDialog();
+    ASSERT_NE(dialog, nullptr);
+    char title[32] = {};
+    GetWindowTextA(dialog, title, sizeof title);
+    EXPECT_STREQ(title, "Rotelle");
+    const LONG style = GetWindowLongA(dialog, GWL_STYLE);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+    RECT client;
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, px(4470));
+    EXPECT_EQ(client.bottom, px(1725));
+    POINT corner = {0, 0};
+    ClientToScreen(dialog, &corner);
+    EXPECT_EQ(corner.x, px(9075));
+    EXPECT_EQ(corner.y, px(4500));
+
+    HWND ok = GetDlgItem(dialog, IDOK);
+    ASSERT_NE(ok, nullptr);
+    char text[16] = {};
+    GetWindowTextA(ok, text, sizeof text);
+    EXPECT_STREQ(text, "Ok");
+    EXPECT_EQ(GetFocus(), ok);   // first in the tab order
+    EXPECT_EQ(GetWindowLongA(ok, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    HWND line = FindWindowExA(dialog, nullptr, "STATIC", "Rotelle Corvane 1.0");
+    ASSERT_NE(line, nullptr);
+    RECT r;
+    GetWindowRect(line, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, px(1080));
+    EXPECT_EQ(r.top, px(360));
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(line, WM_GETFONT, 0, 0));
+    LOGFONTA lf = {};
+    GetObjectA(font, sizeof lf, &lf);
+    EXPECT_EQ(lf.lfWeight, FW_BOLD);
+
+    RECT area;
+    GetWindowRect(dialog, &area);
+    EXPECT_TRUE(testsupport::savePng(testsupport::captureScreen(area), "about_dialog.png"));
+
+    // A second About shows the same dialog; the host's form stays usable meanwhile.
+    EXPECT_EQ(site->call(L"About"), S_OK);
+    pump(50);
+    EXPECT_EQ(aboutDialog(), dialog);
+    EXPECT_TRUE(IsWindowEnabled(form->window()));
+    EXPECT_EQ(SendMessageA(form->window(), WM_APP, 0, 0), 0x77);
+
+    SendMessageA(dialog, WM_CLOSE, 0, 0);   // the close box
+    pump(50);
+    EXPECT_EQ(aboutDialog(), nullptr);
+}
+
+TEST_F(WheelControl, EnterEscapeAndTheButtonCloseTheDialogAndAboutRebuildsIt)
+{
+    Site* site = add(false);
+    for (int way = 0; way < 3; ++way) {
+        ASSERT_EQ(site->call(L"About"), S_OK);
+        pump(100);
+        HWND dialog = aboutDialog();
+        ASSERT_NE(dialog, nullptr) << way;
+        HWND ok = GetDlgItem(dialog, IDOK);
+        EXPECT_EQ(GetFocus(), ok) << way;
+        if (way == 0)
+            PostMessageA(ok, WM_KEYDOWN, VK_RETURN, 0);
+        else if (way == 1)
+            PostMessageA(ok, WM_KEYDOWN, VK_ESCAPE, 0);
+        else
+            SendMessageA(ok, BM_CLICK, 0, 0);
+        pump(100);
+        EXPECT_EQ(aboutDialog(), nullptr) << way;
+        EXPECT_FALSE(IsWindow(dialog)) << way;
+    }
 }

@@ -1,0 +1,35 @@
+// The About dialog: one per thread, shown modeless, rebuilt from its design each time it is
+// shown after being closed.
+#pragma once
+
+#include <windows.h>
+
+namespace rotelle {
+
+class dlgAbout {
+public:
+    ~dlgAbout();
+
+    // Shows the dialog, creating it if it is not loaded; an open dialog is shown again.
+    HRESULT Show();
+
+    // The dialog's window while it is loaded, for those who look from outside.
+    HWND window() const { return fenetre_; }
+
+    // This thread's dialog.
+    static dlgAbout& duthread();
+
+private:
+    static LRESULT CALLBACK procedure(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK procedurebouton(HWND, UINT, WPARAM, LPARAM);
+    HRESULT charge();
+    void decharge();
+
+    HWND proprietaire_ = nullptr;   // hidden: keeps the dialog off the task bar
+    HWND fenetre_ = nullptr;
+    HFONT policebouton_ = nullptr;
+    HFONT policelibelle_ = nullptr;
+    HICON icone_ = nullptr;
+};
+
+}  // namespace rotelle
