@@ -25,6 +25,23 @@ def library_bytes(path):
     raise SystemExit(f"{path}: no TYPELIB resource 1")
 
 
+def functions_of(data, base):
+    """(member id, call-table offset) of each function record of a type description."""
+    memoffset, = struct.unpack_from("<i", data, base + 0x04)
+    celement, = struct.unpack_from("<i", data, base + 0x18)
+    functions = celement & 0xFFFF
+    length, = struct.unpack_from("<i", data, memoffset)
+    out, record = [], memoffset + 4
+    for i in range(functions):
+        info, = struct.unpack_from("<i", data, record)
+        offset, = struct.unpack_from("<h", data, record + 12)
+        # After the records: the member ids, then the names' offsets, then the records' offsets.
+        memid, = struct.unpack_from("<i", data, memoffset + 4 + length + 4 * i)
+        out.append((memid, offset & ~1))   # the low bit is a flag of the record, not of the offset
+        record += info & 0xFFFF
+    return out
+
+
 def main(path, platform):
     data = library_bytes(path)
     (magic, _, _, lcid, _, varflags, version, flags, count) = struct.unpack_from("<4sIiIIiiii", data, 0)
@@ -54,6 +71,9 @@ def main(path, platform):
         expect(f"type {i} functions", celement & 0xFFFF, functions)
         if vft is not None:
             expect(f"type {i} call table bytes", size_vft, vft)
+        if i == 0:
+            expect("_Wheel's methods (identifier, call-table offset)", functions_of(data, base),
+                   [(-552, 489 * pointer), (0x60030004, 490 * pointer), (0x60030005, 491 * pointer)])
     return findings.report("type library as published")
 
 

@@ -53,6 +53,80 @@ bool keyExists(const std::wstring& key)
     return true;
 }
 
+// The library as the platform's reader presents it: the library, the event interface with its
+// four by-reference parameters, and the class with its default and source interfaces.
+void describedAsPublished(ITypeLib* lib)
+{
+    TLIBATTR* la = nullptr;
+    ASSERT_EQ(lib->GetLibAttr(&la), S_OK);
+    EXPECT_EQ(la->lcid, 0x409u);
+    EXPECT_EQ(la->wMajorVerNum, 1);
+    EXPECT_EQ(la->wMinorVerNum, 0);
+    EXPECT_TRUE(la->wLibFlags & LIBFLAG_FCONTROL);
+    lib->ReleaseTLibAttr(la);
+    BSTR name = nullptr;
+    lib->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
+    EXPECT_STREQ(name, L"RotelleCV");
+    SysFreeString(name);
+    ASSERT_EQ(lib->GetTypeInfoCount(), 3u);
+
+    const GUID events = {0x87496B66, 0xD4FB, 0x4152, {0x95, 0x17, 0xBC, 0xF5, 0xAE, 0x5B, 0x61, 0x41}};
+    ITypeInfo* ev = nullptr;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(events, &ev), S_OK);
+    // Found by its identifier, as a host binds to it: Wine's reader also lists IDispatch's
+    // own methods in a dispinterface.
+    TYPEATTR* evattr = nullptr;
+    ev->GetTypeAttr(&evattr);
+    const UINT functions = evattr->cFuncs;
+    ev->ReleaseTypeAttr(evattr);
+    FUNCDESC* f = nullptr;
+    for (UINT i = 0; i < functions && !f; ++i) {
+        ev->GetFuncDesc(i, &f);
+        if (f && f->memid != 1) {
+            ev->ReleaseFuncDesc(f);
+            f = nullptr;
+        }
+    }
+    ASSERT_NE(f, nullptr) << "no WheelRotate with identifier 1";
+    LPOLESTR wanted = const_cast<LPOLESTR>(L"WheelRotate");
+    MEMBERID byName = 0;
+    EXPECT_EQ(ev->GetIDsOfNames(&wanted, 1, &byName), S_OK);
+    EXPECT_EQ(byName, 1);
+    EXPECT_EQ(f->funckind, FUNC_DISPATCH);
+    ASSERT_EQ(f->cParams, 4);
+    for (int i = 0; i < 4; ++i) {
+        const ELEMDESC& p = f->lprgelemdescParam[i];
+        EXPECT_EQ(p.tdesc.vt, VT_PTR) << i;
+        EXPECT_EQ(p.tdesc.lptdesc->vt, i == 0 ? VT_DISPATCH : VT_I4) << i;
+        EXPECT_EQ(p.paramdesc.wParamFlags & (PARAMFLAG_FIN | PARAMFLAG_FOUT), PARAMFLAG_FIN | PARAMFLAG_FOUT) << i;
+    }
+    BSTR names[5] = {};
+    UINT got = 0;
+    ev->GetNames(f->memid, names, 5, &got);
+    ASSERT_EQ(got, 5u);
+    const wchar_t* expected[] = {L"WheelRotate", L"Ctrl", L"Delta", L"X", L"Y"};
+    for (UINT i = 0; i < got; ++i) {
+        EXPECT_STREQ(names[i], expected[i]);
+        SysFreeString(names[i]);
+    }
+    ev->ReleaseFuncDesc(f);
+    ev->Release();
+
+    ITypeInfo* cls = nullptr;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(CLSID_Wheel, &cls), S_OK);
+    TYPEATTR* ta = nullptr;
+    cls->GetTypeAttr(&ta);
+    EXPECT_EQ(ta->typekind, TKIND_COCLASS);
+    EXPECT_EQ(ta->cImplTypes, 2);
+    cls->ReleaseTypeAttr(ta);
+    INT flags0 = 0, flags1 = 0;
+    cls->GetImplTypeFlags(0, &flags0);
+    cls->GetImplTypeFlags(1, &flags1);
+    EXPECT_EQ(flags0, IMPLTYPEFLAG_FDEFAULT);
+    EXPECT_EQ(flags1, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+    cls->Release();
+}
+
 class Server : public ::testing::Test {
 protected:
     void SetUp() override { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -91,6 +165,7 @@ TEST_F(Server, RegistersAndUnregistersEverything)
     wheel->Release();
     ITypeLib* lib = nullptr;
     ASSERT_EQ(LoadRegTypeLib(LIBID_RotelleCV, 1, 0, 0x409, &lib), S_OK);
+    describedAsPublished(lib);
     lib->Release();
 
     // A client that nobody here wrote: a script run by the platform's script host, binding late.
