@@ -368,6 +368,8 @@ STDMETHODIMP Wheel::QueryInterface(REFIID riid, void** ppv)
         *ppv = static_cast<IPersistPropertyBag*>(this);
     else if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2)
         *ppv = static_cast<IProvideClassInfo2*>(this);
+    else if (riid == IID_IViewObject || riid == IID_IViewObject2)
+        *ppv = static_cast<IViewObject2*>(this);
     else if (riid == IID_ISupportErrorInfo)
         *ppv = static_cast<ISupportErrorInfo*>(this);
     else {
@@ -393,6 +395,7 @@ STDMETHODIMP_(ULONG) Wheel::Release()
     references_ = 1;
     StopWheel();
     site_ = ComRef<IOleClientSite>();
+    vue_ = ComRef<IAdviseSink>();
     delete this;
     return 0;
 }
@@ -577,6 +580,49 @@ STDMETHODIMP Wheel::GetGUID(DWORD kind, GUID* guid)
         return E_INVALIDARG;
     }
     *guid = DIID___Wheel;
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
+                         BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR)
+{
+    if (aspect != DVASPECT_CONTENT)
+        return DV_E_DVASPECT;
+    if (!dc || !bounds)
+        return E_INVALIDARG;
+    bool utilisateur = true;
+    if (FAILED(modeutilisateur(utilisateur)) || utilisateur)
+        return S_OK;
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&typeinfo), &module);
+    HICON face = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
+    if (!face)
+        return HRESULT_FROM_WIN32(GetLastError());
+    DrawIconEx(dc, bounds->left, bounds->top, face, 32, 32, 0, nullptr, DI_NORMAL);
+    DestroyIcon(face);
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink)
+{
+    aspectsvue_ = aspects;
+    drapeauxvue_ = flags;
+    vue_ = ComRef<IAdviseSink>(sink);
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink)
+{
+    if (aspects)
+        *aspects = aspectsvue_;
+    if (flags)
+        *flags = drapeauxvue_;
+    if (sink) {
+        *sink = vue_.get();
+        if (*sink)
+            (*sink)->AddRef();
+    }
     return S_OK;
 }
 

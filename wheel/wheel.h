@@ -60,6 +60,7 @@ class Wheel final : public IDispatch,
                     public IPersistStreamInit,
                     public IPersistPropertyBag,
                     public IProvideClassInfo2,
+                    public IViewObject2,
                     public ISupportErrorInfo {
 public:
     Wheel();
@@ -145,6 +146,17 @@ public:
     STDMETHODIMP GetClassInfo(ITypeInfo** ti) override;
     STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override;
 
+    // IViewObject2: in a design environment the control shows its face picture; a running
+    // host shows nothing of it.
+    STDMETHODIMP Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
+                      BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) override;
+    STDMETHODIMP GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE**) override { return E_NOTIMPL; }
+    STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
+    STDMETHODIMP GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
+    STDMETHODIMP GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) override { return GetExtent(aspect, size); }
+
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
 
@@ -168,6 +180,8 @@ private:
     DWORD prochaincookie_ = 1;
     PointConnexion* point_;   // owned; lives as long as the control
     VueAppels appels_;        // _Wheel with the published call table
+    ComRef<IAdviseSink> vue_;
+    DWORD aspectsvue_ = 0, drapeauxvue_ = 0;
 };
 
 // The type description of `guid` in the library that this module carries as its resource.

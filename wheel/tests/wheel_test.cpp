@@ -430,3 +430,47 @@ TEST_F(WheelControl, EnterEscapeAndTheButtonCloseTheDialogAndAboutRebuildsIt)
         EXPECT_FALSE(IsWindow(dialog)) << way;
     }
 }
+
+namespace {
+
+// Draws the control through IViewObject into a white bitmap and gives the pixel at (x, y).
+std::vector<COLORREF> drawn(Site* site)
+{
+    IViewObject* view = nullptr;
+    std::vector<COLORREF> pixels;
+    if (FAILED(site->control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view))))
+        return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 40, 40);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all = {0, 0, 40, 40};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    RECTL bounds = {0, 0, 40, 40};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    view->Release();
+    return pixels;
+}
+
+}  // namespace
+
+TEST_F(WheelControl, ShowsItsFacePictureOnlyInADesignEnvironment)
+{
+    const std::vector<COLORREF> design = drawn(add(false));
+    ASSERT_EQ(design.size(), 1600u);
+    EXPECT_EQ(design[15 * 40 + 15], RGB(255, 0, 0));   // the red centre of the cross-hair
+    EXPECT_EQ(design[16 * 40 + 2], RGB(128, 128, 128));   // the grey bar
+    EXPECT_EQ(design[0], RGB(255, 255, 255));   // transparent outside the ring
+
+    const std::vector<COLORREF> running = drawn(add(true));
+    ASSERT_EQ(running.size(), 1600u);
+    for (COLORREF c : running)
+        ASSERT_EQ(c, RGB(255, 255, 255));   // draws nothing in a running host
+}
