@@ -53,6 +53,18 @@ BOOL CALLBACK matchWindow(HWND w, LPARAM p)
     return TRUE;
 }
 
+// A 32-bit bitmap header with its rows top down.
+BITMAPINFO topDown32(int width, int height)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    return bi;
+}
+
 }  // namespace
 
 HWND findWindowOf(DWORD pid, const char* className, bool visible)
@@ -115,12 +127,7 @@ Pixels captureClient(HWND window)
     p.height = client.bottom;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = p.width;
-    bi.bmiHeader.biHeight = -p.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    BITMAPINFO bi = topDown32(p.width, p.height);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
@@ -152,12 +159,7 @@ Pixels captureScreen(const RECT& area)
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, p.width, p.height, screen, area.left, area.top, SRCCOPY);
     SelectObject(memory, old);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = p.width;
-    bi.bmiHeader.biHeight = -p.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    BITMAPINFO bi = topDown32(p.width, p.height);
     std::vector<DWORD> raw(static_cast<std::size_t>(p.width) * p.height);
     GetDIBits(memory, bitmap, 0, static_cast<UINT>(p.height), raw.data(), &bi, DIB_RGB_COLORS);
     p.data.resize(raw.size());
