@@ -20,8 +20,20 @@ foreach(t gtest gtest_main)
   endif()
 endforeach()
 
-if(TIDEWELL_RUN_WINDOWS_TESTS)
-  # Every Windows test program runs under wine64 through this launcher.
+if(TIDEWELL_WINDOWS)
+  # Every Windows test program runs under Wine through this launcher: wine64 for the x86_64
+  # build, the 32-bit loader for the shipped i686 files. Each build has its own session, test
+  # server and ports, so the two run side by side; the launcher skips (exit 77) where the
+  # machine cannot run the build's programs.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TIDEWELL_ARCH x86_64)
+    set(TIDEWELL_WINE_LOADER /usr/lib/wine/wine64)
+    set(TIDEWELL_TEST_NAME_PREFIX "")
+  else()
+    set(TIDEWELL_ARCH i686)
+    set(TIDEWELL_WINE_LOADER /usr/lib/wine/wine)
+    set(TIDEWELL_TEST_NAME_PREFIX "i686.")
+  endif()
   set(TIDEWELL_WINE_ROOT ${CMAKE_BINARY_DIR}/wine)
   set(TIDEWELL_CERT_DIR ${CMAKE_BINARY_DIR}/certs)
   set(TIDEWELL_HTTPS_STATE ${CMAKE_BINARY_DIR}/https)
@@ -33,41 +45,64 @@ if(TIDEWELL_RUN_WINDOWS_TESTS)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
+# The CTest name of a build-wide resource (fixture or lock): each Windows build has its own
+# session, screen and test server.
+function(tidewell_resource out)
+  set(names)
+  foreach(n IN LISTS ARGN)
+    if(TIDEWELL_WINDOWS)
+      list(APPEND names ${n}.${TIDEWELL_ARCH})
+    else()
+      list(APPEND names ${n})
+    endif()
+  endforeach()
+  set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
+# tidewell_windows_test(NAME ...): the properties every Windows test shares: its labels, the
+# Wine session, and the launcher's code for "this machine cannot run it".
+function(tidewell_windows_test)
+  tidewell_resource(session wine_session)
+  set_property(TEST ${ARGN} APPEND PROPERTY LABELS wine ${TIDEWELL_ARCH})
+  set_property(TEST ${ARGN} APPEND PROPERTY FIXTURES_REQUIRED ${session})
+  set_tests_properties(${ARGN} PROPERTIES SKIP_RETURN_CODE 77)
+endfunction()
+
 # tidewell_add_gtest(NAME SOURCES ... [LIBS ...] [FIXTURES ...] [LOCKS ...] [LABELS ...]
 #                    [ENVIRONMENT VAR=VALUE ...])
-# Native builds label the tests "native"; the x86_64 Windows build labels them "wine" and
-# makes them depend on the Wine session fixture. Tests that look at the screen take the lock
-# "display", so that no other test's window covers what they capture. The i686 build compiles and links the test
-# programs (which proves the static runtime) but cannot run them.
+# Native builds label the tests "native"; the Windows builds label them "wine" and their
+# architecture, and make them depend on their Wine session. Tests that look at the screen take
+# the lock "display", so that no other test's window covers what they capture. The tests are
+# found in the sources, so that a build whose programs this machine cannot run still lists
+# each of them (as skipped).
 function(tidewell_add_gtest name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;FIXTURES;LOCKS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
-  if(WIN32 AND NOT TIDEWELL_RUN_WINDOWS_TESTS)
-    return()
-  endif()
-  if(WIN32)
-    set(labels wine ${T_LABELS})
-    set(fixtures wine_session ${T_FIXTURES})
+  set(scanned)
+  foreach(s IN LISTS T_SOURCES)
+    if(s MATCHES "\\.cpp$")
+      list(APPEND scanned ${CMAKE_CURRENT_SOURCE_DIR}/${s})
+    endif()
+  endforeach()
+  gtest_add_tests(TARGET ${name} SOURCES ${scanned} TEST_PREFIX "${TIDEWELL_TEST_NAME_PREFIX}${name}."
+                  TEST_LIST tests)
+  set_tests_properties(${tests} PROPERTIES TIMEOUT 300)
+  if(TIDEWELL_WINDOWS)
+    tidewell_windows_test(${tests})
   else()
-    set(labels native ${T_LABELS})
-    set(fixtures ${T_FIXTURES})
+    set_tests_properties(${tests} PROPERTIES LABELS native)
   endif()
-  # gtest_discover_tests would flatten list-valued properties (two fixtures become a fixture
-  # and a stray word), so they are set by a file that CTest reads after the discovery.
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
-                       TEST_PREFIX "${name}." TEST_LIST ${name}_TESTS)
-  set(after ${CMAKE_CURRENT_BINARY_DIR}/${name}_properties.cmake)
-  set(props "LABELS [==[${labels}]==] TIMEOUT 300")
+  set_property(TEST ${tests} APPEND PROPERTY LABELS ${T_LABELS})
+  tidewell_resource(fixtures ${T_FIXTURES})
+  tidewell_resource(locks ${T_LOCKS})
   if(fixtures)
-    string(APPEND props " FIXTURES_REQUIRED [==[${fixtures}]==]")
+    set_property(TEST ${tests} APPEND PROPERTY FIXTURES_REQUIRED ${fixtures})
   endif()
-  if(T_LOCKS)
-    string(APPEND props " RESOURCE_LOCK [==[${T_LOCKS}]==]")
+  if(locks)
+    set_tests_properties(${tests} PROPERTIES RESOURCE_LOCK "${locks}")
   endif()
   if(T_ENVIRONMENT)
-    string(APPEND props " ENVIRONMENT [==[${T_ENVIRONMENT}]==]")
+    set_tests_properties(${tests} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
   endif()
-  file(WRITE ${after} "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES ${props})\nendif()\n")
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${after})
 endfunction()

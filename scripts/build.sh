@@ -2,12 +2,14 @@
 # Configures and builds the three builds under build/ (or $TIDEWELL_BUILD_DIR):
 #   native  the code that needs no Windows API, with sanitizers, and its tests
 #   win64   x86_64 Windows build of the same sources, whose tests run under wine64
-#   win32   the shipped i686 files, checked as files
-# The win64 build points the updater at the local HTTPS test server.
+#   win32   the shipped i686 files, built with the same flags as a release, whose tests run
+#           under 32-bit Wine where this machine can run 32-bit code
+# Each Windows build points the updater at a local HTTPS test server of its own.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TIDEWELL_BUILD_DIR:-$top/build}
 port=${TIDEWELL_TEST_PORT:-48443}
+port32=$((port + 10))
 
 configure() {
   local dir=$1
@@ -27,7 +29,8 @@ done
 # The 32-bit type library is written under Wine by the x86_64 build.
 configure win32 -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake" \
-  -DROTELLE_TYPELIB_WIN32="$build/win64/wheel/typelib/RotelleCV-win32.tlb"
+  -DROTELLE_TYPELIB_WIN32="$build/win64/wheel/typelib/RotelleCV-win32.tlb" \
+  -DTIDEWELL_TEST_PORT="$port32" -DTIDEWELL_UPDATE_SERVER="https://localhost:$port32"
 echo "== building win32"
 cmake --build "$build/win32"
 # One CTest run over the three builds, with one summary.

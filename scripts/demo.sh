@@ -2,7 +2,8 @@
 # A real update, start to end, on this machine: builds everything, publishes a sample release
 # of Abacor with the maker's tool onto the local HTTPS update server, prepares an application
 # folder holding the previous version, the "Abacor.ini" marker and a stand-in "Abacor.exe",
-# and runs Tidewell.exe there under Wine. The window shows on the user's display when there
+# and runs Tidewell.exe there under Wine: the shipped i686 file where this machine can run 32-bit
+# code, otherwise the x86_64 build of the same sources. The window shows on the user's display when there
 # is one; otherwise it runs on a virtual screen and screenshots are saved. At the end it
 # prints which files changed and how the application was restarted.
 set -euo pipefail
@@ -14,8 +15,17 @@ echo "Building..."
 "$top/scripts/build.sh" >/dev/null
 
 demo="$build/demo"
-run="$build/win64/wine-run"
-state="$build/win64/https"
+# The shipped 32-bit file where the machine runs it; each build has its own Wine session and
+# its own local server, as in the tests.
+if check=$("$build/win32/wine-run" --check); then
+  arch=win32 port=$((port + 10))
+  echo "Running the shipped i686 Tidewell.exe (build/win32)."
+else
+  arch=win64
+  echo "Running the x86_64 build of Tidewell.exe (build/win64): ${check#*, }."
+fi
+run="$build/$arch/wine-run"
+state="$build/$arch/https"
 rm -rf "$demo"
 mkdir -p "$demo/release" "$demo/Abacor App" "$demo/shots"
 app="$demo/Abacor App"
@@ -26,8 +36,8 @@ printf 'Aide d'"'"'Abacor, version 2\r\n' > "$demo/release/Aide.hlp"
 printf 'Nouveau dans la version 2\r\n' > "$demo/release/Nouveautes.txt"
 
 # The application folder as the user has it: version 1, read-only help included.
-cp "$build/win64/updater/Tidewell.exe" "$app/"
-cp "$build/win64/tests/standin/standin.exe" "$app/Abacor.exe"
+cp "$build/$arch/updater/Tidewell.exe" "$app/"
+cp "$build/$arch/tests/standin/standin.exe" "$app/Abacor.exe"
 : > "$app/Abacor.ini"
 printf 'Abacor version 1\r\n' > "$app/Abacor.dat"
 printf 'Aide d'"'"'Abacor, version 1\r\n' > "$app/Aide.hlp"
@@ -39,7 +49,7 @@ cleanup() {
   "$run" --stop || true
 }
 trap cleanup EXIT
-"$top/tests/server/serve.sh" start "$state" "$build/win64/certs" "$top/tests/server/www" "$port" $((port + 1))
+"$top/tests/server/serve.sh" start "$state" "$build/$arch/certs" "$top/tests/server/www" "$port" $((port + 1))
 "$build/native/tools/publish/tidewell-publish" --release "$demo/release" --out "$state/www/Abacor" \
   --version 2 --subversion 1 --date "$(date +%d/%m/%Y)"
 echo "Update server: https://localhost:$port/Abacor (HTTPS, certificate of a test CA trusted by Wine)"
@@ -52,7 +62,7 @@ else
   echo "Running Tidewell.exe on a virtual screen..."
   (cd "$app" && "$run" "$app/Tidewell.exe") &
   updater=$!
-  screen=:$(cat "$build/win64/wine/xvfb.display")
+  screen=:$(cat "$build/$arch/wine/xvfb.display")
   for at in 2 5 8; do
     sleep $((at - ${last:-0})); last=$at
     DISPLAY=$screen import -window root -crop 600x260+340+380 "$demo/shots/tidewell-${at}s.png" 2>/dev/null || true

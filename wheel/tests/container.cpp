@@ -1,6 +1,7 @@
 #include "container.h"
 
 #include <cwchar>
+#include <string>
 
 namespace container {
 
@@ -12,18 +13,12 @@ constexpr GUID CLSID_Wheel = {0xA6C60A56, 0x0F8A, 0x43D3, {0xB4, 0xE7, 0xDF, 0xA
 using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
 
-HMODULE library()
-{
-    static HMODULE module = LoadLibraryA(ROTELLE_OCX);
-    return module;
-}
-
 // GetProcAddress gives a generic function pointer; going through void(*)() says the
 // conversion to the export's real type is meant.
 template <class F>
 F entry(const char* name)
 {
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(library(), name)));
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(exported(name)));
 }
 
 Form* current = nullptr;
@@ -39,6 +34,53 @@ VARIANT dispatchValue(IDispatch* d)
 }
 
 }  // namespace
+
+HMODULE library()
+{
+    static HMODULE module = LoadLibraryA(ROTELLE_OCX);
+    return module;
+}
+
+FARPROC exported(const char* name)
+{
+    return GetProcAddress(library(), name);
+}
+
+std::map<std::wstring, int> publishedSlots(unsigned& cbSizeVft)
+{
+    std::map<std::wstring, int> slot;
+    cbSizeVft = 0;
+    const std::string path = ROTELLE_OCX;
+    ITypeLib* lib = nullptr;
+    if (FAILED(LoadTypeLibEx(std::wstring(path.begin(), path.end()).c_str(), REGKIND_NONE, &lib)))
+        return slot;
+    const GUID iid = {0x7CDC43CB, 0x57CB, 0x4FB3, {0xAE, 0xF4, 0x2B, 0xBB, 0x62, 0x47, 0x1F, 0x92}};
+    ITypeInfo* dispatch = nullptr;
+    ITypeInfo* vtable = nullptr;
+    HREFTYPE ref = 0;
+    if (SUCCEEDED(lib->GetTypeInfoOfGuid(iid, &dispatch)) &&
+        SUCCEEDED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) &&
+        SUCCEEDED(dispatch->GetRefTypeInfo(ref, &vtable))) {
+        TYPEATTR* attr = nullptr;
+        vtable->GetTypeAttr(&attr);
+        cbSizeVft = attr->cbSizeVft;
+        for (UINT i = 0; i < attr->cFuncs; ++i) {
+            FUNCDESC* f = nullptr;
+            vtable->GetFuncDesc(i, &f);
+            BSTR name = nullptr;
+            vtable->GetDocumentation(f->memid, &name, nullptr, nullptr, nullptr);
+            slot[name] = f->oVft / static_cast<int>(sizeof(void*));
+            SysFreeString(name);
+            vtable->ReleaseFuncDesc(f);
+        }
+        vtable->ReleaseTypeAttr(attr);
+        vtable->Release();
+    }
+    if (dispatch)
+        dispatch->Release();
+    lib->Release();
+    return slot;
+}
 
 bool libraryUnloadable()
 {

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -125,5 +126,13 @@ private:
 
 // The library's own count of live objects and locks: S_OK from DllCanUnloadNow.
 bool libraryUnloadable();
+
+// The control library as loaded by the container, and one of its exports.
+HMODULE library();
+FARPROC exported(const char* name);
+
+// The call-table slot of each method of _Wheel, as a host compiled against the library's
+// type library finds it; `cbSizeVft` receives the table's size in bytes.
+std::map<std::wstring, int> publishedSlots(unsigned& cbSizeVft);
 
 }  // namespace container
