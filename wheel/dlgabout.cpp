@@ -1,5 +1,7 @@
 #include "dlgabout.h"
 
+#include "thread_state.h"
+
 #include <initializer_list>
 
 namespace rotelle {
@@ -68,8 +70,10 @@ HFONT police(double points, int poids, const Pixels& px)
 
 dlgAbout& dlgAbout::duthread()
 {
-    thread_local dlgAbout dialogue;
-    return dialogue;
+    auto& about = etatthread().about;
+    if (!about)
+        about = std::make_unique<dlgAbout>();
+    return *about;
 }
 
 dlgAbout::~dlgAbout()
@@ -118,6 +122,7 @@ HRESULT dlgAbout::charge()
                                r.bottom - r.top, proprietaire_, nullptr, instance, this);
     if (!fenetre_)
         return HRESULT_FROM_WIN32(GetLastError());
+    ++objetsvivants;   // the library stays loaded while its dialog is open
     icone_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON, 32, 32, 0));
     SendMessageA(fenetre_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icone_));
     policebouton_ = police(8.25, FW_NORMAL, px);
@@ -150,11 +155,16 @@ HRESULT dlgAbout::charge()
 
 void dlgAbout::decharge()
 {
-    if (fenetre_) {
-        HWND f = fenetre_;
-        fenetre_ = nullptr;
-        DestroyWindow(f);
-    }
+    if (fenetre_)
+        DestroyWindow(fenetre_);   // the window's end does the rest
+}
+
+// However the window ends (closed, destroyed by the host, or with its thread), the dialog
+// lets go of what it loaded and no longer keeps the library.
+void dlgAbout::fin()
+{
+    fenetre_ = nullptr;
+    --objetsvivants;
     for (HFONT* p : {&policebouton_, &policelibelle_})
         if (*p) {
             DeleteObject(*p);
@@ -197,9 +207,22 @@ LRESULT CALLBACK dlgAbout::procedure(HWND w, UINT message, WPARAM wp, LPARAM lp)
         if (LOWORD(wp) == IDOK && self)
             self->decharge();
         return 0;
+    case WM_NCDESTROY:
+        if (self && self->fenetre_ == w)
+            self->fin();
+        break;
     case WM_CLOSE:
         if (self)
             self->decharge();
+        return 0;
+    // The dialog keeps the keyboard on "Ok", which turns Enter and Escape into a click,
+    // whatever the user clicked or however the dialog came back to the front.
+    case WM_SETFOCUS:
+        SetFocus(GetDlgItem(w, idOK));
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wp) != WA_INACTIVE)
+            SetFocus(GetDlgItem(w, idOK));
         return 0;
     default:
         break;

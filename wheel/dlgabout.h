@@ -24,6 +24,7 @@ private:
     static LRESULT CALLBACK procedurebouton(HWND, UINT, WPARAM, LPARAM);
     HRESULT charge();
     void decharge();
+    void fin();
 
     HWND proprietaire_ = nullptr;   // hidden: keeps the dialog off the task bar
     HWND fenetre_ = nullptr;

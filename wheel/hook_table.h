@@ -19,10 +19,16 @@ struct HookEntry {
     std::intptr_t PrevWndProc = 0;
 };
 
-template <class Ref>
+template <class R>
 class HookTable {
 public:
+    using Ref = R;
     static constexpr std::size_t capacite = 32767;
+
+    HookTable() = default;
+    HookTable(const HookTable&) = delete;
+    HookTable& operator=(const HookTable&) = delete;
+    ~HookTable() { vide([](const HookEntry<Ref>&) {}); }
 
     std::int16_t HookCount() const { return static_cast<std::int16_t>(entries_.size()); }
     std::size_t size() const { return entries_.size(); }
@@ -54,6 +60,18 @@ public:
         HookEntry<Ref> entree = std::move(entries_[i]);
         entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
         return entree;
+    }
+
+    // Empties the table, last entry first. Each entry leaves the table before `avant` sees it
+    // and before its reference is released: the release may end a control that then unhooks
+    // itself, and must find the table whole, without that entry.
+    template <class F>
+    void vide(F avant)
+    {
+        while (!entries_.empty()) {
+            HookEntry<Ref> entree = retire(entries_.size() - 1);
+            avant(entree);
+        }
     }
 
 private:

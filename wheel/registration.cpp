@@ -31,16 +31,6 @@ std::wstring texte(REFGUID guid)
     return t;
 }
 
-std::wstring cheminmodule()
-{
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&cheminmodule), &module);
-    wchar_t chemin[MAX_PATH] = {};
-    GetModuleFileNameW(module, chemin, MAX_PATH);
-    return chemin;
-}
-
 // Sets a string value (the key's default with an empty name), creating the key.
 LONG ecrit(const std::wstring& cle, const wchar_t* nom, const std::wstring& valeur)
 {
@@ -74,9 +64,12 @@ HRESULT desinscrit()
 
 HRESULT inscrit()
 {
-    const std::wstring chemin = cheminmodule();
+    std::wstring chemin;
+    HRESULT hr = cheminmodule(chemin);
+    if (FAILED(hr))
+        return hr;
     ComRef<ITypeLib> bibliotheque;
-    HRESULT hr = LoadTypeLibEx(chemin.c_str(), REGKIND_NONE, bibliotheque.put());
+    hr = LoadTypeLibEx(chemin.c_str(), REGKIND_NONE, bibliotheque.put());
     if (SUCCEEDED(hr))
         hr = RegisterTypeLib(bibliotheque.get(), const_cast<LPOLESTR>(chemin.c_str()), nullptr);
     if (FAILED(hr))

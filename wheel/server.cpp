@@ -1,5 +1,6 @@
 // The in-process server: the class factory of Wheel and the exports COM finds it by.
 #include "identities.h"
+#include "thread_state.h"
 #include "wheel.h"
 
 #include <new>
@@ -71,4 +72,26 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
     return rotelle::objetsvivants == 0 && rotelle::verrous == 0 ? S_OK : S_FALSE;
+}
+
+// Each thread's hooks and dialog end with the thread. When the process ends (`reserve` set) the
+// host's objects are already going: nothing is torn down then.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD raison, LPVOID reserve)
+{
+    switch (raison) {
+    case DLL_PROCESS_ATTACH:
+        return rotelle::ouvreetats();
+    case DLL_THREAD_DETACH:
+        rotelle::finthread();
+        break;
+    case DLL_PROCESS_DETACH:
+        if (!reserve) {
+            rotelle::finthread();
+            rotelle::fermeetats();
+        }
+        break;
+    default:
+        break;
+    }
+    return TRUE;
 }

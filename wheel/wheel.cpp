@@ -151,6 +151,71 @@ private:
 
 }  // namespace
 
+// The control's connection points, as IEnumConnectionPoints hands them out: its one point.
+class Wheel::PointsConnexion final : public IEnumConnectionPoints {
+public:
+    explicit PointsConnexion(IConnectionPoint* point, ULONG position = 0) : point_(point), position_(position)
+    {
+        ++objetsvivants;
+    }
+    ~PointsConnexion() { --objetsvivants; }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IEnumConnectionPoints) {
+            *ppv = static_cast<IEnumConnectionPoints*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const ULONG n = --references_;
+        if (n == 0)
+            delete this;
+        return n;
+    }
+    STDMETHODIMP Next(ULONG n, IConnectionPoint** sortie, ULONG* lus) override
+    {
+        if (!sortie)
+            return E_POINTER;
+        ULONG i = 0;
+        for (; i < n && position_ < 1; ++i, ++position_) {
+            sortie[i] = point_.get();
+            sortie[i]->AddRef();
+        }
+        if (lus)
+            *lus = i;
+        return i == n ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Skip(ULONG n) override
+    {
+        position_ = std::min<ULONG>(1, position_ + n);
+        return position_ < 1 ? S_OK : S_FALSE;
+    }
+    STDMETHODIMP Reset() override
+    {
+        position_ = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(IEnumConnectionPoints** e) override
+    {
+        if (!e)
+            return E_POINTER;
+        *e = new PointsConnexion(point_.get(), position_);
+        return S_OK;
+    }
+
+private:
+    std::atomic<ULONG> references_{1};
+    ComRef<IConnectionPoint> point_;   // holds the control while the enumerator lives
+    ULONG position_;
+};
+
 STDMETHODIMP Wheel::PointConnexion::EnumConnections(IEnumConnections** e)
 {
     if (!e)
@@ -188,19 +253,38 @@ HRESULT Wheel::erreur(HRESULT hr, const wchar_t* description)
     return hr;
 }
 
+HRESULT cheminmodule(std::wstring& chemin)
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&cheminmodule), &module);
+    // An install folder may be deeper than MAX_PATH: the buffer grows until the path fits,
+    // since a cut path would be registered and then load nothing, or something else.
+    for (DWORD taille = MAX_PATH; taille <= 32768; taille *= 2) {
+        chemin.assign(taille, L'\0');
+        const DWORD n = GetModuleFileNameW(module, chemin.data(), taille);
+        if (n == 0)
+            return HRESULT_FROM_WIN32(GetLastError());
+        if (n < taille) {
+            chemin.resize(n);
+            return S_OK;
+        }
+    }
+    chemin.clear();
+    return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+}
+
 HRESULT typeinfo(REFGUID guid, ITypeInfo** ti)
 {
     if (!ti)
         return E_POINTER;
     *ti = nullptr;
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&typeinfo), &module);
-    wchar_t chemin[MAX_PATH] = {};
-    if (!GetModuleFileNameW(module, chemin, MAX_PATH))
-        return HRESULT_FROM_WIN32(GetLastError());
+    std::wstring chemin;
+    HRESULT hr = cheminmodule(chemin);
+    if (FAILED(hr))
+        return hr;
     ComRef<ITypeLib> bibliotheque;
-    const HRESULT hr = LoadTypeLibEx(chemin, REGKIND_NONE, bibliotheque.put());
+    hr = LoadTypeLibEx(chemin.c_str(), REGKIND_NONE, bibliotheque.put());
     return FAILED(hr) ? hr : bibliotheque->GetTypeInfoOfGuid(guid, ti);
 }
 
@@ -221,15 +305,22 @@ HRESULT Wheel::modeutilisateur(bool& utilisateur)
     utilisateur = false;
     if (!site_)
         return erreur(E_UNEXPECTED, L"The control has no container");
+    // A container that has no ambient properties, or not this one, is a running host: only a
+    // design environment says it is not.
     ComRef<IDispatch> ambiantes;
-    HRESULT hr = site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(ambiantes.put()));
-    if (FAILED(hr))
-        return erreur(hr, L"The container gives no ambient properties");
+    if (FAILED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(ambiantes.put()))) || !ambiantes) {
+        utilisateur = true;
+        return S_OK;
+    }
     DISPPARAMS aucun = {nullptr, nullptr, 0, 0};
     VARIANT valeur;
     VariantInit(&valeur);
-    hr = ambiantes->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &aucun,
-                           &valeur, nullptr, nullptr);
+    HRESULT hr = ambiantes->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                   &aucun, &valeur, nullptr, nullptr);
+    if (hr == DISP_E_MEMBERNOTFOUND) {
+        utilisateur = true;
+        return S_OK;
+    }
     if (SUCCEEDED(hr))
         hr = VariantChangeType(&valeur, &valeur, 0, VT_BOOL);
     if (FAILED(hr)) {
@@ -240,17 +331,28 @@ HRESULT Wheel::modeutilisateur(bool& utilisateur)
     return S_OK;
 }
 
-HRESULT Wheel::formeparente(ComRef<IDispatch>& forme)
+static bool inconnu(HRESULT hr)
 {
+    return hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND;
+}
+
+HRESULT Wheel::formeparente(ComRef<IDispatch>& forme, bool& sansforme)
+{
+    sansforme = false;
     if (!site_)
         return erreur(E_UNEXPECTED, L"The control has no container");
     // The form is the extender's "Parent"; a container without extender is the form itself.
+    // A container that offers neither (sansforme) is left to the caller's other means.
     ComRef<IOleControlSite> controlsite;
     ComRef<IDispatch> extension;
     if (SUCCEEDED(site_->QueryInterface(IID_IOleControlSite, reinterpret_cast<void**>(controlsite.put())))
         && SUCCEEDED(controlsite->GetExtendedControl(extension.put())) && extension) {
         VARIANT parent;
         HRESULT hr = litpropriete(extension.get(), L"Parent", &parent);
+        if (inconnu(hr)) {
+            sansforme = true;
+            return hr;
+        }
         if (SUCCEEDED(hr))
             hr = VariantChangeType(&parent, &parent, 0, VT_DISPATCH);
         if (FAILED(hr) || !parent.pdispVal) {
@@ -265,9 +367,21 @@ HRESULT Wheel::formeparente(ComRef<IDispatch>& forme)
     HRESULT hr = site_->GetContainer(conteneur.put());
     if (SUCCEEDED(hr) && conteneur)
         hr = conteneur->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(forme.put()));
-    if (FAILED(hr) || !forme)
-        return erreur(FAILED(hr) ? hr : E_NOINTERFACE, L"The control's form cannot be reached");
+    if (FAILED(hr) || !forme) {
+        sansforme = true;
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
     return S_OK;
+}
+
+HWND Wheel::fenetreenplace()
+{
+    ComRef<IOleInPlaceSite> enplace;
+    HWND fenetre = nullptr;
+    if (!site_ || FAILED(site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(enplace.put())))
+        || FAILED(enplace->GetWindow(&fenetre)) || !fenetre)
+        return nullptr;
+    return GetAncestor(fenetre, GA_ROOT);
 }
 
 HRESULT Wheel::About()
@@ -290,9 +404,21 @@ HRESULT Wheel::StartWheel()
     if (FAILED(hr) || !utilisateur)
         return hr;
     ComRef<IDispatch> forme;
-    hr = formeparente(forme);
+    bool sansforme = false;
+    hr = formeparente(forme, sansforme);
+    if (FAILED(hr) && sansforme) {
+        // A container with no form object (ATL, MFC, browser-style hosts): the form is the
+        // top-level window of the control's place in it, and the event's Ctrl is Nothing.
+        HWND fenetre = fenetreenplace();
+        if (!fenetre)
+            return erreur(hr, L"The control's form cannot be reached");
+        parfenetre_ = true;
+        HostWnd_ = HandleToLong(fenetre);
+        return HookWindow(fenetre, this);
+    }
     if (FAILED(hr))
         return hr;
+    parfenetre_ = false;
     VARIANT hwnd;
     hr = litpropriete(forme.get(), L"hWnd", &hwnd);
     if (SUCCEEDED(hr))
@@ -305,21 +431,57 @@ HRESULT Wheel::StartWheel()
     return HookWindow(static_cast<HWND>(LongToHandle(HostWnd_)), this);
 }
 
+HRESULT Wheel::charge()
+{
+    charge_ = true;
+    // Some hosts load saved state before they give the control its site.
+    if (!site_) {
+        demarrage_ = true;
+        return S_OK;
+    }
+    return StartWheel();
+}
+
+STDMETHODIMP Wheel::OnAmbientPropertyChange(DISPID id)
+{
+    if (id != DISPID_AMBIENT_USERMODE && id != DISPID_UNKNOWN)
+        return S_OK;
+    // Switching to design mode stops the hook; back at run time a loaded control starts again.
+    bool utilisateur = false;
+    if (FAILED(modeutilisateur(utilisateur)) || !utilisateur)
+        StopWheel();
+    else if (charge_)
+        StartWheel();
+    return S_OK;
+}
+
+STDMETHODIMP Wheel::FreezeEvents(BOOL gele)
+{
+    gel_ = gele ? gel_ + 1 : std::max(0, gel_ - 1);
+    return S_OK;
+}
+
 HRESULT Wheel::RaiseWheelRotate(std::int32_t WheelDelta, std::int32_t X, std::int32_t Y)
 {
-    ComRef<IDispatch> forme;
-    HRESULT hr = formeparente(forme);
-    if (FAILED(hr))
-        return hr;
-    VARIANT actif;
-    hr = litpropriete(forme.get(), L"ActiveControl", &actif);
-    if (SUCCEEDED(hr))
-        hr = VariantChangeType(&actif, &actif, 0, VT_DISPATCH);
-    if (FAILED(hr)) {
-        VariantClear(&actif);
-        return erreur(hr, L"The form's ActiveControl cannot be read");
+    if (gel_ > 0)
+        return S_OK;   // the container holds its events back for now
+    IDispatch* Ctrl = nullptr;
+    if (!parfenetre_) {
+        ComRef<IDispatch> forme;
+        bool sansforme = false;
+        HRESULT hr = formeparente(forme, sansforme);
+        if (FAILED(hr))
+            return sansforme ? erreur(hr, L"The control's form cannot be reached") : hr;
+        VARIANT actif;
+        hr = litpropriete(forme.get(), L"ActiveControl", &actif);
+        if (SUCCEEDED(hr))
+            hr = VariantChangeType(&actif, &actif, 0, VT_DISPATCH);
+        if (FAILED(hr)) {
+            VariantClear(&actif);
+            return erreur(hr, L"The form's ActiveControl cannot be read");
+        }
+        Ctrl = actif.pdispVal;
     }
-    IDispatch* Ctrl = actif.pdispVal;
     LONG Delta = DeltaOf(WheelDelta);
     LONG x = X, y = Y;
     // Arguments go in reverse order: Y, X, Delta, Ctrl. A sink may disconnect while it is
@@ -362,7 +524,7 @@ STDMETHODIMP Wheel::QueryInterface(REFIID riid, void** ppv)
         *ppv = static_cast<IOleControl*>(this);
     else if (riid == IID_IOleInPlaceObject || riid == IID_IOleWindow)
         *ppv = static_cast<IOleInPlaceObject*>(this);
-    else if (riid == IID_IPersistStreamInit || riid == IID_IPersist)
+    else if (riid == IID_IPersistStreamInit || riid == IID_IPersistStream || riid == IID_IPersist)
         *ppv = static_cast<IPersistStreamInit*>(this);
     else if (riid == IID_IPersistPropertyBag)
         *ppv = static_cast<IPersistPropertyBag*>(this);
@@ -416,8 +578,10 @@ STDMETHODIMP Wheel::GetTypeInfo(UINT index, LCID, ITypeInfo** ti)
     return index == 0 ? typeinfo(IID__Wheel, ti) : DISP_E_BADINDEX;
 }
 
-STDMETHODIMP Wheel::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+STDMETHODIMP Wheel::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
+    if (riid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
     if (!names || !ids || count == 0)
         return E_INVALIDARG;
     // Names are looked up in the published description, on its call-table side.
@@ -431,21 +595,24 @@ STDMETHODIMP Wheel::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DIS
     return FAILED(hr) ? hr : appels->GetIDsOfNames(names, count, ids);
 }
 
-STDMETHODIMP Wheel::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+STDMETHODIMP Wheel::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                            EXCEPINFO* excepinfo, UINT*)
 {
+    if (riid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
+    if (id != DISPID_About && id != DISPID_StopWheel && id != DISPID_StartWheel)
+        return DISP_E_MEMBERNOTFOUND;
     if (!(flags & DISPATCH_METHOD))
         return DISP_E_MEMBERNOTFOUND;
     if (params && params->cArgs != 0)
         return DISP_E_BADPARAMCOUNT;
     if (result)
         VariantInit(result);
-    HRESULT hr;
+    HRESULT hr = S_OK;
     switch (id) {
     case DISPID_About: hr = About(); break;
     case DISPID_StopWheel: hr = StopWheel(); break;
-    case DISPID_StartWheel: hr = StartWheel(); break;
-    default: return DISP_E_MEMBERNOTFOUND;
+    default: hr = StartWheel(); break;
     }
     if (SUCCEEDED(hr))
         return hr;
@@ -464,9 +631,10 @@ STDMETHODIMP Wheel::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* para
 
 STDMETHODIMP Wheel::EnumConnectionPoints(IEnumConnectionPoints** e)
 {
-    if (e)
-        *e = nullptr;
-    return E_NOTIMPL;
+    if (!e)
+        return E_POINTER;
+    *e = new PointsConnexion(point_);
+    return S_OK;
 }
 
 STDMETHODIMP Wheel::FindConnectionPoint(REFIID riid, IConnectionPoint** cp)
@@ -484,6 +652,10 @@ STDMETHODIMP Wheel::FindConnectionPoint(REFIID riid, IConnectionPoint** cp)
 STDMETHODIMP Wheel::SetClientSite(IOleClientSite* site)
 {
     site_ = ComRef<IOleClientSite>(site);
+    if (site_ && demarrage_) {
+        demarrage_ = false;
+        StartWheel();   // its failure is the thread's error information, as from any start
+    }
     return S_OK;
 }
 

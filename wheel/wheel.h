@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace rotelle {
@@ -120,8 +121,8 @@ public:
     // IOleControl
     STDMETHODIMP GetControlInfo(CONTROLINFO*) override { return E_NOTIMPL; }
     STDMETHODIMP OnMnemonic(MSG*) override { return E_NOTIMPL; }
-    STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
-    STDMETHODIMP FreezeEvents(BOOL) override { return S_OK; }
+    STDMETHODIMP OnAmbientPropertyChange(DISPID id) override;
+    STDMETHODIMP FreezeEvents(BOOL gele) override;
 
     // IOleInPlaceObject: the control has no window; in-place activation shows nothing.
     STDMETHODIMP GetWindow(HWND*) override { return E_FAIL; }
@@ -135,11 +136,11 @@ public:
     // nothing is saved.
     STDMETHODIMP GetClassID(CLSID* clsid) override;
     STDMETHODIMP IsDirty() override { return S_FALSE; }
-    STDMETHODIMP Load(LPSTREAM) override { return StartWheel(); }
+    STDMETHODIMP Load(LPSTREAM flux) override { return flux ? charge() : E_POINTER; }
     STDMETHODIMP Save(LPSTREAM, BOOL) override { return S_OK; }
     STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
     STDMETHODIMP InitNew() override { return S_OK; }
-    STDMETHODIMP Load(IPropertyBag*, IErrorLog*) override { return StartWheel(); }
+    STDMETHODIMP Load(IPropertyBag* sac, IErrorLog*) override { return sac ? charge() : E_POINTER; }
     STDMETHODIMP Save(IPropertyBag*, BOOL, BOOL) override { return S_OK; }
 
     // IProvideClassInfo2
@@ -162,14 +163,21 @@ public:
 
 private:
     class PointConnexion;
+    class PointsConnexion;
     friend class PointConnexion;
     ~Wheel();
 
     HRESULT modeutilisateur(bool& utilisateur);
-    HRESULT formeparente(ComRef<IDispatch>& forme);
+    HRESULT formeparente(ComRef<IDispatch>& forme, bool& sansforme);
+    HWND fenetreenplace();
+    HRESULT charge();
 
     std::atomic<ULONG> references_{1};
     std::int32_t HostWnd_ = 0;
+    bool parfenetre_ = false;   // hooked through the in-place window: no form object to ask
+    bool charge_ = false;       // loaded from saved state: started whenever the host runs
+    bool demarrage_ = false;    // loaded before the host gave its site: starts once it does
+    int gel_ = 0;               // FreezeEvents depth
     ComRef<IOleClientSite> site_;
     ComRef<IOleAdviseHolder> avis_;
     struct Abonne {
@@ -183,6 +191,9 @@ private:
     ComRef<IAdviseSink> vue_;
     DWORD aspectsvue_ = 0, drapeauxvue_ = 0;
 };
+
+// The full path of this module, however deep its folder.
+HRESULT cheminmodule(std::wstring& chemin);
 
 // The type description of `guid` in the library that this module carries as its resource.
 HRESULT typeinfo(REFGUID guid, ITypeInfo** ti);

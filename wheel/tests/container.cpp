@@ -259,9 +259,11 @@ Site* Form::add(bool userMode, bool load)
     }
     IPersistStreamInit* persist = nullptr;
     if (SUCCEEDED(site->control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
-        if (load)
-            persist->Load(nullptr);
-        else
+        IStream* saved = nullptr;
+        if (load && SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &saved))) {
+            persist->Load(saved);
+            saved->Release();
+        } else
             persist->InitNew();
         persist->Release();
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 using namespace rotelle;
 
@@ -76,6 +77,48 @@ TEST(HookTable, FullAt32767AndUnchangedByTheRefusal)
     EXPECT_EQ(t.HookCount(), 32767);
     EXPECT_EQ(extra.refs, 0);   // the refused entry's reference was not kept
     EXPECT_EQ(c.refs, 32767);
+}
+
+namespace {
+
+// A control on the heap that holds the last reference to itself through the table, as a
+// hooked control does: its last release unhooks its window again, then frees it.
+struct SelfUnhooking;
+using Table = HookTable<std::unique_ptr<SelfUnhooking, void (*)(SelfUnhooking*)>>;
+struct SelfUnhooking {
+    Table* table;
+    std::intptr_t window;
+    int* released;
+};
+void release(SelfUnhooking* c)
+{
+    if (const auto i = c->table->trouve(c->window))
+        c->table->retire(*i);
+    ++*c->released;
+    delete c;
+}
+
+}  // namespace
+
+TEST(HookTable, TornDownWithControlsThatUnhookThemselvesOnTheirLastRelease)
+{
+    int released = 0;
+    auto fill = [&](Table& t) {
+        for (std::intptr_t w = 1; w <= 3; ++w)
+            t.ajoute({w, Table::Ref(new SelfUnhooking{&t, w, &released}, &release), 0});
+    };
+    {
+        Table t;
+        fill(t);
+    }   // a thread ending with its controls still hooked
+    EXPECT_EQ(released, 3);
+    Table t;
+    fill(t);
+    std::vector<std::intptr_t> seen;
+    t.vide([&](const auto& e) { seen.push_back(e.Window); });
+    EXPECT_EQ(released, 6);
+    EXPECT_EQ(seen, (std::vector<std::intptr_t>{3, 2, 1}));
+    EXPECT_EQ(t.size(), 0u);
 }
 
 TEST(WheelMessage, DeltaIsTheSignedHighWordWhateverTheKeyFlags)

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 
 using container::Event;
 using container::Form;
@@ -214,8 +215,80 @@ TEST_F(WheelControl, EveryObjectIsFreedOnceTheContainerLetsGo)
     EXPECT_FALSE(container::libraryUnloadable());
     Site* other = add();
     other->call(L"StopWheel");   // removes the form's entry: the first control is released
+    ASSERT_EQ(other->call(L"About"), S_OK);
     other->releaseControl();
+    EXPECT_FALSE(container::libraryUnloadable());   // its dialog is still open
+    DestroyWindow(FindWindowA("RotelleAbout", nullptr));
     EXPECT_TRUE(container::libraryUnloadable());
+}
+
+TEST_F(WheelControl, AFormThreadThatEndsHookedFreesEverything)
+{
+    std::thread([] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        Form form;
+        Site* site = form.add();
+        site->call(L"About");
+        site->releaseControl();   // the table holds the control's last reference
+        CoUninitialize();
+    }).join();
+    EXPECT_TRUE(container::libraryUnloadable());
+}
+
+namespace {
+
+// Another component that subclasses the form after the control, and counts what it sees.
+struct OtherSubclasser {
+    static inline WNDPROC previous = nullptr;
+    static inline int seen = 0;
+    static LRESULT CALLBACK procedure(HWND w, UINT m, WPARAM wp, LPARAM lp)
+    {
+        ++seen;
+        return CallWindowProcA(previous, w, m, wp, lp);
+    }
+    static void hook(HWND w)
+    {
+        seen = 0;
+        previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(w, GWLP_WNDPROC, LONG_PTR(&procedure)));
+    }
+    static void unhook(HWND w) { SetWindowLongPtrA(w, GWLP_WNDPROC, LONG_PTR(previous)); }
+};
+
+}  // namespace
+
+TEST_F(WheelControl, AnotherSubclasserAboveTheControlIsNeverCutOut)
+{
+    Site* site = add();
+    HWND w = form->window();
+    for (bool controlFirst : {true, false}) {
+        OtherSubclasser::hook(w);
+        if (controlFirst) {
+            site->call(L"StopWheel");
+            EXPECT_EQ(currentProcedure(w), &OtherSubclasser::procedure);
+            EXPECT_EQ(SendMessageA(w, WM_APP, 0, 0), 0x77);   // the form still answers
+            EXPECT_EQ(OtherSubclasser::seen, 1);
+            OtherSubclasser::unhook(w);   // puts our procedure back, which passes on
+            EXPECT_EQ(SendMessageA(w, WM_APP, 0, 0), 0x77);
+        } else {
+            OtherSubclasser::unhook(w);
+            site->call(L"StopWheel");
+        }
+        EXPECT_EQ(SendMessageA(w, WM_APP, 0, 0), 0x77);
+        EXPECT_EQ(currentProcedure(w), &Form::procedure) << controlFirst;   // nothing stale left
+        form->events.clear();
+        ASSERT_EQ(site->call(L"StartWheel"), S_OK);
+        EXPECT_EQ(wheel(-120), form->wheelResult);
+        EXPECT_EQ(count(*form, Event::wheelRotate), 1) << controlFirst;
+    }
+    // Started again while still in the other's chain: one event, no loop.
+    OtherSubclasser::hook(w);
+    site->call(L"StopWheel");
+    ASSERT_EQ(site->call(L"StartWheel"), S_OK);
+    form->events.clear();
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(OtherSubclasser::seen, 1);
+    OtherSubclasser::unhook(w);
 }
 
 TEST_F(WheelControl, DescribesItselfThroughThePublishedTypeLibrary)
@@ -396,10 +469,11 @@ TEST_F(WheelControl, EnterEscapeAndTheButtonCloseTheDialogAndAboutRebuildsIt)
         ASSERT_NE(dialog, nullptr) << way;
         HWND ok = GetDlgItem(dialog, IDOK);
         EXPECT_EQ(GetFocus(), ok) << way;
+        SetFocus(dialog);   // the user clicked the dialog's frame: the keys still work
         if (way == 0)
-            PostMessageA(ok, WM_KEYDOWN, VK_RETURN, 0);
+            PostMessageA(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
         else if (way == 1)
-            PostMessageA(ok, WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
         else
             SendMessageA(ok, BM_CLICK, 0, 0);
         pump(100);
