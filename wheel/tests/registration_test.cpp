@@ -225,3 +225,125 @@ TEST_F(Server, TheClassFactoryContract)
     factory->Release();
     EXPECT_EQ(can(), S_OK);
 }
+
+namespace {
+
+// The sink an ATL host connects: it records WheelRotate's arguments.
+struct AtlSink : IDispatch {
+    int events = 0;
+    LONG delta = 0, x = 0, y = 0;
+    bool ctrlIsNothing = false;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        const GUID events = {0x87496B66, 0xD4FB, 0x4152, {0x95, 0x17, 0xBC, 0xF5, 0xAE, 0x5B, 0x61, 0x41}};
+        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != events) {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        *ppv = this;
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        if (id != 1 || p->cArgs != 4)
+            return DISP_E_MEMBERNOTFOUND;
+        ++events;
+        ctrlIsNothing = p->rgvarg[3].vt == (VT_BYREF | VT_DISPATCH) && *p->rgvarg[3].ppdispVal == nullptr;
+        delta = *p->rgvarg[2].plVal;
+        x = *p->rgvarg[1].plVal;
+        y = *p->rgvarg[0].plVal;
+        return S_OK;
+    }
+};
+
+int formWheels = 0;
+LRESULT CALLBACK atlForm(HWND w, UINT m, WPARAM wp, LPARAM lp)
+{
+    if (m == WM_MOUSEWHEEL) {
+        ++formWheels;
+        return 0x33;
+    }
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+HRESULT invoke(IUnknown* control, const wchar_t* method)
+{
+    IDispatch* d = nullptr;
+    HRESULT hr = control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&d));
+    if (FAILED(hr))
+        return hr;
+    LPOLESTR name = const_cast<LPOLESTR>(method);
+    DISPID id = 0;
+    hr = d->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    if (SUCCEEDED(hr))
+        hr = d->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    d->Release();
+    return hr;
+}
+
+}  // namespace
+
+// A container nobody on this project wrote: the platform's ATL host. It offers no ambient
+// properties and no extender, loads saved state before it gives the site, and connects sinks
+// only through AtlAdvise; the control finds its form through the host window it sits in.
+TEST_F(Server, HostedByThePlatformsAtlContainer)
+{
+    ASSERT_EQ(run("regsvr32 /s \"" + ocx + "\""), 0u);
+    HMODULE atl = LoadLibraryA("atl.dll");
+    ASSERT_NE(atl, nullptr);
+    auto proc = [atl](const char* n) { return reinterpret_cast<void (*)()>(GetProcAddress(atl, n)); };
+    auto init = reinterpret_cast<BOOL(WINAPI*)()>(proc("AtlAxWinInit"));
+    auto create = reinterpret_cast<HRESULT(WINAPI*)(LPCOLESTR, HWND, IStream*, IUnknown**, IUnknown**, REFIID,
+                                                    IUnknown*)>(proc("AtlAxCreateControlEx"));
+    auto advise = reinterpret_cast<HRESULT(WINAPI*)(IUnknown*, IUnknown*, const IID*, DWORD*)>(proc("AtlAdvise"));
+    auto unadvise = reinterpret_cast<HRESULT(WINAPI*)(IUnknown*, const IID*, DWORD)>(proc("AtlUnadvise"));
+    ASSERT_TRUE(init && create && advise && unadvise);
+    ASSERT_TRUE(init());
+
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = atlForm;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "AtlHostForm";
+    RegisterClassA(&wc);
+    HWND form = CreateWindowExA(0, "AtlHostForm", "ATL host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+    HWND host = CreateWindowExA(0, "AtlAxWin", nullptr, WS_CHILD | WS_VISIBLE, 10, 10, 40, 40, form, nullptr,
+                                wc.hInstance, nullptr);
+    ASSERT_TRUE(form && host);
+    IUnknown* containerObject = nullptr;
+    IUnknown* control = nullptr;
+    ASSERT_EQ(create(L"RotelleCV.Wheel", host, nullptr, &containerObject, &control, IID_NULL, nullptr), S_OK);
+    ASSERT_NE(control, nullptr);
+
+    AtlSink sink;
+    const GUID events = {0x87496B66, 0xD4FB, 0x4152, {0x95, 0x17, 0xBC, 0xF5, 0xAE, 0x5B, 0x61, 0x41}};
+    DWORD cookie = 0;
+    ASSERT_EQ(advise(control, &sink, &events, &cookie), S_OK);
+    ASSERT_EQ(invoke(control, L"StartWheel"), S_OK);
+    EXPECT_NE(GetWindowLongPtrA(form, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&atlForm));   // the form hooked
+
+    EXPECT_EQ(SendMessageA(form, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-240)), MAKELPARAM(70, 80)), 0x33);
+    EXPECT_EQ(sink.events, 1);
+    EXPECT_EQ(formWheels, 1);
+    EXPECT_EQ(sink.delta, 2);
+    EXPECT_EQ(sink.x, 70);
+    EXPECT_EQ(sink.y, 80);
+    EXPECT_TRUE(sink.ctrlIsNothing);   // the host cannot say which control has the focus
+    // Turned over ATL's own window, the wheel reaches the form through it: one event a message.
+    SendMessageA(host, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(70, 80));
+    EXPECT_EQ(sink.events, 2);
+
+    ASSERT_EQ(invoke(control, L"StopWheel"), S_OK);
+    EXPECT_EQ(GetWindowLongPtrA(form, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&atlForm));
+    unadvise(control, &events, cookie);
+    control->Release();
+    containerObject->Release();
+    DestroyWindow(form);
+    ASSERT_EQ(run("regsvr32 /s /u \"" + ocx + "\""), 0u);
+}

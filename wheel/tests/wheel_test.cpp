@@ -15,6 +15,8 @@ using container::Site;
 
 namespace {
 
+const GUID DIID___Wheel_ = {0x87496B66, 0xD4FB, 0x4152, {0x95, 0x17, 0xBC, 0xF5, 0xAE, 0x5B, 0x61, 0x41}};
+
 WPARAM wheelWParam(short delta, WORD keys = 0)
 {
     return MAKEWPARAM(keys, static_cast<WORD>(delta));
@@ -320,7 +322,34 @@ TEST_F(WheelControl, DescribesItselfThroughThePublishedTypeLibrary)
     LPOLESTR unknown = const_cast<LPOLESTR>(L"Rotate");
     DISPID id = 0;
     EXPECT_EQ(d->GetIDsOfNames(IID_NULL, &unknown, 1, 0x409, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(d->GetIDsOfNames(IID_IDispatch, &unknown, 1, 0x409, &id), DISP_E_UNKNOWNINTERFACE);
+    VARIANT arg;
+    VariantInit(&arg);
+    DISPPARAMS one = {&arg, nullptr, 1, 0};
+    EXPECT_EQ(d->Invoke(12345, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(d->Invoke(0x60030004, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
+    EXPECT_EQ(d->Invoke(0x60030004, IID_IDispatch, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
+              DISP_E_UNKNOWNINTERFACE);
     d->Release();
+
+    IPersistStream* stream = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&stream)), S_OK);
+    EXPECT_EQ(stream->Load(nullptr), E_POINTER);
+    stream->Release();
+    IConnectionPointContainer* points = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points)), S_OK);
+    IEnumConnectionPoints* all = nullptr;
+    ASSERT_EQ(points->EnumConnectionPoints(&all), S_OK);
+    IConnectionPoint* found[2] = {};
+    ULONG got = 0;
+    EXPECT_EQ(all->Next(2, found, &got), S_FALSE);
+    ASSERT_EQ(got, 1u);   // its one point, for the event interface
+    IID iid = {};
+    found[0]->GetConnectionInterface(&iid);
+    EXPECT_TRUE(IsEqualGUID(iid, DIID___Wheel_));
+    found[0]->Release();
+    all->Release();
+    points->Release();
 
     IProvideClassInfo2* info = nullptr;
     ASSERT_EQ(site->control->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&info)), S_OK);
