@@ -65,11 +65,8 @@ HRESULT desinscrit()
 HRESULT inscrit()
 {
     std::wstring chemin;
-    HRESULT hr = cheminmodule(chemin);
-    if (FAILED(hr))
-        return hr;
     ComRef<ITypeLib> bibliotheque;
-    hr = LoadTypeLibEx(chemin.c_str(), REGKIND_NONE, bibliotheque.put());
+    HRESULT hr = bibliothequemodule(bibliotheque, chemin);
     if (SUCCEEDED(hr))
         hr = RegisterTypeLib(bibliotheque.get(), const_cast<LPOLESTR>(chemin.c_str()), nullptr);
     if (FAILED(hr))

@@ -76,28 +76,40 @@ private:
 
 namespace {
 
-// A snapshot of the connections, as IEnumConnections hands them out.
-class Connexions final : public IEnumConnections {
+// What an enumerator's element holds a reference to.
+IUnknown* objet(const CONNECTDATA& d)
+{
+    return d.pUnk;
+}
+IUnknown* objet(IConnectionPoint* p)
+{
+    return p;
+}
+
+// A snapshot of connections or connection points, as the platform's enumerators hand them
+// out; each element's object is held while the enumerator lives.
+template <class IEnum, class T, const IID& iid>
+class Enumeration final : public IEnum {
 public:
-    explicit Connexions(std::vector<CONNECTDATA> donnees, std::size_t position = 0)
-        : donnees_(std::move(donnees)), position_(position)
+    explicit Enumeration(std::vector<T> elements, std::size_t position = 0)
+        : elements_(std::move(elements)), position_(position)
     {
-        for (auto& d : donnees_)
-            d.pUnk->AddRef();
+        for (auto& e : elements_)
+            objet(e)->AddRef();
         ++objetsvivants;
     }
-    ~Connexions()
+    ~Enumeration()
     {
-        for (auto& d : donnees_)
-            d.pUnk->Release();
+        for (auto& e : elements_)
+            objet(e)->Release();
         --objetsvivants;
     }
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
         if (!ppv)
             return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumConnections) {
-            *ppv = static_cast<IEnumConnections*>(this);
+        if (riid == IID_IUnknown || riid == iid) {
+            *ppv = static_cast<IEnum*>(this);
             AddRef();
             return S_OK;
         }
@@ -112,14 +124,14 @@ public:
             delete this;
         return n;
     }
-    STDMETHODIMP Next(ULONG n, CONNECTDATA* sortie, ULONG* lus) override
+    STDMETHODIMP Next(ULONG n, T* sortie, ULONG* lus) override
     {
         if (!sortie)
             return E_POINTER;
         ULONG i = 0;
-        for (; i < n && position_ < donnees_.size(); ++i, ++position_) {
-            sortie[i] = donnees_[position_];
-            sortie[i].pUnk->AddRef();
+        for (; i < n && position_ < elements_.size(); ++i, ++position_) {
+            sortie[i] = elements_[position_];
+            objet(sortie[i])->AddRef();
         }
         if (lus)
             *lus = i;
@@ -127,94 +139,32 @@ public:
     }
     STDMETHODIMP Skip(ULONG n) override
     {
-        position_ = std::min<std::size_t>(donnees_.size(), position_ + n);
-        return position_ < donnees_.size() ? S_OK : S_FALSE;
+        position_ = std::min<std::size_t>(elements_.size(), position_ + n);
+        return position_ < elements_.size() ? S_OK : S_FALSE;
     }
     STDMETHODIMP Reset() override
     {
         position_ = 0;
         return S_OK;
     }
-    STDMETHODIMP Clone(IEnumConnections** e) override
+    STDMETHODIMP Clone(IEnum** e) override
     {
         if (!e)
             return E_POINTER;
-        *e = new Connexions(donnees_, position_);
+        *e = new Enumeration(elements_, position_);
         return S_OK;
     }
 
 private:
     std::atomic<ULONG> references_{1};
-    std::vector<CONNECTDATA> donnees_;
+    std::vector<T> elements_;
     std::size_t position_;
 };
 
+using Connexions = Enumeration<IEnumConnections, CONNECTDATA, IID_IEnumConnections>;
+using PointsConnexion = Enumeration<IEnumConnectionPoints, IConnectionPoint*, IID_IEnumConnectionPoints>;
+
 }  // namespace
-
-// The control's connection points, as IEnumConnectionPoints hands them out: its one point.
-class Wheel::PointsConnexion final : public IEnumConnectionPoints {
-public:
-    explicit PointsConnexion(IConnectionPoint* point, ULONG position = 0) : point_(point), position_(position)
-    {
-        ++objetsvivants;
-    }
-    ~PointsConnexion() { --objetsvivants; }
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumConnectionPoints) {
-            *ppv = static_cast<IEnumConnectionPoints*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG n = --references_;
-        if (n == 0)
-            delete this;
-        return n;
-    }
-    STDMETHODIMP Next(ULONG n, IConnectionPoint** sortie, ULONG* lus) override
-    {
-        if (!sortie)
-            return E_POINTER;
-        ULONG i = 0;
-        for (; i < n && position_ < 1; ++i, ++position_) {
-            sortie[i] = point_.get();
-            sortie[i]->AddRef();
-        }
-        if (lus)
-            *lus = i;
-        return i == n ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG n) override
-    {
-        position_ = std::min<ULONG>(1, position_ + n);
-        return position_ < 1 ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Reset() override
-    {
-        position_ = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumConnectionPoints** e) override
-    {
-        if (!e)
-            return E_POINTER;
-        *e = new PointsConnexion(point_.get(), position_);
-        return S_OK;
-    }
-
-private:
-    std::atomic<ULONG> references_{1};
-    ComRef<IConnectionPoint> point_;   // holds the control while the enumerator lives
-    ULONG position_;
-};
 
 STDMETHODIMP Wheel::PointConnexion::EnumConnections(IEnumConnections** e)
 {
@@ -274,17 +224,20 @@ HRESULT cheminmodule(std::wstring& chemin)
     return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 }
 
+HRESULT bibliothequemodule(ComRef<ITypeLib>& bibliotheque, std::wstring& chemin)
+{
+    const HRESULT hr = cheminmodule(chemin);
+    return FAILED(hr) ? hr : LoadTypeLibEx(chemin.c_str(), REGKIND_NONE, bibliotheque.put());
+}
+
 HRESULT typeinfo(REFGUID guid, ITypeInfo** ti)
 {
     if (!ti)
         return E_POINTER;
     *ti = nullptr;
     std::wstring chemin;
-    HRESULT hr = cheminmodule(chemin);
-    if (FAILED(hr))
-        return hr;
     ComRef<ITypeLib> bibliotheque;
-    hr = LoadTypeLibEx(chemin.c_str(), REGKIND_NONE, bibliotheque.put());
+    const HRESULT hr = bibliothequemodule(bibliotheque, chemin);
     return FAILED(hr) ? hr : bibliotheque->GetTypeInfoOfGuid(guid, ti);
 }
 
@@ -633,7 +586,7 @@ STDMETHODIMP Wheel::EnumConnectionPoints(IEnumConnectionPoints** e)
 {
     if (!e)
         return E_POINTER;
-    *e = new PointsConnexion(point_);
+    *e = new PointsConnexion({point_});
     return S_OK;
 }
 

@@ -163,7 +163,6 @@ public:
 
 private:
     class PointConnexion;
-    class PointsConnexion;
     friend class PointConnexion;
     ~Wheel();
 
@@ -194,6 +193,9 @@ private:
 
 // The full path of this module, however deep its folder.
 HRESULT cheminmodule(std::wstring& chemin);
+
+// The type library that this module carries as its resource, and the module's path.
+HRESULT bibliothequemodule(ComRef<ITypeLib>& bibliotheque, std::wstring& chemin);
 
 // The type description of `guid` in the library that this module carries as its resource.
 HRESULT typeinfo(REFGUID guid, ITypeInfo** ti);
