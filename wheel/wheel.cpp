@@ -226,8 +226,23 @@ HRESULT cheminmodule(std::wstring& chemin)
 
 HRESULT bibliothequemodule(ComRef<ITypeLib>& bibliotheque, std::wstring& chemin)
 {
-    const HRESULT hr = cheminmodule(chemin);
-    return FAILED(hr) ? hr : LoadTypeLibEx(chemin.c_str(), REGKIND_NONE, bibliotheque.put());
+    HRESULT hr = cheminmodule(chemin);
+    if (FAILED(hr))
+        return hr;
+    hr = LoadTypeLibEx(chemin.c_str(), REGKIND_NONE, bibliotheque.put());
+    if (FAILED(hr) && chemin.size() >= MAX_PATH) {
+        // The type library reader, and the platform's readers of the registered paths, take
+        // no path longer than MAX_PATH: the folder's short form names the same file and may fit.
+        std::wstring court(chemin.size() + 1, L'\0');
+        const DWORD n = GetShortPathNameW(chemin.c_str(), court.data(), DWORD(court.size()));
+        if (n > 0 && n < MAX_PATH) {
+            court.resize(n);
+            hr = LoadTypeLibEx(court.c_str(), REGKIND_NONE, bibliotheque.put());
+            if (SUCCEEDED(hr))
+                chemin = court;
+        }
+    }
+    return hr;
 }
 
 HRESULT typeinfo(REFGUID guid, ITypeInfo** ti)

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -37,11 +38,11 @@ std::wstring value(const std::wstring& key, const wchar_t* name = nullptr)
     HKEY k = nullptr;
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
         return L"<missing>";
-    wchar_t data[512] = {};
-    DWORD size = sizeof data - sizeof(wchar_t);
-    const LONG r = RegQueryValueExW(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    std::wstring data(2048, L'\0');
+    DWORD size = DWORD((data.size() - 1) * sizeof(wchar_t));
+    const LONG r = RegQueryValueExW(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
     RegCloseKey(k);
-    return r == ERROR_SUCCESS ? data : L"<no value>";
+    return r == ERROR_SUCCESS ? data.c_str() : L"<no value>";
 }
 
 bool keyExists(const std::wstring& key)
@@ -224,6 +225,46 @@ TEST_F(Server, TheClassFactoryContract)
     factory->LockServer(FALSE);
     factory->Release();
     EXPECT_EQ(can(), S_OK);
+}
+
+// An install folder deeper than MAX_PATH: never a cut path, always one that loads this file.
+TEST_F(Server, RegistersAUsablePathForADeepInstallFolder)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(L"\\\\?\\") + temp + L"rotelle_deep";
+    std::vector<std::wstring> made;
+    while (folder.size() < 300) {
+        CreateDirectoryW(folder.c_str(), nullptr);
+        made.push_back(folder);
+        folder += L"\\install_folder_level";
+    }
+    CreateDirectoryW(folder.c_str(), nullptr);
+    made.push_back(folder);
+    const std::wstring copy = folder + L"\\RotelleCV.ocx";
+    ASSERT_TRUE(CopyFileW(std::wstring(ocx.begin(), ocx.end()).c_str(), copy.c_str(), FALSE));
+    HMODULE module = LoadLibraryW(copy.c_str());
+    ASSERT_NE(module, nullptr);
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    auto entry = [module](const char* n) {
+        return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module, n)));
+    };
+    ASSERT_EQ(entry("DllRegisterServer")(), S_OK);
+    // A form of the path that the platform's readers of these keys take, naming this file.
+    const std::wstring registered = value(std::wstring(clsidKey) + L"\\InprocServer32");
+    EXPECT_LT(registered.size(), size_t(MAX_PATH));
+    EXPECT_EQ(LoadLibraryW(registered.c_str()), module);
+    ITypeLib* lib = nullptr;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_RotelleCV, 1, 0, 0x409, &lib), S_OK);
+    lib->Release();
+    EXPECT_EQ(entry("DllUnregisterServer")(), S_OK);
+    EXPECT_FALSE(keyExists(clsidKey));
+    EXPECT_NE(LoadRegTypeLib(LIBID_RotelleCV, 1, 0, 0x409, &lib), S_OK);
+    FreeLibrary(module);
+    FreeLibrary(module);
+    DeleteFileW(copy.c_str());
+    for (auto d = made.rbegin(); d != made.rend(); ++d)
+        RemoveDirectoryW(d->c_str());
 }
 
 namespace {

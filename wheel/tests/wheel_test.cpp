@@ -95,15 +95,28 @@ TEST_F(WheelControl, TheEventComesBeforeTheFormWithTheFocusedControl)
     EXPECT_EQ(form->events[4].delta, 0);
 }
 
-TEST_F(WheelControl, OtherMessagesPassUnchanged)
+TEST_F(WheelControl, OtherMessagesAndFrozenEventsPassUnchanged)
 {
-    add();
+    Site* site = add();
     EXPECT_EQ(SendMessageA(form->window(), WM_APP, 1, 2), 0x77);
     ASSERT_EQ(form->events.size(), 1u);
     EXPECT_EQ(form->events[0].kind, Event::formMessage);
+
+    IOleControl* control = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&control)), S_OK);
+    control->FreezeEvents(TRUE);
+    control->FreezeEvents(TRUE);
+    control->FreezeEvents(FALSE);   // freezes nest
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 0);
+    control->FreezeEvents(FALSE);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(count(*form, Event::formMessage), 3);
+    control->Release();
 }
 
-TEST_F(WheelControl, InADesignEnvironmentNothingIsHooked)
+TEST_F(WheelControl, InADesignEnvironmentNothingIsHookedUntilTheFormRuns)
 {
     Site* site = add(false);
     EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
@@ -111,6 +124,18 @@ TEST_F(WheelControl, InADesignEnvironmentNothingIsHooked)
     EXPECT_EQ(count(*form, Event::wheelRotate), 0);
     EXPECT_EQ(site->call(L"StopWheel"), S_OK);
     EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+
+    // The designer runs the form, then goes back to design.
+    IOleControl* control = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IOleControl, reinterpret_cast<void**>(&control)), S_OK);
+    site->userMode = true;
+    control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    site->userMode = false;
+    control->OnAmbientPropertyChange(DISPID_AMBIENT_USERMODE);
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+    control->Release();
 }
 
 TEST_F(WheelControl, ANewControlWithoutSavedStateStartsOnlyWhenAsked)
