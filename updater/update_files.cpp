@@ -3,6 +3,7 @@
 #include "rounding.h"
 #include "text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -19,6 +20,29 @@ bool ignore(char c)
 bool chiffre(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+// The power of ten of the number's first significant digit ("2e-0" is 0, "0.01" is -2):
+// what tells a number too large from one too small, whatever the exponent's sign. Only called
+// for numbers out of range, which have a significant digit.
+long long ordredegrandeur(const std::string& nombre)
+{
+    const auto e = nombre.find('e');
+    const std::string mantisse = nombre.substr(0, e);
+    const auto point = std::min(mantisse.find('.'), mantisse.size());
+    const auto premier = mantisse.find_first_of("123456789");
+    long long ordre = premier < point ? static_cast<long long>(point - premier) - 1
+                                      : -static_cast<long long>(premier - point);
+    if (e != std::string::npos) {
+        // Saturated: an exponent of any length still only tips the balance one way.
+        long long exposant = 0;
+        const bool moins = nombre.find('-', e) != std::string::npos;
+        for (char c : nombre.substr(e + 1))
+            if (chiffre(c))
+                exposant = std::min(exposant * 10 + (c - '0'), 1000000000LL);
+        ordre += moins ? -exposant : exposant;
+    }
+    return ordre;
 }
 
 }  // namespace
@@ -65,10 +89,8 @@ double lecturenombre(const std::string& texte)
     double valeur = 0;
     const auto [fin, erreur] = std::from_chars(debut, nombre.data() + nombre.size(), valeur);
     if (erreur == std::errc::result_out_of_range) {
-        const auto e = nombre.find('e');
-        const bool petit = e != std::string::npos && nombre.find('-', e) != std::string::npos;
         const bool negatif = nombre[0] == '-';
-        return petit ? 0.0 : (negatif ? -1.0 : 1.0) * std::numeric_limits<double>::infinity();
+        return (negatif ? -1.0 : 1.0) * (ordredegrandeur(nombre) < 0 ? 0.0 : std::numeric_limits<double>::infinity());
     }
     return valeur;
 }
@@ -147,6 +169,31 @@ std::string libelledate(const std::string& date)
     return date.empty() ? std::string() : "Date : " + date;
 }
 
+namespace {
+
+// A name the platform keeps for a device, in any folder and with any extension: the code
+// page's superscript digits count as digits there too.
+bool nomdeperipherique(const std::string& segment)
+{
+    std::string base = libmaj::majuscules(segment.substr(0, segment.find('.')));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
+        return true;
+    if (base.size() != 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0))
+        return false;
+    const unsigned char n = static_cast<unsigned char>(base[3]);
+    return (n >= '0' && n <= '9') || n == 0xB9 || n == 0xB2 || n == 0xB3;
+}
+
+bool finit(const std::string& nom, const char* fin)
+{
+    const std::string f = fin;
+    return nom.size() >= f.size() && libmaj::majuscules(nom.substr(nom.size() - f.size())) == f;
+}
+
+}  // namespace
+
 bool nomsur(const std::string& nom)
 {
     if (nom.empty() || nom[0] == '\\' || nom[0] == '/')
@@ -154,20 +201,18 @@ bool nomsur(const std::string& nom)
     for (unsigned char c : nom)
         if (c < 32 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|')
             return false;
+    // The updater's own backups and partial downloads: such a file would be deleted as one.
+    if (finit(nom, ".SAV") || finit(nom, ".~MAJ"))
+        return false;
     std::size_t debut = 0;
     while (debut <= nom.size()) {
         const auto fin = nom.find_first_of("\\/", debut);
         const std::string segment = nom.substr(debut, fin == std::string::npos ? std::string::npos : fin - debut);
-        if (segment == "..")
+        // The platform drops a trailing dot or space, so such a segment ("x.", ".", "...", or
+        // an empty one) would land under another name, or be the folder itself.
+        if (segment.empty() || segment.back() == '.' || segment.back() == ' ')
             return false;
-        // A device name stays a device with any extension and with trailing spaces.
-        std::string base = libmaj::majuscules(segment.substr(0, segment.find('.')));
-        while (!base.empty() && base.back() == ' ')
-            base.pop_back();
-        if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL")
-            return false;
-        if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0)
-            && base[3] >= '1' && base[3] <= '9')
+        if (nomdeperipherique(segment))
             return false;
         if (fin == std::string::npos)
             break;

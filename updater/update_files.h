@@ -38,9 +38,11 @@ std::string adressebase(const std::string& serveur, const std::string& nomappli)
 std::string libelleversion(const std::string& version, const std::string& sousversion);
 std::string libelledate(const std::string& date);
 
-// True when a listed name leads to a file inside the application folder: not absolute, no
-// drive or stream (":"), no ".." segment, no reserved device name, no wildcard or control
-// character. Plain names and names in sub-folders are fine.
+// True when a listed name leads to a file inside the application folder, under that very
+// name: not absolute, no drive or stream (":"), no empty segment and none ending in a dot or
+// a space (so no "." or ".."), no device name the platform reserves, no wildcard or control
+// character, and not a backup (".sav") or partial download (".~maj") of the updater's own.
+// Plain names and names in sub-folders are fine. The publishing tool applies the same rule.
 bool nomsur(const std::string& nom);
 
 }  // namespace tidewell

@@ -1,7 +1,7 @@
 #include "files.h"
 #include "internet.h"
 #include "wait.h"
-#include "web_response.h"
+#include "web_request.h"
 #include "web_rules.h"
 
 #include <memory>
@@ -22,41 +22,54 @@ using Handle = std::unique_ptr<void, FermeHandle>;
 
 constexpr DWORD tailleblocs = 256 * 1024;
 
+// Marks the file to be deleted when its last handle closes, or takes the mark back.
+bool effacealafermeture(HANDLE fichier, bool efface)
+{
+    FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(efface)};
+    return SetFileInformationByHandle(fichier, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
 // Receives the body into `fichier`, a block at a time, yielding to the window between
-// blocks; true when it arrived whole.
+// blocks; true when it arrived whole. The file is created only once the headers promise a
+// plain body of a known length, and stays marked for deletion until that whole body is in:
+// a failure, a time-out or a killed process leaves nothing under its name.
 bool recoit(const std::string& adresse, const std::string& fichier)
 {
-    PoigneeInternet session(InternetOpenA("OPEN_INTERNET", INTERNET_OPEN_TYPE_DIRECT, "", "", 0));
+    PoigneeInternet session = sessionasynchrone();
     if (!session)
         return false;
-    PoigneeInternet requete(InternetOpenUrlA(session.get(), adresse.c_str(), "", 0,
-                                             INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD, 0));
-    if (!requete)
+    Requete requete(session.get());
+    if (!requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD))
         return false;
-    Lecture lecture = entetes(requete.get());
-    if (lecture.statuthttp < 200 || lecture.statuthttp >= 300)
+    Lecture& lecture = requete.lecture;
+    if (!lecture.longueurannoncee || !corpscomplet(lecture, *lecture.longueurannoncee))
         return false;
-    Handle sortie(CreateFileA(fichier.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const unsigned long long annoncee = *lecture.longueurannoncee;
+    Handle sortie(CreateFileA(fichier.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (sortie.get() == INVALID_HANDLE_VALUE)
+        return false;
+    if (!effacealafermeture(sortie.get(), true))
         return false;
     std::vector<char> tampon(tailleblocs);
     unsigned long long recus = 0;
     for (;;) {
         DWORD lus = 0;
-        if (!InternetReadFile(requete.get(), tampon.data(), tailleblocs, &lus)) {
+        if (!requete.lit(tampon.data(), tailleblocs, lus)) {
             lecture.echeclecture = true;
             break;
         }
         if (lus == 0)
             break;
+        if (lus > annoncee - recus)
+            return false;   // longer than announced: not the file that was promised
         DWORD ecrits = 0;
         if (!WriteFile(sortie.get(), tampon.data(), lus, &ecrits, nullptr) || ecrits != lus)
             return false;
         recus += lus;
         cedemessages();
     }
-    return corpscomplet(lecture, recus) && FlushFileBuffers(sortie.get());
+    return corpscomplet(lecture, recus) && FlushFileBuffers(sortie.get()) && effacealafermeture(sortie.get(), false);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "run_state.h"
 #include "wait.h"
 #include "web_rules.h"
-#include "web_response.h"
+#include "web_request.h"
 
 namespace libmaj {
 
@@ -26,7 +26,7 @@ std::int16_t testconnexion(std::int16_t messages)
 
 PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages)
 {
-    PoigneeInternet session(InternetOpenA("OPEN_INTERNET", INTERNET_OPEN_TYPE_DIRECT, "", "", 0));
+    PoigneeInternet session = sessionasynchrone();
     if (!session) {
         pointeursouris(Pointeur::defaut);
         if (messages == 1)
@@ -46,20 +46,20 @@ std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const 
     if (!session)
         return pagesansinternet;
     DeleteUrlCacheEntryA(adresse.c_str());
-    PoigneeInternet requete(InternetOpenUrlA(session.get(), adresse.c_str(), "", 0,
-                                             INTERNET_FLAG_NO_CACHE_WRITE, 0));
+    Requete requete(session.get());
+    const bool ouverte = requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE);
     cedemessages();
-    if (!requete) {
+    if (!ouverte) {
         if (messages == 1)
             montre(messagepage(etat().langue, etat().sautligne, titre, site));
         return pagemanquante;
     }
-    Lecture lecture = entetes(requete.get());
+    Lecture& lecture = requete.lecture;
     char tampon[1024];
     for (;;) {
         cedemessages();
         DWORD lus = 0;
-        if (!InternetReadFile(requete.get(), tampon, sizeof tampon, &lus)) {
+        if (!requete.lit(tampon, sizeof tampon, lus)) {
             lecture.echeclecture = true;
             break;
         }

@@ -64,6 +64,28 @@ void dortsurmessages(double secondes)
     MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
+bool attendsurmessages(HANDLE evenement, double secondes)
+{
+    Quitter quitter;
+    const double fin = secondesmonotones() + secondes;
+    bool signale = false;
+    for (;;) {
+        const double reste = fin - secondesmonotones();
+        const DWORD ms = reste > 0 ? static_cast<DWORD>(std::ceil(reste * 1000.0)) : 0;
+        const DWORD r = MsgWaitForMultipleObjectsEx(1, &evenement, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (r == WAIT_OBJECT_0) {
+            signale = true;
+            break;
+        }
+        if (r != WAIT_OBJECT_0 + 1 || reste <= 0)
+            break;
+        cede(quitter);
+    }
+    if (quitter.vu)
+        PostQuitMessage(static_cast<int>(quitter.code));
+    return signale;
+}
+
 void attente(float secondes)
 {
     Quitter quitter;

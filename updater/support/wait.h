@@ -1,6 +1,8 @@
 // Pauses during which the window keeps painting and handling its messages.
 #pragma once
 
+#include <windows.h>
+
 namespace libmaj {
 
 // Waits `secondes` seconds while the thread's window messages are handled; sleeps on the
@@ -16,5 +18,9 @@ double horlogemonotone();
 
 // Sleeps until a message arrives for the thread or `secondes` have passed.
 void dortsurmessages(double secondes);
+
+// Waits for the event to be signalled, at most `secondes`, handling the thread's messages
+// meanwhile; true when it was signalled.
+bool attendsurmessages(HANDLE evenement, double secondes);
 
 }  // namespace libmaj

@@ -12,9 +12,46 @@ bool contientmarqueur(const std::string& texte)
     return haut.find("ERREUR 404") != std::string::npos || haut.find("ERROR 404") != std::string::npos;
 }
 
+std::optional<unsigned long long> longueurdepuis(const std::string& valeur)
+{
+    if (valeur.empty() || valeur.size() > 20)
+        return std::nullopt;
+    unsigned long long n = 0;
+    for (char c : valeur) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        const unsigned chiffre = static_cast<unsigned>(c - '0');
+        if (n > (~0ULL - chiffre) / 10)
+            return std::nullopt;
+        n = n * 10 + chiffre;
+    }
+    return n;
+}
+
+bool encodageidentite(const std::string& valeur)
+{
+    return valeur.empty() || majuscules(valeur) == "IDENTITY";
+}
+
+bool statutsucces(unsigned long statut)
+{
+    return statut >= 200 && statut < 300;
+}
+
+namespace {
+
+// What every fetch needs before its body counts at all.
+bool corpslisible(const Lecture& lecture)
+{
+    return statutsucces(lecture.statuthttp) && !lecture.encodee && !lecture.longueurinvalide
+           && !lecture.echeclecture;
+}
+
+}  // namespace
+
 std::int16_t statutpage(const Lecture& lecture, const std::string& texte)
 {
-    if (lecture.statuthttp >= 400 || lecture.echeclecture || lecture.tropgrand)
+    if (!corpslisible(lecture) || lecture.tropgrand)
         return pagemanquante;
     if (lecture.longueurannoncee && *lecture.longueurannoncee != texte.size())
         return pagemanquante;
@@ -23,9 +60,13 @@ std::int16_t statutpage(const Lecture& lecture, const std::string& texte)
 
 bool corpscomplet(const Lecture& lecture, unsigned long long recus)
 {
-    if (lecture.statuthttp < 200 || lecture.statuthttp >= 300 || lecture.echeclecture)
-        return false;
-    return !lecture.longueurannoncee || *lecture.longueurannoncee == recus;
+    // Without a length the end of a body cannot be told from a cut connection.
+    return corpslisible(lecture) && lecture.longueurannoncee && *lecture.longueurannoncee == recus;
+}
+
+bool redirectionpermise(const std::string& adresse)
+{
+    return majuscules(adresse.substr(0, 8)) == "HTTPS://" && adresse.size() > 8;
 }
 
 std::string nomsauvegarde(const std::string& destination)

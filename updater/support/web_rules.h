@@ -22,18 +22,33 @@ bool contientmarqueur(const std::string& texte);
 // What was read of a page, and how the read went.
 struct Lecture {
     unsigned long statuthttp = 0;            // 0 when the server gave none
-    std::optional<unsigned long long> longueurannoncee;   // Content-Length, when sent
-    bool echeclecture = false;               // a read failed before the end of the body
+    std::optional<unsigned long long> longueurannoncee;   // Content-Length, when sent and valid
+    bool longueurinvalide = false;           // a Content-Length that is not a plain number
+    bool encodee = false;                    // a Content-Encoding other than identity
+    bool echeclecture = false;               // a read failed or timed out before the body's end
     bool tropgrand = false;                  // stopped at taillemaxpage
 };
 
-// The status of an opened page: missing for an error status, a body that did not arrive
-// whole or is too large, or a missing-page marker; fetched otherwise.
+// A Content-Length value: decimal digits only, within 64 bits; nothing otherwise.
+std::optional<unsigned long long> longueurdepuis(const std::string& valeur);
+
+// True for a Content-Encoding value that leaves the body as sent: none, or "identity".
+bool encodageidentite(const std::string& valeur);
+
+// True for a success status (2xx): the only answer whose body is the page or the file.
+bool statutsucces(unsigned long statut);
+
+// The status of an opened page: missing unless a success status came with a body that is
+// plainly sent, arrived whole and fits, and holds no missing-page marker.
 std::int16_t statutpage(const Lecture& lecture, const std::string& texte);
 
-// True when a download's body is whole: a success status, no failed read, and as many bytes
-// as announced when a length was announced.
+// True when a download's body is whole: a success status, a plainly sent body, no failed
+// read, and exactly the announced length, which must be announced.
 bool corpscomplet(const Lecture& lecture, unsigned long long recus);
+
+// Where a redirect may lead: an absolute https address, at most this many times in a row.
+constexpr int redirectionsmax = 5;
+bool redirectionpermise(const std::string& adresse);
 
 // The backup of a file being replaced: its name up to the last "." of the file name, then
 // ".sav"; a name without "." gets ".sav" appended. Only the file name is looked at, so the

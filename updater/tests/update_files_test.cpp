@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace tidewell;
 
 TEST(NumberReading, LeadingNumericPartWithPointAndExponent)
@@ -26,6 +28,13 @@ TEST(NumberReading, LeadingNumericPartWithPointAndExponent)
     EXPECT_EQ(lecturenombre("-"), 0);
     EXPECT_EQ(lecturenombre("e5"), 0);
     EXPECT_EQ(lecturenombre("2048\r\n"), 2048);   // a carriage return ends the number
+    // Out of range: the number's size decides, not the exponent's sign.
+    EXPECT_EQ(lecturenombre("2" + std::string(308, '0') + "e-0"), HUGE_VAL);
+    EXPECT_EQ(lecturenombre("-0." + std::string(330, '0') + "1"), 0);
+    EXPECT_EQ(lecturenombre("0.001e-400"), 0);
+    EXPECT_EQ(lecturenombre("1e400"), HUGE_VAL);
+    EXPECT_EQ(lecturenombre("-1" + std::string(20, '0') + "e99999999999999999999"), -HUGE_VAL);
+    EXPECT_EQ(lecturenombre("0." + std::string(400, '0') + "1e500"), 1e99);
 }
 
 TEST(Langue, RoundedHalvesToEvenAndHeldToOneOrTwo)
@@ -126,6 +135,8 @@ TEST(Estimate, NotShownWithoutSizes)
     EXPECT_FALSE(estimation(1, 3.0, 2048, 0, 10));
     // A first file of 512 bytes or less has no whole kilobyte: only the pauses count.
     EXPECT_EQ(estimation(2, 3.0, 2048, 512, 4), "Estimated Time : 2 seconds");
+    // Beyond what a number can show, held at the largest shown.
+    EXPECT_EQ(estimation(2, 1e300, 2048, 2048, 1), "Estimated Time : 9200000000000000000 minutes");
 }
 
 TEST(RunTexts, FollowTheApplicationOrTheLanguage)
@@ -147,6 +158,8 @@ TEST(ListedNames, OnlyNamesInsideTheApplicationFolder)
     for (const char* bad : {"..\\Autre.exe", "a\\..\\..\\b", "../x", "\\Windows\\x.dll", "/etc/x",
                             "C:\\x.exe", "\\\\serveur\\partage\\x", "Prog.exe:flux", "CON", "con.txt",
                             "Aux.log", "NUL", "COM1", "lpt9.dat", "sub\\PRN.txt", "*.exe", "a?.dll",
-                            "a\tb", "", "NUL .txt", "nul.backup\\x"})
+                            "a\tb", "", "NUL .txt", "nul.backup\\x", "td.txt.", "td.txt ", ".", "...",
+                            "a\\", "a\\.\\b", "a//b", "COM0", "lpt0.log", "COM\xB9", "LPT\xB3.txt",
+                            "COM\xB2", "CONOUT$", "Prog.SAV", "Prog.exe.~maj"})
         EXPECT_FALSE(nomsur(bad)) << bad;
 }

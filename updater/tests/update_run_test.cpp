@@ -329,23 +329,71 @@ TEST(UpdateRun, AServerAnsweringMissingPagesWithError404TextIsMissingPages)
     EXPECT_FALSE(exists(app / "Listfich.ini"));
 }
 
-TEST(UpdateRun, NamesLeadingOutsideTheFolderAreNeverDownloaded)
+TEST(UpdateRun, NamesLeadingOutsideTheFolderOrToAnotherNameAreNeverDownloaded)
 {
     TempFolder outside("tidewell-outside");
     ServerTree server("Abacor");
+    // This server serves every name, however it leads: only the updater can keep them out.
+    server.write(".httpsd.json", "{\"serve_missing\": \"hors du dossier\"}");
     server.write("Maj/Prog.exe", "prog v2");
-    server.write("Maj/evil.txt", "hors du dossier");
     const std::string absolute = outside / "evil.txt";
-    server.write("Listfich.ini", "..\\evil.txt\r\n" + absolute + "\r\nsub\\..\\..\\evil.txt\r\nProg.exe\r\n");
+    server.write("Listfich.ini", "..\\evil.txt\r\n" + absolute + "\r\nsub\\..\\..\\evil.txt\r\nProg.exe\r\n"
+                                 "td.txt.\r\nProg.sav\r\n");
     AppFolder app("tidewell-names");
     writeFile(app / "Abacor.ini", "");
+    writeFile(app / "td.txt", "mine");
     const UpdaterRun run = runUpdater(app);
     EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2");
     EXPECT_FALSE(exists(absolute));
     const std::string parent = app.path().substr(0, app.path().find_last_of('\\'));
     EXPECT_FALSE(exists(parent + "\\evil.txt"));
+    EXPECT_EQ(readFile(app / "td.txt"), "mine");   // "td.txt." would land on it
+    EXPECT_FALSE(exists(app / "Prog.sav"));
     ASSERT_FALSE(run.frames.empty());
     EXPECT_EQ(run.frames.back().at(troughInner.right - 1, troughInner.top), barColour);   // all counted
+}
+
+// A server that redirects to plain http or in a loop, sends bodies compressed, without a
+// length, in cut chunks, or falls silent: each such file stays as it was, the others are
+// installed, nothing is left behind, and the run ends.
+TEST(UpdateRun, AHostileServerChangesNoFileItDidNotSendWhole)
+{
+    const std::vector<std::string> hostile = {"ToHttp.dll", "Loop.dll", "Packed.dll", "Unsized.dll",
+                                              "CutChunks.dll", "Stalled.dll", "Multiple.dll"};
+    ServerTree server("Abacor");
+    server.write("Maj/.httpsd.json", R"({"faults": {
+        "Moved.dll": {"redirect": "/Abacor/Maj/Good.dll", "status": 301},
+        "ToHttp.dll": {"redirect": "http://localhost:{port}/Abacor/Maj/Good.dll"},
+        "Loop.dll": {"redirect": "/Abacor/Maj/Loop.dll"},
+        "Packed.dll": {"generate": 20000, "encoding": "gzip"},
+        "Unsized.dll": {"generate": 20000, "no_length": true},
+        "CutChunks.dll": {"generate": 200000, "chunked": true, "drop_after": 70000},
+        "Stalled.dll": {"generate": 200000, "stall_after": 70000},
+        "Multiple.dll": {"generate": 20000, "status": 300}}})");
+    server.write("Maj/Good.dll", "good v2");
+    std::string list = "Good.dll\r\nMoved.dll\r\n";
+    for (const auto& name : hostile)
+        list += name + "\r\n";
+    server.write("Listfich.ini", list);
+    AppFolder app("tidewell-hostile");
+    writeFile(app / "Abacor.ini", "");
+    for (const auto& name : hostile)
+        writeFile(app / name, "old " + name);
+    const ULONGLONG start = GetTickCount64();
+    const UpdaterRun run = runUpdater(app, "Install");
+    EXPECT_EQ(run.exitCode, 0u);
+    // The waits of a run plus one silent server's time-out, with room to spare.
+    EXPECT_LT(GetTickCount64() - start, 60000u);
+    EXPECT_EQ(readFile(app / "Good.dll"), "good v2");
+    EXPECT_EQ(readFile(app / "Moved.dll"), "good v2");   // an https redirect is followed
+    for (const auto& name : hostile)
+        EXPECT_EQ(readFile(app / name), "old " + name) << name;
+    for (const auto& entry : fs::directory_iterator(app.path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.find(".sav") == std::string::npos && name.find(".~maj") == std::string::npos
+                    && name != "Listfich.ini")
+            << name << " left behind";
+    }
 }
 
 TEST(UpdateRun, AnApplicationFolderWithSpacesIsRestartedByItsQuotedPath)

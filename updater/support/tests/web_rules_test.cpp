@@ -24,10 +24,16 @@ TEST(WebRules, PageStatus)
     EXPECT_EQ(statutpage(ok, "ERROR 404"), pagemanquante);
 
     Lecture notfound = ok;
-    notfound.statuthttp = 404;
-    EXPECT_EQ(statutpage(notfound, "<h1>Not Found</h1>"), pagemanquante);
-    notfound.statuthttp = 500;
-    EXPECT_EQ(statutpage(notfound, "oops"), pagemanquante);
+    for (unsigned long statut : {0ul, 100ul, 199ul, 300ul, 302ul, 400ul, 404ul, 500ul}) {
+        notfound.statuthttp = statut;
+        EXPECT_EQ(statutpage(notfound, "Prog.exe"), pagemanquante) << statut;
+    }
+    Lecture packed = ok;
+    packed.encodee = true;
+    EXPECT_EQ(statutpage(packed, "Prog.exe"), pagemanquante);
+    Lecture badlength = ok;
+    badlength.longueurinvalide = true;
+    EXPECT_EQ(statutpage(badlength, "Prog.exe"), pagemanquante);
 
     Lecture cut = ok;
     cut.longueurannoncee = 100;
@@ -41,19 +47,42 @@ TEST(WebRules, PageStatus)
     EXPECT_EQ(statutpage(huge, ""), pagemanquante);
 }
 
-TEST(WebRules, AWholeBodyNeedsSuccessAndTheAnnouncedLength)
+TEST(WebRules, AWholeBodyNeedsSuccessAPlainBodyAndExactlyTheAnnouncedLength)
 {
     Lecture l;
     l.statuthttp = 200;
-    EXPECT_TRUE(corpscomplet(l, 12345));   // no length announced: the end of the body decides
+    EXPECT_FALSE(corpscomplet(l, 12345));   // no length: a cut connection looks the same
     l.longueurannoncee = 12345;
     EXPECT_TRUE(corpscomplet(l, 12345));
     EXPECT_FALSE(corpscomplet(l, 12344));
-    l.statuthttp = 404;
-    EXPECT_FALSE(corpscomplet(l, 12345));
+    EXPECT_FALSE(corpscomplet(l, 12346));
+    for (unsigned long statut : {0ul, 204ul, 300ul, 404ul}) {
+        l.statuthttp = statut;
+        EXPECT_EQ(corpscomplet(l, 12345), statut == 204) << statut;
+    }
     l.statuthttp = 200;
-    l.echeclecture = true;
-    EXPECT_FALSE(corpscomplet(l, 12345));
+    for (bool Lecture::*fault : {&Lecture::echeclecture, &Lecture::encodee, &Lecture::longueurinvalide}) {
+        Lecture f = l;
+        f.*fault = true;
+        EXPECT_FALSE(corpscomplet(f, 12345));
+    }
+}
+
+TEST(WebRules, LengthsEncodingsAndRedirects)
+{
+    EXPECT_EQ(longueurdepuis("0"), 0u);
+    EXPECT_EQ(longueurdepuis("300000"), 300000u);
+    EXPECT_EQ(longueurdepuis("18446744073709551615"), ~0ULL);
+    for (const char* bad : {"", " 12", "12 ", "12abc", "-1", "+1", "0x10", "18446744073709551616", "1.5"})
+        EXPECT_FALSE(longueurdepuis(bad)) << bad;
+    EXPECT_TRUE(encodageidentite(""));
+    EXPECT_TRUE(encodageidentite("Identity"));
+    EXPECT_FALSE(encodageidentite("gzip"));
+    EXPECT_FALSE(encodageidentite("identity, gzip"));
+    EXPECT_TRUE(redirectionpermise("https://cdn.example/Abacor/Maj/Abacor.exe"));
+    EXPECT_TRUE(redirectionpermise("HTTPS://localhost:1/x"));
+    for (const char* bad : {"http://cdn.example/x", "ftp://x/y", "https://", "//cdn.example/x", "file:///C:/x"})
+        EXPECT_FALSE(redirectionpermise(bad)) << bad;
 }
 
 TEST(WebRules, TheBackupLiesBesideTheFile)
