@@ -49,7 +49,8 @@ cleanup() {
   "$run" --stop || true
 }
 trap cleanup EXIT
-"$top/tests/server/serve.sh" start "$state" "$build/$arch/certs" "$top/tests/server/www" "$port" $((port + 1))
+"$top/tests/server/serve.sh" start "$state" "$build/$arch/certs" "$top/tests/server/www" "$port" $((port + 1)) \
+  $((port + 2))
 "$build/native/tools/publish/tidewell-publish" --release "$demo/release" --out "$state/www/Abacor" \
   --version 2 --subversion 1 --date "$(date +%d/%m/%Y)"
 echo "Update server: https://localhost:$port/Abacor (HTTPS, certificate of a test CA trusted by Wine)"

@@ -14,13 +14,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         if (!run.chargement(GetCommandLineA()))
             return 0;
         fenetre.montre();
-        MSG msg;
+        MSG msg = {};
         while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        return static_cast<int>(msg.wParam);   // only a run that failed gets here
     } catch (...) {
         return 1;
     }
-    return 0;
 }

@@ -364,8 +364,16 @@ LRESULT FenetreMain::traite(UINT message, WPARAM wp, LPARAM lp)
         }
         break;
     case WM_ACTIVATION_RUN:
-        if (suractivation_)
-            suractivation_();
+        if (suractivation_) {
+            try {
+                suractivation_();
+            } catch (...) {
+                // The window cannot be closed by the user: a run that cannot go on closes it
+                // and ends the program with a failure, rather than leave it up for ever.
+                ferme();
+                PostQuitMessage(1);
+            }
+        }
         return 0;
     case WM_CLOSE:
         return 0;   // the user only watches: the run alone ends the window

@@ -23,13 +23,22 @@ namespace tidewell {
 
 namespace {
 
+// The program's folder; empty when its path cannot be had whole, since a cut path would name
+// another folder (one of its parents) as the application's.
 std::string dossierduprogramme()
 {
-    char chemin[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, chemin, MAX_PATH);
-    std::string dossier(chemin, n);
-    const auto fin = dossier.find_last_of('\\');
-    return fin == std::string::npos ? std::string() : dossier.substr(0, fin + 1);
+    for (DWORD taille = MAX_PATH + 1; taille <= 32768; taille *= 2) {
+        std::string chemin(taille, '\0');
+        const DWORD n = GetModuleFileNameA(nullptr, chemin.data(), taille);
+        if (n == 0)
+            return {};
+        if (n < taille) {
+            chemin.resize(n);
+            const auto fin = chemin.find_last_of('\\');
+            return fin == std::string::npos ? std::string() : chemin.substr(0, fin + 1);
+        }
+    }
+    return {};
 }
 
 // Clears read-only, hidden and system from the application folder. A drive root is named
@@ -96,6 +105,8 @@ void Main::rechercheappli()
 {
     auto& etat = libmaj::etat();
     nomappli_.clear();
+    if (etat.dossierappli.empty())
+        return;   // "\\Tidewell.ini" would be looked for at the root of the current drive
     std::string reglages = etat.dossierappli + "\\Tidewell.ini";
     if (libmaj::testfichier(reglages, 0)) {
         std::string valeur;

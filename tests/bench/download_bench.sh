@@ -2,10 +2,11 @@
 # Throughput of telechargefichier against curl, fetching the same generated files from the
 # same local HTTPS server in the same run: 200 MiB as fast as loopback goes, and 100 MiB over a
 # link of 40 MiB/s; and the downloading process's peak memory for 200 MiB and for 20 MiB.
-# Prints figures; fails only if a download is wrong.
-#   download_bench.sh WINE_RUN PROBE_EXE CERT_DIR SERVER WORK_DIR
+# Then the time from a server that falls silent to telechargefichier giving up, against the
+# build's bound for one silent wait. Prints figures; fails only if a download is wrong.
+#   download_bench.sh WINE_RUN PROBE_EXE CERT_DIR SERVER WORK_DIR TIMEOUT_SECONDS
 set -euo pipefail
-run=$1 probe=$2 certs=$3 server=$4 work=$5
+run=$1 probe=$2 certs=$3 server=$4 work=$5 bound=$6
 mkdir -p "$work"
 trap 'rm -f "$work"/*.bin' EXIT
 
@@ -35,3 +36,14 @@ read -r _ small_peak <<<"$(probe_run small.bin small.bin)"
 awk -v bp="$big_peak" -v sp="$small_peak" 'BEGIN {
   printf "telechargefichier peak memory: %.1f MiB for 200 MiB, %.1f MiB for 20 MiB (target: independent of size)\n",
     bp / 1048576, sp / 1048576 }'
+
+silent() {   # path -> seconds until the download gave up
+  local out
+  out=$("$run" "$probe" "$server/maj/$1" "Z:$work/silent.bin" || true)
+  grep -q '^result 0 ' <<<"$out" || { echo "the download of $1 did not fail: $out" >&2; exit 1; }
+  awk '{print $4}' <<<"$out"
+}
+after_body=$(silent stalled.bin)
+no_answer=$(silent silent.bin)
+awk -v a="$after_body" -v n="$no_answer" -v b="$bound" 'BEGIN {
+  printf "telechargefichier against a silent server: gave up %.2f s after the request when the body stopped after 100 KB, %.2f s when no answer came (bound: %d s per silent wait)\n", a, n, b }'

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Starts or stops the local HTTPS servers that the Windows tests reach:
-#   serve.sh start STATE_DIR CERT_DIR WWW_SOURCE PORT UNTRUSTED_PORT
+#   serve.sh start STATE_DIR CERT_DIR WWW_SOURCE PORT UNTRUSTED_PORT NGINX_PORT
 #   serve.sh stop STATE_DIR
 # PORT serves STATE_DIR/www (a copy of WWW_SOURCE) with a certificate of the test CA;
 # UNTRUSTED_PORT serves the same folder with a certificate that no one trusts. Requests are
-# logged to STATE_DIR/requests.log. The servers are stopped by the process ids recorded here.
+# logged to STATE_DIR/requests.log. NGINX_PORT is Debian's nginx, as a maker would set it up,
+# serving STATE_DIR/nginx/www with the test CA's certificate. The servers are stopped by the
+# process ids recorded here.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cmd=${1:?usage: serve.sh start|stop STATE_DIR ...}
@@ -38,10 +40,44 @@ start_one() {   # name port cert key
   return 1
 }
 
+start_nginx() {   # port cert key
+  local dir="$state/nginx"
+  rm -rf "$dir"
+  mkdir -p "$dir/www" "$dir/tmp"
+  cat > "$dir/nginx.conf" <<CONF
+daemon on;
+user root;
+worker_processes 1;
+pid $dir/nginx.pid;
+error_log $dir/error.log;
+events { worker_connections 64; }
+http {
+  access_log $dir/access.log;
+  client_body_temp_path $dir/tmp/body;
+  proxy_temp_path $dir/tmp/proxy;
+  fastcgi_temp_path $dir/tmp/fastcgi;
+  uwsgi_temp_path $dir/tmp/uwsgi;
+  scgi_temp_path $dir/tmp/scgi;
+  default_type application/octet-stream;
+  server {
+    listen 127.0.0.1:$1 ssl;
+    server_name localhost;
+    ssl_certificate $2;
+    ssl_certificate_key $3;
+    root $dir/www;
+  }
+}
+CONF
+  # Its own standard streams, so that nothing waiting on ours waits on nginx as well.
+  /usr/sbin/nginx -c "$dir/nginx.conf" -p "$dir" -e "$dir/error.log" </dev/null >/dev/null 2>&1 9>&- \
+    || { echo "nginx did not start on port $1:" >&2; cat "$dir/error.log" >&2; return 1; }
+  cp "$dir/nginx.pid" "$state/httpsd-nginx.pid"
+}
+
 case $cmd in
   start)
     certs=${3:?certificate folder}; www=${4:?www source}
-    port=${5:?port}; untrusted=${6:?untrusted port}
+    port=${5:?port}; untrusted=${6:?untrusted port}; nginx_port=${7:?nginx port}
     mkdir -p "$state"
     exec 9>"$state/.lock"
     flock 9
@@ -53,6 +89,7 @@ case $cmd in
     certs=$(cd "$certs" && pwd)
     start_one trusted "$port" "$certs/server.pem" "$certs/server.key"
     start_one untrusted "$untrusted" "$certs/rogue-server.pem" "$certs/rogue-server.key"
+    start_nginx "$nginx_port" "$certs/server.pem" "$certs/server.key"
     ;;
   stop)
     [ -d "$state" ] || exit 0

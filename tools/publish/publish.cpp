@@ -110,8 +110,13 @@ Resultat publie(const Release& release, const fs::path& arbre)
                                       "only where the application already has that folder");
             continue;
         }
-        if (!std::all_of(nom.begin(), nom.end(), caracterenom) || !nomsur(nom)) {
+        if (!std::all_of(nom.begin(), nom.end(), caracterenom)) {
             r.erreurs.push_back(nom + ": a name the updater would not fetch unchanged (letters, digits and ._-+~()!$&',;=@ only)");
+            continue;
+        }
+        if (!nomsur(nom)) {
+            r.erreurs.push_back(nom + ": a name the updater passes over: a device name, a name ending in a dot, "
+                                      "or one of the updater's own backups (.sav) or partial downloads (.~maj)");
             continue;
         }
         octets += entree.file_size();

@@ -86,9 +86,10 @@ TEST_F(Publish, RefusesWhatTheUpdaterCouldNotInstallWhole)
     refuse({release, "1", "", "\xE2\x86\x92"});         // no place in code page 1252
     refuse({racine / "absent", "1", "", ""});
 
-    for (const char* nom : {"CON.txt", "mon fichier.txt", "a#b.dat"}) {
+    for (const char* nom : {"CON.txt", "mon fichier.txt", "a#b.dat", "COM0", "Prog.SAV", "Prog.exe.~maj", "x."}) {
         ecrit(release / nom, "x");
-        refuse({release, "1", "", ""});
+        const Resultat refuse_nom = refuse({release, "1", "", ""});
+        EXPECT_EQ(refuse_nom.erreurs.front().rfind(nom, 0), 0u) << nom;   // says which name
         fs::remove(release / nom);
     }
     fs::create_directory(release / "Aide");

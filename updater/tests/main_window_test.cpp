@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 using namespace tidewell;
@@ -65,6 +66,22 @@ TEST_F(MainWindow, HasAFixedDialogFrameAndNoWayToCloseIt)
     EXPECT_EQ(window.titre(), "  T\xE9l\xE9" "chargement");
     SendMessageA(window.handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(window.handle()));
+}
+
+TEST_F(MainWindow, ARunThatFailsClosesTheWindowAndEndsWithAFailure)
+{
+    window.suractivation([] { throw std::runtime_error("disk full"); });
+    const HWND w = window.handle();
+    window.montre();
+    SendMessageA(w, WM_ACTIVATE, WA_ACTIVE, 0);
+    MSG msg = {};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10000, nullptr);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER)
+        DispatchMessageA(&msg);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 1u);
+    EXPECT_FALSE(IsWindow(w));
 }
 
 TEST_F(MainWindow, ClientAreaAsDesignedThenOuterSizeAsPlaced)

@@ -56,9 +56,9 @@ private:
 // puts there.
 class AppFolder {
 public:
-    explicit AppFolder(const char* prefix) : folder_(prefix)
+    explicit AppFolder(const char* prefix, const char* updater = TIDEWELL_EXE) : folder_(prefix)
     {
-        EXPECT_TRUE(CopyFileA(TIDEWELL_EXE, (folder_ / "Tidewell.exe").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(updater, (folder_ / "Tidewell.exe").c_str(), FALSE));
         EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Abacor.exe").c_str(), FALSE));
         EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Quillon.exe").c_str(), FALSE));
     }
@@ -394,6 +394,34 @@ TEST(UpdateRun, AHostileServerChangesNoFileItDidNotSendWhole)
                     && name != "Listfich.ini")
             << name << " left behind";
     }
+}
+
+// One whole run against Debian's nginx, set up as a maker would, serving the publishing
+// tool's tree (the program built to ask it).
+TEST(UpdateRun, AStockWebServerServesAPublishedTree)
+{
+    const fs::path tree = fs::path(std::getenv("TIDEWELL_TEST_NGINX_WWW")) / "Abacor";
+    fs::remove_all(tree);
+    TempFolder release("tidewell-nginx-release");
+    std::string data(400000, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>((13 * i) % 253);
+    writeFile(release / "Abacor.dat", data);
+    writeFile(release / "Aide.hlp", "aide v3");
+    const auto published = tidewell::publication::publie({release.path(), "3", "0", "07/12/2026"}, tree);
+    ASSERT_TRUE(published.erreurs.empty()) << published.erreurs.front();
+    AppFolder app("tidewell-nginx", TIDEWELL_NGINX_EXE);
+    writeFile(app / "Abacor.ini", "");
+    writeFile(app / "Abacor.dat", "v2");
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(run.box);
+    EXPECT_TRUE(readFile(app / "Abacor.dat") == data);
+    EXPECT_EQ(readFile(app / "Aide.hlp"), "aide v3");
+    for (const char* left : {"Abacor.sav", "Aide.sav", "Listfich.ini", "Abacor.dat.~maj"})
+        EXPECT_FALSE(exists(app / left)) << left;
+    EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
+    fs::remove_all(tree);
 }
 
 TEST(UpdateRun, AnApplicationFolderWithSpacesIsRestartedByItsQuotedPath)

@@ -1,5 +1,5 @@
 // A download killed at any moment leaves the destination holding the whole old file or the
-// whole new one, and a later run completes the update.
+// whole new one and no partial download, and a later run completes the update.
 #include "testsupport.h"
 #include "web_rules.h"
 
@@ -27,8 +27,8 @@ std::string probe()
 }
 
 // Starts the probe; kills it after `killAfterMs` unless it ends first. Returns its exit code,
-// or -1 when it was killed.
-int runProbe(const std::string& url, const std::string& dest, DWORD killAfterMs)
+// or -1 when it was killed; `inBody` says whether the kill came while the body was arriving.
+int runProbe(const std::string& url, const std::string& dest, DWORD killAfterMs, bool* inBody = nullptr)
 {
     std::string line = "\"" + probe() + "\" " + url + " \"" + dest + "\"";
     STARTUPINFOA si = {};
@@ -38,6 +38,8 @@ int runProbe(const std::string& url, const std::string& dest, DWORD killAfterMs)
         return -2;
     int code = -1;
     if (WaitForSingleObject(pi.hProcess, killAfterMs) == WAIT_TIMEOUT) {
+        if (inBody)
+            *inBody = testsupport::exists(libmaj::nomtemporaire(dest));
         TerminateProcess(pi.hProcess, 77);
         WaitForSingleObject(pi.hProcess, INFINITE);
     } else {
@@ -69,12 +71,16 @@ TEST(DownloadCrash, KilledAtAnyMomentTheDestinationIsWholeOldOrWholeNew)
     ASSERT_EQ(testsupport::readFile(dest), newContent);
     testsupport::writeFile(dest, oldContent);
 
-    int sawNew = 0;
+    int sawNew = 0, inBodies = 0;
     for (DWORD k = 1; k <= 15; ++k) {
         const DWORD at = whole * k / 13;
-        runProbe(url, dest, at);
+        bool inBody = false;
+        runProbe(url, dest, at, &inBody);
+        inBodies += inBody;
         const std::string now = testsupport::readFile(dest);
         EXPECT_TRUE(now == oldContent || now == newContent) << "killed after " << at << " ms: " << now.size() << " bytes";
+        // The partial download goes with the process that was receiving it.
+        EXPECT_FALSE(testsupport::exists(libmaj::nomtemporaire(dest))) << "killed after " << at << " ms";
         if (now == newContent) {
             ++sawNew;
             testsupport::writeFile(dest, oldContent);   // start again from the old version
@@ -87,5 +93,7 @@ TEST(DownloadCrash, KilledAtAnyMomentTheDestinationIsWholeOldOrWholeNew)
     EXPECT_FALSE(testsupport::exists(libmaj::nomtemporaire(dest)));
     // Some runs were killed mid-body and some had finished: both outcomes were exercised.
     EXPECT_GT(sawNew, 0);
-    std::printf("runs that had replaced the file before being killed: %d\n", sawNew);
+    EXPECT_GT(inBodies, 0);
+    std::printf("runs killed inside the body: %d; runs that had replaced the file before being killed: %d\n",
+                inBodies, sawNew);
 }

@@ -133,6 +133,15 @@ TEST_F(Files, TestfichierShowsTheNotFoundMessageOnlyWhenAsked)
     EXPECT_STREQ(uihelper::iconName(box->icon), "information");
     EXPECT_EQ(box->buttons, (std::vector<int>{IDOK}));
     EXPECT_FALSE(answering(IDOK, [&] { testfichier(missing, 0); }, 1500));
+
+    // A path the platform cannot even search: its error first, then not found.
+    std::string invalid = folder / std::string(300, 'x');
+    const auto boxes = uihelper::answering({IDOK, IDOK}, [&] { EXPECT_EQ(testfichier(invalid, 1), 0); });
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].title, "Errors");
+    EXPECT_NE(boxes[0].text.find(" \r\nModule : Libmaj - testfichier"), std::string::npos)
+        << boxes[0].text;
+    EXPECT_EQ(boxes[1].title, "File Test");
 }
 
 TEST_F(Files, CopiefichierOverwritesAnExistingDestination)

@@ -217,6 +217,19 @@ TEST_F(Download, ARedirectOnHttpsIsFollowedAndAnOverrunSpoilsNoLaterAnswer)
     EXPECT_TRUE(testsupport::readFile(dest) == generated(300000));
 }
 
+TEST_F(Download, AReplaceThatFailsKeepsTheOldFileAndLeavesNothing)
+{
+    testsupport::writeFile(dest, "ancienne version");
+    // Open for reading by someone who does not allow it to be renamed over: the backup can
+    // be made, the final replace cannot.
+    HANDLE held = CreateFileA(dest.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(download("/maj/new.bin"), 0);
+    CloseHandle(held);
+    EXPECT_EQ(testsupport::readFile(dest), "ancienne version");
+    EXPECT_FALSE(leftovers());
+}
+
 TEST_F(Download, AFailedDownloadOntoAMissingFileCreatesNothing)
 {
     EXPECT_EQ(download("/maj/dropped.bin"), 0);
