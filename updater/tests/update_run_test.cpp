@@ -342,10 +342,11 @@ TEST(UpdateRun, NamesLeadingOutsideTheFolderOrToAnotherNameAreNeverDownloaded)
     AppFolder app("tidewell-names");
     writeFile(app / "Abacor.ini", "");
     writeFile(app / "td.txt", "mine");
+    const std::string parent = app.path().substr(0, app.path().find_last_of('\\'));
+    DeleteFileA((parent + "\\evil.txt").c_str());   // what an earlier, faulty build may have left
     const UpdaterRun run = runUpdater(app);
     EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2");
     EXPECT_FALSE(exists(absolute));
-    const std::string parent = app.path().substr(0, app.path().find_last_of('\\'));
     EXPECT_FALSE(exists(parent + "\\evil.txt"));
     EXPECT_EQ(readFile(app / "td.txt"), "mine");   // "td.txt." would land on it
     EXPECT_FALSE(exists(app / "Prog.sav"));
