@@ -29,10 +29,8 @@ for dir in native win64; do
   echo "== building $dir"
   cmake --build "$build/$dir"
 done
-# The 32-bit type library is written under Wine by the x86_64 build.
 configure win32 -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake" \
-  -DROTELLE_TYPELIB_WIN32="$build/win64/wheel/typelib/RotelleCV-win32.tlb" \
   -DTIDEWELL_TEST_PORT="$port32" -DTIDEWELL_UPDATE_SERVER="https://localhost:$port32" \
   -DTIDEWELL_NETWORK_TIMEOUT="$timeout"
 echo "== building win32"

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <cstring>
+#include <exception>
 #include <string>
 
 namespace {
@@ -47,7 +48,13 @@ int main(int argc, char** argv)
     }
     if (release.dossier.empty() || sortie.empty())
         return usage();
-    const auto resultat = tidewell::publication::publie(release, sortie);
+    tidewell::publication::Resultat resultat;
+    try {
+        resultat = tidewell::publication::publie(release, sortie);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "refused: %s\n", e.what());
+        return 1;
+    }
     for (const auto& erreur : resultat.erreurs)
         std::fprintf(stderr, "refused: %s\n", erreur.c_str());
     if (!resultat.erreurs.empty())

@@ -5,6 +5,7 @@
 #include "update_files.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 
 namespace tidewell::publication {
@@ -93,7 +94,113 @@ bool versCP1252(const std::string& utf8, std::string& cp1252)
     return true;
 }
 
-Resultat publie(const Release& release, const fs::path& arbre)
+namespace {
+
+// What a publication writes, checked and ready.
+struct Contenu {
+    std::vector<std::pair<std::string, fs::path>> fichiers;
+    std::string liste, taille, version;
+};
+
+// Why the updater would mishandle a release file of this name; null when it would not.
+const char* nomreserve(const std::string& nom)
+{
+    const std::string n = libmaj::majuscules(nom);
+    if (n == "VERSION.INI" || n == "LISTFICH.INI" || n == "TAILLEFICH.INI")
+        return "the name of one of the update's own files, which the run overwrites or deletes";
+    if (n == "TIDEWELL.INI")
+        return "the updater's settings file: a release must not choose which application a folder is";
+    if (n == "TIDEWELL.EXE")
+        return "the updater cannot replace its own program while it runs; ship a new updater with the "
+               "application's installer";
+    return nullptr;
+}
+
+// A name beside the live tree that no other publication uses.
+fs::path voisin(const fs::path& arbre, const std::string& sorte)
+{
+    static unsigned compteur = 0;
+    const auto instant = std::chrono::system_clock::now().time_since_epoch().count();
+    return arbre.parent_path()
+           / ("." + arbre.filename().string() + "." + sorte + "-" + std::to_string(instant) + "-"
+              + std::to_string(++compteur));
+}
+
+// Writes the whole tree into `dossier`; an error text, empty when all is written.
+std::string ecritarbre(const fs::path& dossier, const Contenu& c)
+{
+    std::error_code ec;
+    fs::create_directories(dossier / "Maj", ec);
+    if (ec)
+        return "cannot create " + (dossier / "Maj").string() + ": " + ec.message();
+    for (const auto& [nom, source] : c.fichiers) {
+        fs::copy_file(source, dossier / "Maj" / nom, fs::copy_options::overwrite_existing, ec);
+        if (ec)
+            return "cannot copy " + source.string() + ": " + ec.message();
+    }
+    if (!ecrit(dossier / "Listfich.ini", c.liste) || !ecrit(dossier / "Taillefich.ini", c.taille)
+        || !ecrit(dossier / "Version.ini", c.version))
+        return "cannot write the server tree in " + dossier.string();
+    return {};
+}
+
+// Writes the new tree beside the live one, then puts it in the live one's place. The live
+// tree is a symbolic link to the current release's folder, replaced by one rename, so that a
+// server following it shows the whole old release or the whole new one. A live tree that is
+// still a plain folder is moved aside first (the one time the tree is missing for a moment);
+// where no link can be made (Windows without the right to) the folders are swapped by two
+// renames every time. An error leaves the live tree as it was.
+std::string bascule(const fs::path& arbre, const Contenu& c)
+{
+    std::error_code ec;
+    const fs::path nouveau = voisin(arbre, "release");
+    const std::string erreur = ecritarbre(nouveau, c);
+    if (!erreur.empty()) {
+        fs::remove_all(nouveau, ec);
+        return erreur + "; the live tree is as it was";
+    }
+    const bool lien = fs::is_symlink(arbre, ec);
+    const bool present = fs::exists(fs::symlink_status(arbre, ec));
+    fs::path ancien;   // what the live tree held, removed once the new one is in place
+    if (lien) {
+        ancien = fs::read_symlink(arbre, ec);
+        if (!ancien.empty() && ancien.is_relative())
+            ancien = arbre.parent_path() / ancien;
+    }
+    fs::path enplace = nouveau;   // what takes the live tree's name
+    const fs::path lienneuf = voisin(arbre, "link");
+    fs::create_directory_symlink(nouveau.filename(), lienneuf, ec);
+    if (!ec)
+        enplace = lienneuf;
+    else if (lien) {
+        fs::remove_all(nouveau, ec);
+        return "cannot make a symbolic link beside " + arbre.string() + "; the live tree is as it was";
+    }
+    if (present && !lien) {
+        ancien = voisin(arbre, "previous");
+        fs::rename(arbre, ancien, ec);
+        if (ec) {
+            const std::string pourquoi = ec.message();
+            fs::remove(lienneuf, ec);
+            fs::remove_all(nouveau, ec);
+            return "cannot move " + arbre.string() + " aside: " + pourquoi + "; the live tree is as it was";
+        }
+    }
+    fs::rename(enplace, arbre, ec);
+    if (ec) {
+        const std::string pourquoi = ec.message();
+        if (present && !lien)
+            fs::rename(ancien, arbre, ec);
+        fs::remove(lienneuf, ec);
+        fs::remove_all(nouveau, ec);
+        return "cannot put the new release in place: " + pourquoi + "; the live tree is as it was";
+    }
+    if (!ancien.empty())
+        fs::remove_all(ancien, ec);
+    return {};
+}
+
+Resultat verifieetpublie(const Release& release, const fs::path& arbre)
 {
     Resultat r;
     std::error_code ec;
@@ -112,6 +219,10 @@ Resultat publie(const Release& release, const fs::path& arbre)
         }
         if (!std::all_of(nom.begin(), nom.end(), caracterenom)) {
             r.erreurs.push_back(nom + ": a name the updater would not fetch unchanged (letters, digits and ._-+~()!$&',;=@ only)");
+            continue;
+        }
+        if (const char* pourquoi = nomreserve(nom)) {
+            r.erreurs.push_back(nom + ": " + pourquoi);
             continue;
         }
         if (!nomsur(nom)) {
@@ -137,24 +248,34 @@ Resultat publie(const Release& release, const fs::path& arbre)
         return r;
 
     std::sort(fichiers.begin(), fichiers.end());
-    const fs::path maj = arbre / "Maj";
-    fs::remove_all(maj, ec);
-    fs::create_directories(maj);
-    std::string liste;
-    for (const auto& [nom, source] : fichiers) {
-        fs::copy_file(source, maj / nom, fs::copy_options::overwrite_existing);
-        liste += nom + "\r\n";
-        r.fichiers.push_back(nom);
-    }
     r.kilooctets = static_cast<long long>(libmaj::arrondi(static_cast<double>(octets) / 1024.0));
-    const bool ecrits =
-        ecrit(arbre / "Listfich.ini", liste)
-        && ecrit(arbre / "Taillefich.ini", std::to_string(r.kilooctets) + "\r\n")
-        && ecrit(arbre / "Version.ini", "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion
-                                            + "\r\nDate=" + date + "\r\n");
-    if (!ecrits)
-        r.erreurs.push_back("cannot write the server tree in " + arbre.string());
+    std::string liste;
+    for (const auto& f : fichiers) {
+        liste += f.first + "\r\n";
+        r.fichiers.push_back(f.first);
+    }
+    const Contenu contenu{fichiers, liste, std::to_string(r.kilooctets) + "\r\n",
+                          "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion + "\r\nDate=" + date
+                              + "\r\n"};
+    const std::string erreur = bascule(arbre, contenu);
+    if (!erreur.empty()) {
+        r.erreurs.push_back(erreur);
+        r.fichiers.clear();
+    }
     return r;
+}
+
+}  // namespace
+
+Resultat publie(const Release& release, const fs::path& arbre)
+{
+    try {
+        return verifieetpublie(release, arbre);
+    } catch (const std::exception& e) {
+        Resultat r;
+        r.erreurs.push_back(std::string("publishing failed, the live tree is as it was: ") + e.what());
+        return r;
+    }
 }
 
 }  // namespace tidewell::publication

@@ -58,15 +58,32 @@ TEST_F(Publish, DoubleQuotesBecomeCurrencySignsAndAccentsCodePage1252)
     EXPECT_EQ(lit(arbre / "Version.ini"), "[Version]\r\nVersion=\xA4" "5\xA4\r\nSousVersion=\r\nDate=d\xE9" "c. 2026\r\n");
 }
 
-TEST_F(Publish, ARepublicationReplacesTheFilesOfTheLastOne)
+TEST_F(Publish, ARepublicationSwitchesTheWholeTreeAtOnceOrLeavesItAsItWas)
 {
+    // A plain folder from before, then two publications: the live tree becomes a link that
+    // one rename switches, and nothing else is left beside it.
+    fs::create_directories(arbre / "Maj");
+    ecrit(arbre / "Maj" / "stale.dat", "s");
     ecrit(release / "old.dat", "x");
     ASSERT_TRUE(publie({release, "1", "", ""}, arbre).erreurs.empty());
     fs::remove(release / "old.dat");
     ecrit(release / "new.dat", "y");
     ASSERT_TRUE(publie({release, "2", "", ""}, arbre).erreurs.empty());
+    EXPECT_TRUE(fs::is_symlink(arbre));
     EXPECT_FALSE(fs::exists(arbre / "Maj" / "old.dat"));
+    EXPECT_FALSE(fs::exists(arbre / "Maj" / "stale.dat"));
     EXPECT_EQ(lit(arbre / "Listfich.ini"), "new.dat\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(racine), fs::directory_iterator()), 3);   // release, link, its folder
+
+    // A release file that cannot be read (a link to nothing): refused with a message, the live
+    // tree still the last one and no half-written tree beside it.
+    ecrit(release / "a.dat", "a");
+    fs::create_symlink(racine / "nowhere", release / "b.dat");
+    const Resultat r = publie({release, "3", "", ""}, arbre);
+    ASSERT_FALSE(r.erreurs.empty());
+    EXPECT_NE(r.erreurs.front().find("the live tree is as it was"), std::string::npos) << r.erreurs.front();
+    EXPECT_EQ(lit(arbre / "Listfich.ini"), "new.dat\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(racine), fs::directory_iterator()), 3);
 }
 
 TEST_F(Publish, RefusesWhatTheUpdaterCouldNotInstallWhole)
@@ -86,7 +103,8 @@ TEST_F(Publish, RefusesWhatTheUpdaterCouldNotInstallWhole)
     refuse({release, "1", "", "\xE2\x86\x92"});         // no place in code page 1252
     refuse({racine / "absent", "1", "", ""});
 
-    for (const char* nom : {"CON.txt", "mon fichier.txt", "a#b.dat", "COM0", "Prog.SAV", "Prog.exe.~maj", "x."}) {
+    for (const char* nom : {"CON.txt", "mon fichier.txt", "a#b.dat", "COM0", "Prog.SAV", "Prog.exe.~maj", "x.",
+                            "Listfich.ini", "version.ini", "TAILLEFICH.INI", "Tidewell.ini", "tidewell.exe"}) {
         ecrit(release / nom, "x");
         const Resultat refuse_nom = refuse({release, "1", "", ""});
         EXPECT_EQ(refuse_nom.erreurs.front().rfind(nom, 0), 0u) << nom;   // says which name

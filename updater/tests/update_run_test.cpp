@@ -35,7 +35,15 @@ public:
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "Maj");
     }
-    ~ServerTree() { fs::remove_all(dir_); }
+    ~ServerTree()
+    {
+        // A published tree is a link to the release's folder: both go.
+        std::error_code ec;
+        const fs::path release = fs::is_symlink(dir_, ec) ? fs::canonical(dir_, ec) : fs::path();
+        fs::remove_all(dir_, ec);
+        if (!release.empty())
+            fs::remove_all(release, ec);
+    }
     void write(const std::string& name, const std::string& content) { writeFile((dir_ / name).string(), content); }
     void remove(const std::string& name) { fs::remove(dir_ / name); }
     // Publishes these files with the maker's tool.
