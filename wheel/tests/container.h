@@ -81,7 +81,7 @@ private:
 class Site : public IOleClientSite, public IOleControlSite, public IDispatch {
 public:
     Site(Form& form, bool userMode);
-    ~Site();
+    virtual ~Site();
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
     STDMETHODIMP_(ULONG) Release() override;
