@@ -207,7 +207,8 @@ TEST_F(Calling32, EveryComMethodOfTheControlAndItsFactory)
     CHECKED(ole, IOleObject::Close, DWORD(OLECLOSE_NOSAVE));
 
     IOleControl* control = as<IOleControl>(ole, IID_IOleControl);
-    CONTROLINFO info = {sizeof info};
+    CONTROLINFO info = {};
+    info.cb = sizeof info;
     CHECKED(control, IOleControl::GetControlInfo, &info);
     CHECKED(control, IOleControl::OnMnemonic, nullptr);
     CHECKED(control, IOleControl::OnAmbientPropertyChange, DISPID(DISPID_UNKNOWN));
