@@ -1,12 +1,18 @@
 // tidewell-publish: writes the update server's tree for one application from a release.
 //   tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]
+//                    [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]]
+//   tidewell-publish --print-public-key KEY.pem [--key-id N]
 // DIR/Maj holds the files afterwards; Listfich.ini, Taillefich.ini and Version.ini sit beside
-// it. Upload the tree as <server>/Abacor or <server>/Quillon.
+// it, and with --key the signed Manifeste.ini and Signature.ini. Upload the tree as
+// <server>/Abacor or <server>/Quillon. The private key never goes into the tree.
 #include "publish.h"
+#ifdef TIDEWELL_SIGNING
+#include "signing.h"
+#endif
 
 #include <cstdio>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <string>
 
@@ -20,19 +26,42 @@ std::string aujourdhui()
     return texte;
 }
 
+#ifdef TIDEWELL_SIGNING
+// The UTC day `jours` days from now, as "YYYY-MM-DD".
+std::string dansjours(long jours)
+{
+    const std::time_t t = std::time(nullptr) + static_cast<std::time_t>(jours) * 86400;
+    std::tm utc = {};
+    gmtime_r(&t, &utc);
+    char texte[16];
+    std::strftime(texte, sizeof texte, "%Y-%m-%d", &utc);
+    return texte;
+}
+#endif
+
 int usage()
 {
-    std::fprintf(stderr, "usage: tidewell-publish --release DIR --out DIR --version V "
-                         "[--subversion S] [--date D]\n");
+    std::fprintf(stderr, "usage: tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]\n"
+                         "                        [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]]\n"
+                         "       tidewell-publish --print-public-key KEY.pem [--key-id N]\n");
     return 2;
+}
+
+// A whole positive number within the given bound, or 0.
+unsigned long long positif(const std::string& s, unsigned long long borne)
+{
+    if (s.empty() || s.size() > 19 || s.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const unsigned long long n = std::stoull(s);
+    return n <= borne ? n : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
-{
+try {
     tidewell::publication::Release release;
-    std::string sortie;
+    std::string sortie, cle, clepublique, idcle = "1", edition, expire = "365";
     release.date = aujourdhui();
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -44,22 +73,71 @@ int main(int argc, char** argv)
         else if (option == "--version") release.version = valeur;
         else if (option == "--subversion") release.sousversion = valeur;
         else if (option == "--date") release.date = valeur;
+        else if (option == "--key") cle = valeur;
+        else if (option == "--key-id") idcle = valeur;
+        else if (option == "--release-number") edition = valeur;
+        else if (option == "--expires") expire = valeur;
+        else if (option == "--print-public-key") clepublique = valeur;
         else return usage();
     }
+    const int id = static_cast<int>(positif(idcle, 9999));
+    if (!id) {
+        std::fprintf(stderr, "refused: --key-id must be a whole number from 1 to 9999\n");
+        return 2;
+    }
+#ifdef TIDEWELL_SIGNING
+    namespace sig = tidewell::signature;
+    if (!clepublique.empty()) {
+        std::string erreur;
+        const auto k = sig::chargecle(clepublique, erreur);
+        if (!k) {
+            std::fprintf(stderr, "refused: %s\n", erreur.c_str());
+            return 1;
+        }
+        // The form TIDEWELL_UPDATE_KEYS takes.
+        std::printf("%d:%s\n", id, sig::clepublique(*k).c_str());
+        return 0;
+    }
+#else
+    if (!clepublique.empty() || !cle.empty()) {
+        std::fprintf(stderr, "refused: this build of the tool cannot sign; use the one built on Linux\n");
+        return 2;
+    }
+#endif
     if (release.dossier.empty() || sortie.empty())
         return usage();
-    tidewell::publication::Resultat resultat;
-    try {
-        resultat = tidewell::publication::publie(release, sortie);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "refused: %s\n", e.what());
-        return 1;
+    tidewell::publication::Signataire signataire;
+#ifdef TIDEWELL_SIGNING
+    sig::CleSignature k;
+    if (!cle.empty()) {
+        std::string erreur;
+        k = sig::chargecle(cle, erreur);
+        const unsigned long long jours = positif(expire, 36500);
+        const unsigned long long numero = edition.empty() ? 0 : positif(edition, ~0ULL >> 1);
+        if (!k || !jours || (!edition.empty() && !numero)) {
+            std::fprintf(stderr, "refused: %s\n",
+                         !k ? erreur.c_str()
+                            : !jours ? "--expires must be a number of days from 1 to 36500"
+                                     : "--release-number must be a whole number from 1");
+            return 1;
+        }
+        signataire.cle = id;
+        signataire.edition = numero;
+        signataire.expire = dansjours(static_cast<long>(jours));
+        signataire.sha256 = [](const std::string& o) { return sig::sha256(o); };
+        signataire.sha256fichier = [](const std::filesystem::path& p) { return sig::sha256fichier(p.string()); };
+        signataire.signe = [&k](const std::string& o) { return sig::signe(*k, o); };
     }
+#endif
+    const auto resultat = tidewell::publication::publie(release, sortie, cle.empty() ? nullptr : &signataire);
     for (const auto& erreur : resultat.erreurs)
         std::fprintf(stderr, "refused: %s\n", erreur.c_str());
     if (!resultat.erreurs.empty())
         return 1;
-    std::printf("published %zu files, %lld KiB, into %s\n", resultat.fichiers.size(), resultat.kilooctets,
-                sortie.c_str());
+    std::printf("published %zu files, %lld KiB, into %s%s\n", resultat.fichiers.size(), resultat.kilooctets,
+                sortie.c_str(), cle.empty() ? "" : ", signed");
     return 0;
+} catch (const std::exception& e) {
+    std::fprintf(stderr, "refused: %s\n", e.what());
+    return 1;
 }

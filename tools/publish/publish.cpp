@@ -1,5 +1,6 @@
 #include "publish.h"
 
+#include "manifest.h"
 #include "rounding.h"
 #include "text.h"
 #include "update_files.h"
@@ -100,6 +101,7 @@ namespace {
 struct Contenu {
     std::vector<std::pair<std::string, fs::path>> fichiers;
     std::string liste, taille, version;
+    std::string manifeste, signature;   // empty for an unsigned publication
 };
 
 // Why the updater would mishandle a release file of this name; null when it would not.
@@ -141,6 +143,9 @@ std::string ecritarbre(const fs::path& dossier, const Contenu& c)
     if (!ecrit(dossier / "Listfich.ini", c.liste) || !ecrit(dossier / "Taillefich.ini", c.taille)
         || !ecrit(dossier / "Version.ini", c.version))
         return "cannot write the server tree in " + dossier.string();
+    if (!c.manifeste.empty()
+        && (!ecrit(dossier / nommanifeste, c.manifeste) || !ecrit(dossier / nomsignature, c.signature)))
+        return "cannot write the manifest in " + dossier.string();
     return {};
 }
 
@@ -200,7 +205,49 @@ std::string bascule(const fs::path& arbre, const Contenu& c)
     return {};
 }
 
-Resultat verifieetpublie(const Release& release, const fs::path& arbre)
+// Signs the content: the manifest of the three update files and every listed file, and its
+// signature. An error text, empty when signed.
+std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s)
+{
+    Manifeste m;
+    m.cible = libmaj::majuscules(arbre.filename().string());
+    if (m.cible != "ABACOR" && m.cible != "QUILLON")
+        return "a signed tree must be named Abacor or Quillon (the manifest names its target)";
+    std::uint64_t precedente = 0;
+    std::ifstream courant(arbre / nommanifeste, std::ios::binary);
+    if (courant) {
+        std::string raison;
+        const auto ancien = lecturemanifeste(std::string(std::istreambuf_iterator<char>(courant), {}), raison);
+        if (!ancien)
+            return "the tree's current manifest cannot be read (" + raison + "); give --release-number";
+        precedente = ancien->edition;
+    }
+    m.edition = s.edition ? s.edition : precedente + 1;
+    if (m.edition <= precedente)
+        return "release number " + std::to_string(m.edition) + " is not above the tree's current "
+               + std::to_string(precedente);
+    m.expire = s.expire;
+    m.cle = s.cle;
+    for (const auto& [nom, texte] : {std::pair<const char*, const std::string*>{"Version.ini", &c.version},
+                                     {"Listfich.ini", &c.liste}, {"Taillefich.ini", &c.taille}})
+        m.pages.push_back({nom, texte->size(), s.sha256(*texte)});
+    for (const auto& [nom, source] : c.fichiers) {
+        std::error_code ec;
+        const auto taille = fs::file_size(source, ec);
+        const std::string empreinte = s.sha256fichier(source);
+        if (ec || empreinte.size() != 64)
+            return "cannot read " + source.string() + " to hash it";
+        m.fichiers.push_back({nom, taille, empreinte});
+    }
+    c.manifeste = ecritmanifeste(m);
+    const std::string rs = s.signe(c.manifeste);
+    if (rs.size() != 128)
+        return "signing the manifest failed";
+    c.signature = ecritsignature({s.cle, rs});
+    return {};
+}
+
+Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Signataire* signataire)
 {
     Resultat r;
     std::error_code ec;
@@ -254,10 +301,12 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre)
         liste += f.first + "\r\n";
         r.fichiers.push_back(f.first);
     }
-    const Contenu contenu{fichiers, liste, std::to_string(r.kilooctets) + "\r\n",
-                          "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion + "\r\nDate=" + date
-                              + "\r\n"};
-    const std::string erreur = bascule(arbre, contenu);
+    Contenu contenu{fichiers, liste, std::to_string(r.kilooctets) + "\r\n",
+                    "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion + "\r\nDate=" + date
+                        + "\r\n", {}, {}};
+    std::string erreur = signataire ? signecontenu(contenu, arbre, *signataire) : std::string();
+    if (erreur.empty())
+        erreur = bascule(arbre, contenu);
     if (!erreur.empty()) {
         r.erreurs.push_back(erreur);
         r.fichiers.clear();
@@ -267,10 +316,10 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre)
 
 }  // namespace
 
-Resultat publie(const Release& release, const fs::path& arbre)
+Resultat publie(const Release& release, const fs::path& arbre, const Signataire* signataire)
 {
     try {
-        return verifieetpublie(release, arbre);
+        return verifieetpublie(release, arbre, signataire);
     } catch (const std::exception& e) {
         Resultat r;
         r.erreurs.push_back(std::string("publishing failed, the live tree is as it was: ") + e.what());

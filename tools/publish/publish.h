@@ -1,7 +1,9 @@
 // Publishing a release: the server tree of one application, laid out as the updater reads it.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,10 +22,23 @@ struct Resultat {
     long long kilooctets = 0;           // the total size written to Taillefich.ini
 };
 
+// What signing a publication takes: the key's id, the release number (0: one more than the
+// tree's current manifest), the last day the release is valid ("YYYY-MM-DD", UTC), and the
+// routines that hash (SHA-256, hexadecimal) and sign (r||s, hexadecimal; empty on failure).
+struct Signataire {
+    int cle = 0;
+    std::uint64_t edition = 0;
+    std::string expire;
+    std::function<std::string(const std::string& octets)> sha256;
+    std::function<std::string(const std::filesystem::path& fichier)> sha256fichier;
+    std::function<std::string(const std::string& octets)> signe;
+};
+
 // Checks the release against what the updater can install whole and, if it can, writes into
-// `arbre`: Maj/ with the files, Listfich.ini, Taillefich.ini and Version.ini. Nothing is
-// written when the release is refused.
-Resultat publie(const Release& release, const std::filesystem::path& arbre);
+// `arbre`: Maj/ with the files, Listfich.ini, Taillefich.ini and Version.ini, and with a
+// signataire also Manifeste.ini and Signature.ini. Nothing is written when the release is
+// refused; the live tree is switched to the new one whole.
+Resultat publie(const Release& release, const std::filesystem::path& arbre, const Signataire* signataire = nullptr);
 
 // Text in code page 1252 from UTF-8; false when a character has no place in that code page.
 bool versCP1252(const std::string& utf8, std::string& cp1252);

@@ -44,6 +44,7 @@ TEST_F(Publish, WritesTheTreeTheUpdaterReads)
     EXPECT_EQ(lit(arbre / "Taillefich.ini"), "2\r\n");   // 2.5 KiB rounds to the even 2
     EXPECT_EQ(lit(arbre / "Version.ini"), "[Version]\r\nVersion=5\r\nSousVersion=2\r\nDate=12/03/2026\r\n");
     EXPECT_EQ(lit(arbre / "Maj" / "Prog.exe"), std::string(1536, 'p'));
+    EXPECT_EQ(std::distance(fs::directory_iterator(arbre), fs::directory_iterator()), 4);   // nothing unsigned adds
     // What the updater makes of it.
     const tidewell::ListeFichiers liste = tidewell::lectureliste(lit(arbre / "Listfich.ini"));
     EXPECT_EQ(liste.noms, (std::vector<std::string>{"Aide.hlp", "Prog.exe"}));

@@ -1,0 +1,131 @@
+#include "signing.h"
+
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/ecdsa.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace tidewell::signature {
+
+class Cle {
+public:
+    explicit Cle(EVP_PKEY* k) : cle(k) {}
+    ~Cle() { EVP_PKEY_free(cle); }
+    EVP_PKEY* cle;
+};
+
+void LibereCle::operator()(Cle* c) const
+{
+    delete c;
+}
+
+namespace {
+
+std::string hex(const unsigned char* octets, std::size_t n)
+{
+    static const char chiffres[] = "0123456789abcdef";
+    std::string t;
+    for (std::size_t i = 0; i < n; ++i) {
+        t += chiffres[octets[i] >> 4];
+        t += chiffres[octets[i] & 15];
+    }
+    return t;
+}
+
+}  // namespace
+
+CleSignature chargecle(const std::string& fichierpem, std::string& erreur)
+{
+    FILE* f = std::fopen(fichierpem.c_str(), "rb");
+    if (!f) {
+        erreur = "cannot read the key file " + fichierpem;
+        return nullptr;
+    }
+    EVP_PKEY* k = PEM_read_PrivateKey(f, nullptr, nullptr, nullptr);
+    std::fclose(f);
+    if (!k) {
+        erreur = fichierpem + " holds no PEM private key (or one protected by a pass phrase)";
+        return nullptr;
+    }
+    CleSignature cle(new Cle(k));
+    char courbe[64] = {};
+    if (EVP_PKEY_get_base_id(k) != EVP_PKEY_EC
+        || !EVP_PKEY_get_utf8_string_param(k, OSSL_PKEY_PARAM_GROUP_NAME, courbe, sizeof courbe, nullptr)
+        || std::string(courbe) != "prime256v1") {
+        erreur = fichierpem + " is not an ECDSA key on the P-256 curve (prime256v1)";
+        return nullptr;
+    }
+    return cle;
+}
+
+std::string clepublique(const Cle& cle)
+{
+    unsigned char point[65];
+    std::size_t n = 0;
+    if (!EVP_PKEY_get_octet_string_param(cle.cle, OSSL_PKEY_PARAM_PUB_KEY, point, sizeof point, &n) || n != 65
+        || point[0] != 4)
+        return {};
+    return hex(point + 1, 64);   // after the uncompressed point's 0x04
+}
+
+std::string sha256(const std::string& octets)
+{
+    unsigned char d[32];
+    unsigned int n = 0;
+    if (EVP_Digest(octets.data(), octets.size(), d, &n, EVP_sha256(), nullptr) != 1 || n != 32)
+        return {};
+    return hex(d, 32);
+}
+
+std::string sha256fichier(const std::string& chemin)
+{
+    FILE* f = std::fopen(chemin.c_str(), "rb");
+    if (!f)
+        return {};
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    bool bon = ctx && EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr) == 1;
+    std::vector<unsigned char> tampon(1 << 20);
+    std::size_t lus = 0;
+    while (bon && (lus = std::fread(tampon.data(), 1, tampon.size(), f)) > 0)
+        bon = EVP_DigestUpdate(ctx, tampon.data(), lus) == 1;
+    bon = bon && !std::ferror(f);
+    std::fclose(f);
+    unsigned char d[32];
+    unsigned int n = 0;
+    bon = bon && EVP_DigestFinal_ex(ctx, d, &n) == 1 && n == 32;
+    EVP_MD_CTX_free(ctx);
+    return bon ? hex(d, 32) : std::string();
+}
+
+std::string rsdepuisder(const unsigned char* der, std::size_t taille)
+{
+    const unsigned char* p = der;
+    ECDSA_SIG* sig = d2i_ECDSA_SIG(nullptr, &p, static_cast<long>(taille));
+    if (!sig)
+        return {};
+    std::string resultat;
+    unsigned char rs[64];
+    if (p == der + taille && BN_bn2binpad(ECDSA_SIG_get0_r(sig), rs, 32) == 32
+        && BN_bn2binpad(ECDSA_SIG_get0_s(sig), rs + 32, 32) == 32)
+        resultat = hex(rs, 64);
+    ECDSA_SIG_free(sig);
+    return resultat;
+}
+
+std::string signe(const Cle& cle, const std::string& octets)
+{
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    std::vector<unsigned char> der(128);
+    std::size_t n = der.size();
+    const bool fait = ctx && EVP_DigestSignInit(ctx, nullptr, EVP_sha256(), nullptr, cle.cle) == 1
+                      && EVP_DigestSign(ctx, der.data(), &n, reinterpret_cast<const unsigned char*>(octets.data()),
+                                        octets.size()) == 1;
+    EVP_MD_CTX_free(ctx);
+    return fait ? rsdepuisder(der.data(), n) : std::string();
+}
+
+}  // namespace tidewell::signature
