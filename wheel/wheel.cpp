@@ -256,16 +256,20 @@ HRESULT typeinfo(REFGUID guid, ITypeInfo** ti)
     return FAILED(hr) ? hr : bibliotheque->GetTypeInfoOfGuid(guid, ti);
 }
 
-HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARIANT* valeur)
+HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARTYPE type, VARIANT* valeur)
 {
     VariantInit(valeur);
     LPOLESTR nomdispatch = const_cast<LPOLESTR>(nom);
     DISPID id;
     HRESULT hr = objet->GetIDsOfNames(IID_NULL, &nomdispatch, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr))
-        return hr;
     DISPPARAMS aucun = {nullptr, nullptr, 0, 0};
-    return objet->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &aucun, valeur, nullptr, nullptr);
+    if (SUCCEEDED(hr))
+        hr = objet->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &aucun, valeur, nullptr, nullptr);
+    if (SUCCEEDED(hr))
+        hr = VariantChangeType(valeur, valeur, 0, type);
+    if (FAILED(hr))
+        VariantClear(valeur);
+    return hr;
 }
 
 HRESULT Wheel::modeutilisateur(bool& utilisateur)
@@ -316,13 +320,11 @@ HRESULT Wheel::formeparente(ComRef<IDispatch>& forme, bool& sansforme)
     if (SUCCEEDED(site_->QueryInterface(IID_IOleControlSite, reinterpret_cast<void**>(controlsite.put())))
         && SUCCEEDED(controlsite->GetExtendedControl(extension.put())) && extension) {
         VARIANT parent;
-        HRESULT hr = litpropriete(extension.get(), L"Parent", &parent);
+        HRESULT hr = litpropriete(extension.get(), L"Parent", VT_DISPATCH, &parent);
         if (inconnu(hr)) {
             sansforme = true;
             return hr;
         }
-        if (SUCCEEDED(hr))
-            hr = VariantChangeType(&parent, &parent, 0, VT_DISPATCH);
         if (FAILED(hr) || !parent.pdispVal) {
             VariantClear(&parent);
             return erreur(FAILED(hr) ? hr : E_NOINTERFACE, L"The control's Parent cannot be read");
@@ -388,13 +390,9 @@ HRESULT Wheel::StartWheel()
         return hr;
     parfenetre_ = false;
     VARIANT hwnd;
-    hr = litpropriete(forme.get(), L"hWnd", &hwnd);
-    if (SUCCEEDED(hr))
-        hr = VariantChangeType(&hwnd, &hwnd, 0, VT_I4);
-    if (FAILED(hr)) {
-        VariantClear(&hwnd);
+    hr = litpropriete(forme.get(), L"hWnd", VT_I4, &hwnd);
+    if (FAILED(hr))
         return erreur(hr, L"The form's hWnd cannot be read as a 32-bit number");
-    }
     HostWnd_ = hwnd.lVal;
     return HookWindow(static_cast<HWND>(LongToHandle(HostWnd_)), this);
 }
@@ -441,13 +439,9 @@ HRESULT Wheel::RaiseWheelRotate(std::int32_t WheelDelta, std::int32_t X, std::in
         if (FAILED(hr))
             return sansforme ? erreur(hr, L"The control's form cannot be reached") : hr;
         VARIANT actif;
-        hr = litpropriete(forme.get(), L"ActiveControl", &actif);
-        if (SUCCEEDED(hr))
-            hr = VariantChangeType(&actif, &actif, 0, VT_DISPATCH);
-        if (FAILED(hr)) {
-            VariantClear(&actif);
+        hr = litpropriete(forme.get(), L"ActiveControl", VT_DISPATCH, &actif);
+        if (FAILED(hr))
             return erreur(hr, L"The form's ActiveControl cannot be read");
-        }
         Ctrl = actif.pdispVal;
     }
     LONG Delta = DeltaOf(WheelDelta);

@@ -200,7 +200,8 @@ HRESULT bibliothequemodule(ComRef<ITypeLib>& bibliotheque, std::wstring& chemin)
 // The type description of `guid` in the library that this module carries as its resource.
 HRESULT typeinfo(REFGUID guid, ITypeInfo** ti);
 
-// Reads a property by name, without arguments (GetIDsOfNames, then a property get).
-HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARIANT* valeur);
+// Reads a property by name, without arguments (GetIDsOfNames, then a property get), as the
+// given type; on failure `valeur` is left empty.
+HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARTYPE type, VARIANT* valeur);
 
 }  // namespace rotelle

@@ -90,6 +90,22 @@ TempFolder::~TempFolder()
     removeTree(path_);
 }
 
+DWORD runToEnd(const std::string& commandLine, DWORD waitMs)
+{
+    std::string line = commandLine;   // CreateProcessA may write into it
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0xFFFFFFFF;
+    WaitForSingleObject(pi.hProcess, waitMs);
+    DWORD code = 0xFFFFFFFE;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
 void writeFile(const std::string& path, const std::string& content)
 {
     FILE* f = std::fopen(path.c_str(), "wb");

@@ -23,6 +23,10 @@ private:
     std::string path_;
 };
 
+// Runs a command line to its end (at most `waitMs`) and gives its exit code; 0xFFFFFFFF when
+// it could not be started.
+DWORD runToEnd(const std::string& commandLine, DWORD waitMs = 60000);
+
 void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);

@@ -42,6 +42,7 @@ bool recoit(const std::string& adresse, const std::string& fichier)
     if (!requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD))
         return false;
     Lecture& lecture = requete.lecture;
+    // The headers alone decide here: a body of exactly the announced length would be whole.
     if (!lecture.longueurannoncee || !corpscomplet(lecture, *lecture.longueurannoncee))
         return false;
     const unsigned long long annoncee = *lecture.longueurannoncee;

@@ -4,6 +4,7 @@
 // itself as that host; Wine reports what the heap or a fault shows on the shared standard
 // error, which the test watches. Exit code 0 only when the control was seen working.
 #include "container.h"
+#include "testsupport.h"
 
 #include <cstdio>
 #include <string>
@@ -40,16 +41,6 @@ int main(int argc, char** argv)
     const DWORD heapChecks = 0x60;   // FLG_HEAP_ENABLE_FREE_CHECK | FLG_HEAP_VALIDATE_PARAMETERS
     RegSetValueExA(options, "GlobalFlag", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&heapChecks), sizeof heapChecks);
     RegCloseKey(options);
-    std::string line = "\"" + std::string(self) + "\" host";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return 4;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 5;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    const DWORD code = testsupport::runToEnd("\"" + std::string(self) + "\" host");
     return static_cast<int>(code);
 }

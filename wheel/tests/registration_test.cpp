@@ -1,6 +1,8 @@
 // The control library as an in-process COM server: registration with regsvr32, creation by
 // program identifier, the class factory contract, and a late-binding script as client. Runs in
 // a Wine prefix of its own, since it changes the registry.
+#include "testsupport.h"
+
 #include <ocidl.h>
 #include <olectl.h>
 #include <windows.h>
@@ -16,22 +18,6 @@ namespace {
 const GUID CLSID_Wheel = {0xA6C60A56, 0x0F8A, 0x43D3, {0xB4, 0xE7, 0xDF, 0xA6, 0x4E, 0x4E, 0xF8, 0xF6}};
 const GUID LIBID_RotelleCV = {0x1AC77372, 0x021E, 0x496E, {0x8B, 0xA9, 0xB5, 0xC4, 0x16, 0x43, 0xD9, 0x3F}};
 const wchar_t* clsidKey = L"CLSID\\{A6C60A56-0F8A-43D3-B4E7-DFA64E4EF8F6}";
-
-DWORD run(const std::string& command)
-{
-    std::string line = command;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return 0xFFFFFFFF;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 0xFFFFFFFE;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
 
 std::wstring value(const std::wstring& key, const wchar_t* name = nullptr)
 {
@@ -139,7 +125,7 @@ protected:
 
 TEST_F(Server, RegistersAndUnregistersEverything)
 {
-    ASSERT_EQ(run("regsvr32 /s \"" + ocx + "\""), 0u);
+    ASSERT_EQ(testsupport::runToEnd("regsvr32 /s \"" + ocx + "\""), 0u);
     const std::wstring path = value(std::wstring(clsidKey) + L"\\InprocServer32");
     // The server path is this very file, as the library finds itself.
     HMODULE registered = LoadLibraryW(path.c_str());
@@ -183,10 +169,10 @@ TEST_F(Server, RegistersAndUnregistersEverything)
                    f);
         std::fclose(f);
     }
-    EXPECT_EQ(run("cscript //nologo \"" + script + "\""), 7u);
+    EXPECT_EQ(testsupport::runToEnd("cscript //nologo \"" + script + "\""), 7u);
     DeleteFileA(script.c_str());
 
-    ASSERT_EQ(run("regsvr32 /s /u \"" + ocx + "\""), 0u);
+    ASSERT_EQ(testsupport::runToEnd("regsvr32 /s /u \"" + ocx + "\""), 0u);
     EXPECT_FALSE(keyExists(clsidKey));
     EXPECT_FALSE(keyExists(L"RotelleCV.Wheel"));
     EXPECT_NE(CLSIDFromProgID(L"RotelleCV.Wheel", &clsid), S_OK);
@@ -335,7 +321,7 @@ HRESULT invoke(IUnknown* control, const wchar_t* method)
 // only through AtlAdvise; the control finds its form through the host window it sits in.
 TEST_F(Server, HostedByThePlatformsAtlContainer)
 {
-    ASSERT_EQ(run("regsvr32 /s \"" + ocx + "\""), 0u);
+    ASSERT_EQ(testsupport::runToEnd("regsvr32 /s \"" + ocx + "\""), 0u);
     HMODULE atl = LoadLibraryA("atl.dll");
     ASSERT_NE(atl, nullptr);
     auto proc = [atl](const char* n) { return reinterpret_cast<void (*)()>(GetProcAddress(atl, n)); };
@@ -386,5 +372,5 @@ TEST_F(Server, HostedByThePlatformsAtlContainer)
     control->Release();
     containerObject->Release();
     DestroyWindow(form);
-    ASSERT_EQ(run("regsvr32 /s /u \"" + ocx + "\""), 0u);
+    ASSERT_EQ(testsupport::runToEnd("regsvr32 /s /u \"" + ocx + "\""), 0u);
 }

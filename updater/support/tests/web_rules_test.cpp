@@ -28,23 +28,19 @@ TEST(WebRules, PageStatus)
         notfound.statuthttp = statut;
         EXPECT_EQ(statutpage(notfound, "Prog.exe"), pagemanquante) << statut;
     }
-    Lecture packed = ok;
-    packed.encodee = true;
-    EXPECT_EQ(statutpage(packed, "Prog.exe"), pagemanquante);
-    Lecture badlength = ok;
-    badlength.longueurinvalide = true;
-    EXPECT_EQ(statutpage(badlength, "Prog.exe"), pagemanquante);
+    // Compressed, an unreadable length, a failed read, too large: missing, even when empty.
+    for (bool Lecture::*fault : {&Lecture::encodee, &Lecture::longueurinvalide, &Lecture::echeclecture,
+                                 &Lecture::tropgrand}) {
+        Lecture f = ok;
+        f.*fault = true;
+        EXPECT_EQ(statutpage(f, "Prog.exe"), pagemanquante);
+        EXPECT_EQ(statutpage(f, ""), pagemanquante);
+    }
 
     Lecture cut = ok;
     cut.longueurannoncee = 100;
     EXPECT_EQ(statutpage(cut, std::string(40, 'x')), pagemanquante);
     EXPECT_EQ(statutpage(cut, std::string(100, 'x')), pagelue);
-    Lecture failed = ok;
-    failed.echeclecture = true;
-    EXPECT_EQ(statutpage(failed, "Prog.exe"), pagemanquante);
-    Lecture huge = ok;
-    huge.tropgrand = true;
-    EXPECT_EQ(statutpage(huge, ""), pagemanquante);
 }
 
 TEST(WebRules, AWholeBodyNeedsSuccessAPlainBodyAndExactlyTheAnnouncedLength)
