@@ -46,6 +46,8 @@ if(TIDEWELL_WINDOWS)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 endif()
 
+include(${CMAKE_SOURCE_DIR}/tests/keys/test-keys.cmake)
+
 # The CTest name of a build-wide resource (fixture or lock): each Windows build has its own
 # session, screen and test server.
 function(tidewell_resource out)

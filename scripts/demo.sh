@@ -5,7 +5,9 @@
 # and runs Tidewell.exe there under Wine: the shipped i686 file where this machine can run 32-bit
 # code, otherwise the x86_64 build of the same sources. The window shows on the user's display when there
 # is one; otherwise it runs on a virtual screen and screenshots are saved. At the end it
-# prints which files changed and how the application was restarted.
+# prints which files changed and how the application was restarted. The release is signed with
+# a key the demo generates, and the Tidewell.exe that runs is a build carrying its public key:
+# it installs the release only once the signature and every file's hash have been verified.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TIDEWELL_BUILD_DIR:-$top/build}
@@ -26,6 +28,19 @@ else
 fi
 run="$build/$arch/wine-run"
 state="$build/$arch/https"
+
+# The maker's signing key, made for this demo, and an updater built to trust it.
+publish="$build/native/tools/publish/tidewell-publish"
+keys="$build/demo-keys"
+mkdir -p "$keys"
+[ -s "$keys/demo-key.pem" ] || openssl ecparam -name prime256v1 -genkey -noout -out "$keys/demo-key.pem"
+public_key=$("$publish" --print-public-key "$keys/demo-key.pem" --key-id 1)
+toolchain=$([ "$arch" = win32 ] && echo i686 || echo x86_64)
+echo "Building Tidewell.exe with the demo's public key (TIDEWELL_UPDATE_KEYS=${public_key:0:18}...)."
+cmake -S "$top" -B "$build/demo-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDEWELL_TESTS=OFF \
+  -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-$toolchain.cmake" \
+  -DTIDEWELL_UPDATE_SERVER="https://localhost:$port" -DTIDEWELL_UPDATE_KEYS="$public_key" >/dev/null
+cmake --build "$build/demo-$arch" --target Tidewell >/dev/null
 rm -rf "$demo"
 mkdir -p "$demo/release" "$demo/Abacor App" "$demo/shots"
 app="$demo/Abacor App"
@@ -36,7 +51,7 @@ printf 'Aide d'"'"'Abacor, version 2\r\n' > "$demo/release/Aide.hlp"
 printf 'Nouveau dans la version 2\r\n' > "$demo/release/Nouveautes.txt"
 
 # The application folder as the user has it: version 1, read-only help included.
-cp "$build/$arch/updater/Tidewell.exe" "$app/"
+cp "$build/demo-$arch/updater/Tidewell.exe" "$app/"
 cp "$build/$arch/tests/standin/standin.exe" "$app/Abacor.exe"
 : > "$app/Abacor.ini"
 printf 'Abacor version 1\r\n' > "$app/Abacor.dat"
@@ -51,8 +66,9 @@ cleanup() {
 trap cleanup EXIT
 "$top/tests/server/serve.sh" start "$state" "$build/$arch/certs" "$top/tests/server/www" "$port" $((port + 1)) \
   $((port + 2))
-"$build/native/tools/publish/tidewell-publish" --release "$demo/release" --out "$state/www/Abacor" \
-  --version 2 --subversion 1 --date "$(date +%d/%m/%Y)"
+rm -rf "$state/www/Abacor" "$state/www/.Abacor."*
+"$publish" --release "$demo/release" --out "$state/www/Abacor" \
+  --version 2 --subversion 1 --date "$(date +%d/%m/%Y)" --key "$keys/demo-key.pem" --key-id 1 --expires 30
 echo "Update server: https://localhost:$port/Abacor (HTTPS, certificate of a test CA trusted by Wine)"
 "$run" --start
 
@@ -84,6 +100,12 @@ for f in $(cd "$app" && ls); do
   elif [ "$before" != "$after" ]; then echo "  updated:   $f"
   else echo "  unchanged: $f"; fi
 done
+if [ -s "$app/Etatmaj.ini" ]; then
+  release=$(sed -n 's/^Edition=\([0-9]*\).*/\1/p' "$app/Etatmaj.ini")
+  echo "The release was verified: release $release, signed by key 1, every file's SHA-256 as signed."
+else
+  echo "The release was NOT verified: nothing was installed."
+fi
 if [ -s "$app/standin.log" ]; then
   echo "The application was restarted: $(cat "$app/standin.log")"
 else

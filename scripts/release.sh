@@ -7,6 +7,8 @@
 # With TIDEWELL_SIGN_CERT and TIDEWELL_SIGN_KEY (PEM files: a code-signing certificate, with
 # its chain, and its key) both files are signed with Authenticode and the signatures verified
 # against TIDEWELL_SIGN_CA (the trusted roots; the system's bundle by default).
+# TIDEWELL_UPDATE_KEYS and TIDEWELL_RELEASE_FLOOR, when set, build the release keys into the
+# updater (see README.md, "Signed releases").
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 server=${1:?usage: scripts/release.sh UPDATE_SERVER [OUT_DIR]}
@@ -35,7 +37,8 @@ build=$(mktemp -d)
 trap 'rm -rf "$build"' EXIT
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake" \
-  -DTIDEWELL_UPDATE_SERVER="$server" -DTIDEWELL_TESTS=OFF >"$build/configure.log" 2>&1 \
+  -DTIDEWELL_UPDATE_SERVER="$server" -DTIDEWELL_UPDATE_KEYS="${TIDEWELL_UPDATE_KEYS:-}" \
+  -DTIDEWELL_RELEASE_FLOOR="${TIDEWELL_RELEASE_FLOOR:-0}" -DTIDEWELL_TESTS=OFF >"$build/configure.log" 2>&1 \
   || { cat "$build/configure.log" >&2; exit 1; }
 cmake --build "$build" >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; exit 1; }
 

@@ -1,33 +1,44 @@
-# The update server address is checked when the project is configured: https addresses of
-# scheme, host and optional port pass; anything the updater could not safely use fails.
-set(check ${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateServer.cmake)
-set(accepted
-  "https://updates.corvane.example"
-  "https://localhost:48443"
-  "https://127.0.0.1:8443"
-  "https://[::1]:443")
-set(refused
-  "http://updates.corvane.example"
-  "https://updates.corvane.example/"
-  "https://updates.corvane.example/Abacor"
-  "https://"
-  "https://host:0"
-  "https://host:70000"
-  "ftp://host"
-  "updates.corvane.example"
-  "")
-set(failures 0)
-foreach(v IN LISTS accepted)
-  execute_process(COMMAND ${CMAKE_COMMAND} -DVALUE=${v} -P ${check}
-                  RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
-  if(NOT rc EQUAL 0)
-    message(SEND_ERROR "refused a valid address: '${v}'")
-  endif()
-endforeach()
-foreach(v IN LISTS refused)
-  execute_process(COMMAND ${CMAKE_COMMAND} -DVALUE=${v} -P ${check}
-                  RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
-  if(rc EQUAL 0)
-    message(SEND_ERROR "accepted an invalid address: '${v}'")
-  endif()
-endforeach()
+# What the configuration accepts and refuses: the update server's address (https addresses of
+# scheme, host and optional port pass; anything the updater could not safely use fails), and
+# the release keys built into it.
+function(expect check what)
+  cmake_parse_arguments(E "" "" "ACCEPTED;REFUSED" ${ARGN})
+  foreach(v IN LISTS E_ACCEPTED)
+    execute_process(COMMAND ${CMAKE_COMMAND} -DVALUE=${v} -P ${check}
+                    RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+    if(NOT rc EQUAL 0)
+      message(SEND_ERROR "refused valid ${what}: '${v}'")
+    endif()
+  endforeach()
+  foreach(v IN LISTS E_REFUSED)
+    execute_process(COMMAND ${CMAKE_COMMAND} -DVALUE=${v} -P ${check}
+                    RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+    if(rc EQUAL 0)
+      message(SEND_ERROR "accepted invalid ${what}: '${v}'")
+    endif()
+  endforeach()
+endfunction()
+
+expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateServer.cmake "address"
+  ACCEPTED
+    "https://updates.corvane.example"
+    "https://localhost:48443"
+    "https://127.0.0.1:8443"
+    "https://[::1]:443"
+  REFUSED
+    "http://updates.corvane.example"
+    "https://updates.corvane.example/"
+    "https://updates.corvane.example/Abacor"
+    "https://"
+    "https://host:0"
+    "https://host:70000"
+    "ftp://host"
+    "updates.corvane.example"
+    "")
+
+string(REPEAT "0123456789abcdef" 8 key)
+string(TOUPPER "1:${key}" upper)
+expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateKeys.cmake "keys"
+  ACCEPTED "" "1:${key}" "1:${key},2:${key}" "9999:${key}"
+  REFUSED "0:${key}" "1:${key}0" "1:${key},1:${key}" "1:${key},2:${key},3:${key}" "1:" "${key}"
+          "1:${key}," "1: ${key}" "a:${key}" "${upper}")

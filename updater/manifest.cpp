@@ -21,18 +21,6 @@ bool hexa(const std::string& s, std::size_t longueur)
     return true;
 }
 
-// A decimal number without sign, spaces or leading zeros, within 64 bits.
-std::optional<std::uint64_t> nombre(const std::string& s)
-{
-    if (s.empty() || s.size() > 20 || (s.size() > 1 && s[0] == '0'))
-        return std::nullopt;
-    std::uint64_t n = 0;
-    const auto [fin, erreur] = std::from_chars(s.data(), s.data() + s.size(), n);
-    if (erreur != std::errc() || fin != s.data() + s.size())
-        return std::nullopt;
-    return n;
-}
-
 bool date(const std::string& s)
 {
     if (s.size() != 10 || s[4] != '-' || s[7] != '-')
@@ -58,7 +46,7 @@ std::optional<Empreinte> lectureempreinte(const std::string& valeur)
         return std::nullopt;
     Empreinte e;
     e.nom = valeur.substr(0, a);
-    const auto taille = nombre(valeur.substr(a + 1, b - a - 1));
+    const auto taille = entierstrict(valeur.substr(a + 1, b - a - 1));
     e.sha256 = valeur.substr(b + 1);
     if (!taille || !hexa(e.sha256, 64))
         return std::nullopt;
@@ -85,6 +73,17 @@ std::optional<std::vector<std::string>> lignes(const std::string& texte)
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> entierstrict(const std::string& s)
+{
+    if (s.empty() || s.size() > 20 || (s.size() > 1 && s[0] == '0'))
+        return std::nullopt;
+    std::uint64_t n = 0;
+    const auto [fin, erreur] = std::from_chars(s.data(), s.data() + s.size(), n);
+    if (erreur != std::errc() || fin != s.data() + s.size())
+        return std::nullopt;
+    return n;
+}
 
 std::string ecritmanifeste(const Manifeste& m)
 {
@@ -116,8 +115,8 @@ std::optional<Manifeste> lecturemanifeste(const std::string& texte, std::string&
         valeurs[i] = l.substr(std::char_traits<char>::length(entetes[i]));
     }
     Manifeste m;
-    const auto edition = nombre(valeurs[2]);
-    const auto cle = nombre(valeurs[4]);
+    const auto edition = entierstrict(valeurs[2]);
+    const auto cle = entierstrict(valeurs[4]);
     if (valeurs[0] != "1")
         return echec("M3");   // a format this program does not know
     if (valeurs[1] != "ABACOR" && valeurs[1] != "QUILLON")
@@ -163,7 +162,7 @@ std::optional<Signature> lecturesignature(const std::string& texte)
     const auto ls = lignes(texte);
     if (!ls || ls->size() != 2 || (*ls)[0].rfind("Cle=", 0) != 0 || (*ls)[1].rfind("Signature=", 0) != 0)
         return std::nullopt;
-    const auto cle = nombre((*ls)[0].substr(4));
+    const auto cle = entierstrict((*ls)[0].substr(4));
     Signature s;
     s.rs = (*ls)[1].substr(10);
     if (!cle || *cle < 1 || *cle > 9999 || !hexa(s.rs, 128))

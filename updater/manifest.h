@@ -52,6 +52,9 @@ struct Signature {
 std::string ecritsignature(const Signature& s);
 std::optional<Signature> lecturesignature(const std::string& texte);
 
+// A decimal number without sign, spaces or leading zeros, within 64 bits.
+std::optional<std::uint64_t> entierstrict(const std::string& s);
+
 // True when the manifest has expired on `aujourdhui` ("YYYY-MM-DD", UTC).
 bool perime(const Manifeste& m, const std::string& aujourdhui);
 

@@ -8,16 +8,20 @@
 #include "process.h"
 #include "profile.h"
 #include "progress.h"
+#include "release_check.h"
 #include "rounding.h"
 #include "run_state.h"
 #include "run_texts.h"
 #include "text.h"
 #include "update_files.h"
+#include "update_keys.h"
 #include "update_server.h"
 #include "web_rules.h"
 #include "wait.h"
 
 #include <windows.h>
+
+#include <vector>
 
 namespace tidewell {
 
@@ -82,6 +86,13 @@ bool Main::chargement(const std::string& lignedecommande)
     relancer_ = relancerpour(argumentsdelaligne(lignedecommande));
 
     rechercheappli();
+    if (!refus_.empty()) {
+        // A release that cannot be trusted: the application is left whole and started again.
+        annoncerefus();
+        relance();
+        vue_.ferme();
+        finduprocessus();
+    }
     if (!nomappli_.empty())
         return true;
 
@@ -96,6 +107,8 @@ void Main::activation()
         libmaj::cedemessages();
     telechargement();
     libmaj::supprimefichier(fichliste_);
+    if (!refus_.empty())
+        annoncerefus();
     relance();
     vue_.ferme();
     finduprocessus();
@@ -130,22 +143,15 @@ void Main::rechercheappli()
     titre_ = titrelangue(etat.langue);
     vue_.titre("  " + titre_);
     adressemaj_ = adressebase(serveurmaj, nomappli_);
+    if (nombreclesmaj > 0) {
+        rechercheverifiee();
+        return;
+    }
 
     // From here on a step that fails is passed over; only the file list decides.
     std::string page;
-    if (libmaj::lecturepage(titre_, 0, adressemaj_ + "/Version.ini", site, page) == libmaj::pagelue) {
-        std::string local = etat.dossierappli + "\\Version.ini";
-        libmaj::ecritfichiertexte(local, page);
-        std::string version, sousversion, date;
-        libmaj::lectureini(local, "Version", "Version", 10, version);
-        libmaj::lectureini(local, "Version", "SousVersion", 10, sousversion);
-        libmaj::lectureini(local, "Version", "Date", 15, date);
-        if (!version.empty())
-            vue_.libelle(2, libelleversion(version, sousversion));
-        if (!date.empty())
-            vue_.libelle(3, libelledate(date));
-        libmaj::supprimefichier(local);
-    }
+    if (libmaj::lecturepage(titre_, 0, adressemaj_ + "/Version.ini", site, page) == libmaj::pagelue)
+        afficheversion(page, etat.dossierappli + "\\Version.ini");
 
     if (libmaj::lecturepage(titre_, 0, adressemaj_ + "/Listfich.ini", site, page) != libmaj::pagelue) {
         nomappli_.clear();
@@ -164,6 +170,22 @@ void Main::rechercheappli()
         taillemaj_ = tailledepuis(page);
 }
 
+// The version and date labels, read from the fetched version file (written to `local` for a
+// moment) as the settings are read.
+void Main::afficheversion(const std::string& page, std::string local)
+{
+    libmaj::ecritfichiertexte(local, page);
+    std::string version, sousversion, date;
+    libmaj::lectureini(local, "Version", "Version", 10, version);
+    libmaj::lectureini(local, "Version", "SousVersion", 10, sousversion);
+    libmaj::lectureini(local, "Version", "Date", 15, date);
+    if (!version.empty())
+        vue_.libelle(2, libelleversion(version, sousversion));
+    if (!date.empty())
+        vue_.libelle(3, libelledate(date));
+    libmaj::supprimefichier(local);
+}
+
 void Main::telechargement()
 {
     const auto& etat = libmaj::etat();
@@ -174,6 +196,13 @@ void Main::telechargement()
     const ListeFichiers liste = lectureliste(contenu);
     if (liste.nombre == 0)
         return;
+    // A signed run installs nothing until every file has arrived as signed; the list read
+    // back from the disk is then the manifest's, checked when it was fetched.
+    if (manifeste_ && !listeconforme(*manifeste_, liste)) {
+        refuse(coderefus::liste);
+        return;
+    }
+    std::vector<libmaj::Arrivee> arrivees;
     const std::int32_t pleine = libmaj::arrondi32(vue_.largeurpourcent());
     double debut = 0;
     for (int i = 1; i <= liste.nombre; ++i) {
@@ -183,13 +212,22 @@ void Main::telechargement()
         const std::string nom = range ? liste.noms[static_cast<std::size_t>(i) - 1] : std::string();
         const bool atelecharger = range && nomsur(nom);
         const std::string local = etat.dossierappli + "\\" + nom;
+        const std::string adresse = adressemaj_ + "/Maj/" + nom;
         vue_.libelle(1, textes.fichier + nom);
         if (i == 1) {
             libmaj::attente(3.0f);
             debut = libmaj::horlogemonotone();
         }
-        if (atelecharger)
-            libmaj::telechargefichier(adressemaj_ + "/Maj/" + nom, local);
+        if (manifeste_) {
+            const Empreinte& signe = manifeste_->fichiers[static_cast<std::size_t>(i) - 1];
+            arrivees.push_back(libmaj::telechargeverifie(adresse, local, {signe.taille, signe.sha256}));
+            if (!arrivees.back()) {
+                refuse("F" + std::to_string(i));
+                return;   // the files that arrived go with their temporary names
+            }
+        } else if (atelecharger) {
+            libmaj::telechargefichier(adresse, local);
+        }
         const std::int32_t pourcent = pourcentage(i, liste.nombre);
         vue_.largeurpct(largeurbarre(pleine, pourcent));
         vue_.affpct(std::to_string(pourcent) + "%");
@@ -197,13 +235,23 @@ void Main::telechargement()
         libmaj::cedemessages();
         if (i == 1 && taillemaj_ > 0) {
             const double ecoule = libmaj::horlogemonotone() - debut;
-            const double taille = atelecharger ? libmaj::taillefichier(local) : 0;
+            const double taille = manifeste_ ? static_cast<double>(manifeste_->fichiers[0].taille)
+                                  : atelecharger ? libmaj::taillefichier(local)
+                                                 : 0;
             if (const auto texte = estimation(etat.langue, ecoule, taillemaj_, taille, liste.nombre)) {
                 vue_.libelle(4, *texte);
                 libmaj::cedemessages();
             }
         }
         libmaj::attente(0.5f);
+    }
+    if (manifeste_) {
+        // One file after the other, each by the same backup-and-rename as an unsigned run.
+        bool complet = true;
+        for (auto& arrivee : arrivees)
+            complet = arrivee.installe() == 1 && complet;
+        if (complet)
+            enregistreetat();
     }
     vue_.affpct(textes.termine);
     libmaj::attente(2.0f);

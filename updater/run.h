@@ -3,8 +3,10 @@
 #pragma once
 
 #include "main_view.h"
+#include "manifest.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tidewell {
@@ -25,6 +27,11 @@ public:
     void telechargement();
     void relance();
 
+    // A build with release keys: the update files are taken from a manifest whose signature
+    // verified, or the run is refused (`refus` then holds the reason code).
+    void rechercheverifiee();
+    const std::string& refus() const { return refus_; }
+
     // The run state, as the load handler and the stages leave it.
     const std::string& titre() const { return titre_; }
     const std::string& nomappli() const { return nomappli_; }
@@ -34,6 +41,11 @@ public:
     std::int32_t taillemaj() const { return taillemaj_; }
 
 private:
+    void afficheversion(const std::string& page, std::string local);
+    void refuse(const std::string& raison);
+    void annoncerefus();
+    void enregistreetat() const;
+
     VueMain& vue_;
     std::string titre_;
     std::string nomappli_;
@@ -41,6 +53,8 @@ private:
     std::string adressemaj_;
     std::int16_t relancer_ = 1;
     std::int32_t taillemaj_ = 0;
+    std::optional<Manifeste> manifeste_;   // the verified manifest of a signed run
+    std::string refus_;
 };
 
 }  // namespace tidewell

@@ -47,3 +47,15 @@ std::string messagerelance(std::int16_t langue)
 }
 
 }  // namespace tidewell
+
+namespace tidewell {
+
+std::string messagenonverifie(const std::string& code, const std::string& sautligne)
+{
+    // In both languages, whatever the settings say; the code is what the user reads out to
+    // the maker's support.
+    return "La mise à jour n'a pas pu être vérifiée : aucun fichier n'a été modifié." + sautligne
+           + "The update could not be verified: no file was changed." + sautligne + sautligne + "Code : " + code;
+}
+
+}  // namespace tidewell

@@ -22,6 +22,9 @@ struct TextesCible {
 };
 TextesCible textescible(const std::string& nomappli);
 
+// The message of a signed update that was refused before any file changed, with its reason code.
+std::string messagenonverifie(const std::string& code, const std::string& sautligne);
+
 // The text shown while the application is about to be started again.
 std::string messagerelance(std::int16_t langue);
 

@@ -3,7 +3,8 @@
 # same local HTTPS server in the same run: 200 MiB as fast as loopback goes, and 100 MiB over a
 # link of 40 MiB/s; and the downloading process's peak memory for 200 MiB and for 20 MiB.
 # Then the time from a server that falls silent to telechargefichier giving up, against the
-# build's bound for one silent wait. Prints figures; fails only if a download is wrong.
+# build's bound for one silent wait; and a signed run's download (hashed as it streams) against
+# the plain one, same file, same run. Prints figures; fails only if a download is wrong.
 #   download_bench.sh WINE_RUN PROBE_EXE CERT_DIR SERVER WORK_DIR TIMEOUT_SECONDS
 set -euo pipefail
 run=$1 probe=$2 certs=$3 server=$4 work=$5 bound=$6
@@ -13,9 +14,9 @@ trap 'rm -f "$work"/*.bin' EXIT
 curl_get() {   # path -> seconds
   curl -s --fail --cacert "$certs/ca.pem" -o "$work/curl.bin" -w '%{time_total}' "$server/bench/$1"
 }
-probe_run() {   # path file -> "seconds peak-bytes"
+probe_run() {   # path file [size sha256] -> "seconds peak-bytes"
   local out
-  out=$("$run" "$probe" "$server/bench/$1" "Z:$work/$2" || true)   # exit code = result
+  out=$("$run" "$probe" "$server/bench/$1" "Z:$work/$2" "${@:3}" || true)   # exit code = result
   grep -q '^result 1 ' <<<"$out" || { echo "download of $1 failed: $out" >&2; return 1; }
   awk '{print $4, $6}' <<<"$out"
 }
@@ -47,3 +48,18 @@ after_body=$(silent stalled.bin)
 no_answer=$(silent silent.bin)
 awk -v a="$after_body" -v n="$no_answer" -v b="$bound" 'BEGIN {
   printf "telechargefichier against a silent server: gave up %.2f s after the request when the body stopped after 100 KB, %.2f s when no answer came (bound: %d s per silent wait)\n", a, n, b }'
+
+# Hashing while downloading: the same 200 MiB, plain and signed, alternately; best of three each.
+curl_get big.bin >/dev/null
+size=$(stat -c %s "$work/curl.bin")
+sum=$(sha256sum "$work/curl.bin" | cut -d' ' -f1)
+plain=999 hashed=999
+for _ in 1 2 3; do
+  read -r t _ <<<"$(probe_run big.bin probe.bin)"
+  plain=$(awk -v a="$plain" -v b="$t" 'BEGIN { print (b < a) ? b : a }')
+  read -r t _ <<<"$(probe_run big.bin probe.bin "$size" "$sum")"
+  hashed=$(awk -v a="$hashed" -v b="$t" 'BEGIN { print (b < a) ? b : a }')
+done
+cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the signed download of big.bin differs" >&2; exit 1; }
+awk -v p="$plain" -v h="$hashed" 'BEGIN {
+  printf "signed download (SHA-256 as it streams), 200 MiB at full speed: %.2f s, plain %.2f s; ratio %.2f (target >= 0.95)\n", h, p, p / h }'

@@ -1,10 +1,12 @@
 // tidewell-publish: writes the update server's tree for one application from a release.
 //   tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]
 //                    [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]]
+//   tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
 //   tidewell-publish --print-public-key KEY.pem [--key-id N]
 // DIR/Maj holds the files afterwards; Listfich.ini, Taillefich.ini and Version.ini sit beside
 // it, and with --key the signed Manifeste.ini and Signature.ini. Upload the tree as
-// <server>/Abacor or <server>/Quillon. The private key never goes into the tree.
+// <server>/Abacor or <server>/Quillon. The private key never goes into the tree. --resign
+// signs a published tree again (a new expiry, release number or key) without changing its files.
 #include "publish.h"
 #ifdef TIDEWELL_SIGNING
 #include "signing.h"
@@ -43,6 +45,8 @@ int usage()
 {
     std::fprintf(stderr, "usage: tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]\n"
                          "                        [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]]\n"
+                         "       tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] "
+                         "[--expires DAYS]\n"
                          "       tidewell-publish --print-public-key KEY.pem [--key-id N]\n");
     return 2;
 }
@@ -61,7 +65,7 @@ unsigned long long positif(const std::string& s, unsigned long long borne)
 int main(int argc, char** argv)
 try {
     tidewell::publication::Release release;
-    std::string sortie, cle, clepublique, idcle = "1", edition, expire = "365";
+    std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365";
     release.date = aujourdhui();
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -78,6 +82,7 @@ try {
         else if (option == "--release-number") edition = valeur;
         else if (option == "--expires") expire = valeur;
         else if (option == "--print-public-key") clepublique = valeur;
+        else if (option == "--resign") resigner = valeur;
         else return usage();
     }
     const int id = static_cast<int>(positif(idcle, 9999));
@@ -99,12 +104,12 @@ try {
         return 0;
     }
 #else
-    if (!clepublique.empty() || !cle.empty()) {
+    if (!clepublique.empty() || !cle.empty() || !resigner.empty()) {
         std::fprintf(stderr, "refused: this build of the tool cannot sign; use the one built on Linux\n");
         return 2;
     }
 #endif
-    if (release.dossier.empty() || sortie.empty())
+    if (resigner.empty() ? release.dossier.empty() || sortie.empty() : cle.empty() || !sortie.empty())
         return usage();
     tidewell::publication::Signataire signataire;
 #ifdef TIDEWELL_SIGNING
@@ -129,13 +134,21 @@ try {
         signataire.signe = [&k](const std::string& o) { return sig::signe(*k, o); };
     }
 #endif
-    const auto resultat = tidewell::publication::publie(release, sortie, cle.empty() ? nullptr : &signataire);
+    if (!resigner.empty())
+        sortie = resigner;
+    const auto resultat = resigner.empty()
+                              ? tidewell::publication::publie(release, sortie, cle.empty() ? nullptr : &signataire)
+                              : tidewell::publication::resigne(resigner, signataire);
     for (const auto& erreur : resultat.erreurs)
         std::fprintf(stderr, "refused: %s\n", erreur.c_str());
     if (!resultat.erreurs.empty())
         return 1;
-    std::printf("published %zu files, %lld KiB, into %s%s\n", resultat.fichiers.size(), resultat.kilooctets,
-                sortie.c_str(), cle.empty() ? "" : ", signed");
+    if (!resigner.empty())
+        std::printf("signed %s again: release %llu, valid through %s, key %d\n", sortie.c_str(),
+                    static_cast<unsigned long long>(resultat.edition), signataire.expire.c_str(), signataire.cle);
+    else
+        std::printf("published %zu files, %lld KiB, into %s%s\n", resultat.fichiers.size(), resultat.kilooctets,
+                    sortie.c_str(), cle.empty() ? "" : (", signed as release " + std::to_string(resultat.edition)).c_str());
     return 0;
 } catch (const std::exception& e) {
     std::fprintf(stderr, "refused: %s\n", e.what());

@@ -102,6 +102,7 @@ struct Contenu {
     std::vector<std::pair<std::string, fs::path>> fichiers;
     std::string liste, taille, version;
     std::string manifeste, signature;   // empty for an unsigned publication
+    std::uint64_t edition = 0;
 };
 
 // Why the updater would mishandle a release file of this name; null when it would not.
@@ -112,6 +113,8 @@ const char* nomreserve(const std::string& nom)
         return "the name of one of the update's own files, which the run overwrites or deletes";
     if (n == "TIDEWELL.INI")
         return "the updater's settings file: a release must not choose which application a folder is";
+    if (n == "ETATMAJ.INI")
+        return "the updater's record of the last signed release installed";
     if (n == "TIDEWELL.EXE")
         return "the updater cannot replace its own program while it runs; ship a new updater with the "
                "application's installer";
@@ -244,6 +247,7 @@ std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s)
     if (rs.size() != 128)
         return "signing the manifest failed";
     c.signature = ecritsignature({s.cle, rs});
+    c.edition = m.edition;
     return {};
 }
 
@@ -311,10 +315,66 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
         r.erreurs.push_back(erreur);
         r.fichiers.clear();
     }
+    r.edition = contenu.edition;
+    return r;
+}
+
+std::string lit(const fs::path& chemin, bool& lu)
+{
+    std::ifstream f(chemin, std::ios::binary);
+    std::string texte(std::istreambuf_iterator<char>(f), {});
+    lu = lu && f.is_open();
+    return texte;
+}
+
+Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
+{
+    Resultat r;
+    bool lu = true;
+    Contenu c;
+    c.liste = lit(arbre / "Listfich.ini", lu);
+    c.taille = lit(arbre / "Taillefich.ini", lu);
+    c.version = lit(arbre / "Version.ini", lu);
+    const std::string texte = lit(arbre / nommanifeste, lu);
+    std::string raison;
+    const auto ancien = lu ? lecturemanifeste(texte, raison) : std::nullopt;
+    if (!ancien) {
+        r.erreurs.push_back("no signed tree at " + arbre.string() + (raison.empty() ? "" : " (" + raison + ")"));
+        return r;
+    }
+    for (const auto& f : ancien->fichiers)
+        c.fichiers.emplace_back(f.nom, arbre / "Maj" / f.nom);
+    std::string erreur = signecontenu(c, arbre, signataire);
+    if (erreur.empty()) {
+        // Only what was signed is signed again: a tree changed since would be vouched for.
+        const auto nouveau = lecturemanifeste(c.manifeste, raison);
+        if (!nouveau || nouveau->pages != ancien->pages || nouveau->fichiers != ancien->fichiers)
+            erreur = "the tree is no longer what its manifest signed; publish the release again";
+    }
+    if (erreur.empty())
+        erreur = bascule(arbre, c);
+    if (!erreur.empty()) {
+        r.erreurs.push_back(erreur);
+        return r;
+    }
+    for (const auto& f : ancien->fichiers)
+        r.fichiers.push_back(f.nom);
+    r.edition = c.edition;
     return r;
 }
 
 }  // namespace
+
+Resultat resigne(const fs::path& arbre, const Signataire& signataire)
+{
+    try {
+        return resigneetpublie(arbre, signataire);
+    } catch (const std::exception& e) {
+        Resultat r;
+        r.erreurs.push_back(std::string("signing again failed, the live tree is as it was: ") + e.what());
+        return r;
+    }
+}
 
 Resultat publie(const Release& release, const fs::path& arbre, const Signataire* signataire)
 {

@@ -20,6 +20,7 @@ struct Resultat {
     std::vector<std::string> erreurs;   // why the release cannot be published; empty when done
     std::vector<std::string> fichiers;  // the listed names, in list order
     long long kilooctets = 0;           // the total size written to Taillefich.ini
+    std::uint64_t edition = 0;          // the signed release number; 0 when not signed
 };
 
 // What signing a publication takes: the key's id, the release number (0: one more than the
@@ -39,6 +40,11 @@ struct Signataire {
 // signataire also Manifeste.ini and Signature.ini. Nothing is written when the release is
 // refused; the live tree is switched to the new one whole.
 Resultat publie(const Release& release, const std::filesystem::path& arbre, const Signataire* signataire = nullptr);
+
+// Signs the published tree `arbre` again, with a new expiry, release number or key, leaving
+// its files and update files byte for byte as they are; refused when they are no longer what
+// the tree's manifest signed.
+Resultat resigne(const std::filesystem::path& arbre, const Signataire& signataire);
 
 // Text in code page 1252 from UTF-8; false when a character has no place in that code page.
 bool versCP1252(const std::string& utf8, std::string& cp1252);

@@ -1,5 +1,7 @@
 #include "signing.h"
 
+#include "text.h"
+
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
 #include <openssl/ecdsa.h>
@@ -22,21 +24,6 @@ void LibereCle::operator()(Cle* c) const
 {
     delete c;
 }
-
-namespace {
-
-std::string hex(const unsigned char* octets, std::size_t n)
-{
-    static const char chiffres[] = "0123456789abcdef";
-    std::string t;
-    for (std::size_t i = 0; i < n; ++i) {
-        t += chiffres[octets[i] >> 4];
-        t += chiffres[octets[i] & 15];
-    }
-    return t;
-}
-
-}  // namespace
 
 CleSignature chargecle(const std::string& fichierpem, std::string& erreur)
 {
@@ -69,7 +56,7 @@ std::string clepublique(const Cle& cle)
     if (!EVP_PKEY_get_octet_string_param(cle.cle, OSSL_PKEY_PARAM_PUB_KEY, point, sizeof point, &n) || n != 65
         || point[0] != 4)
         return {};
-    return hex(point + 1, 64);   // after the uncompressed point's 0x04
+    return libmaj::hexadepuisoctets(point + 1, 64);   // after the uncompressed point's 0x04
 }
 
 std::string sha256(const std::string& octets)
@@ -78,7 +65,7 @@ std::string sha256(const std::string& octets)
     unsigned int n = 0;
     if (EVP_Digest(octets.data(), octets.size(), d, &n, EVP_sha256(), nullptr) != 1 || n != 32)
         return {};
-    return hex(d, 32);
+    return libmaj::hexadepuisoctets(d, 32);
 }
 
 std::string sha256fichier(const std::string& chemin)
@@ -98,7 +85,7 @@ std::string sha256fichier(const std::string& chemin)
     unsigned int n = 0;
     bon = bon && EVP_DigestFinal_ex(ctx, d, &n) == 1 && n == 32;
     EVP_MD_CTX_free(ctx);
-    return bon ? hex(d, 32) : std::string();
+    return bon ? libmaj::hexadepuisoctets(d, 32) : std::string();
 }
 
 std::string rsdepuisder(const unsigned char* der, std::size_t taille)
@@ -111,7 +98,7 @@ std::string rsdepuisder(const unsigned char* der, std::size_t taille)
     unsigned char rs[64];
     if (p == der + taille && BN_bn2binpad(ECDSA_SIG_get0_r(sig), rs, 32) == 32
         && BN_bn2binpad(ECDSA_SIG_get0_s(sig), rs + 32, 32) == 32)
-        resultat = hex(rs, 64);
+        resultat = libmaj::hexadepuisoctets(rs, 64);
     ECDSA_SIG_free(sig);
     return resultat;
 }

@@ -158,4 +158,22 @@ TEST_F(Signing, ASignedPublicationVerifiesIndependentlyAndItsNumberOnlyGrows)
     s.edition = 2;   // not above the tree's current number: refused, the tree kept
     EXPECT_FALSE(tidewell::publication::publie({release, "6", "", ""}, arbre, &s).erreurs.empty());
     EXPECT_NE(lit(arbre / tidewell::nommanifeste).find("Edition=2\r\n"), std::string::npos);
+
+    // Signed again with a new expiry: a new number, the same files and update files.
+    const std::string liste = lit(arbre / "Listfich.ini"), version = lit(arbre / "Version.ini");
+    s.edition = 0;
+    s.expire = "2028-01-31";
+    const auto r = tidewell::publication::resigne(arbre, s);
+    ASSERT_TRUE(r.erreurs.empty()) << r.erreurs.front();
+    EXPECT_EQ(r.edition, 3u);
+    const std::string texte = lit(arbre / tidewell::nommanifeste);
+    EXPECT_NE(texte.find("Edition=3\r\nExpire=2028-01-31\r\n"), std::string::npos);
+    EXPECT_TRUE(verifie(clepublique(*cle), tidewell::lecturesignature(lit(arbre / tidewell::nomsignature))->rs, texte));
+    EXPECT_EQ(lit(arbre / "Listfich.ini"), liste);
+    EXPECT_EQ(lit(arbre / "Version.ini"), version);
+    EXPECT_TRUE(lit(arbre / "Maj" / "Prog.exe") == std::string(70000, 'p'));
+    // A tree changed since it was signed is not signed again.
+    std::ofstream(arbre / "Maj" / "Prog.exe", std::ios::binary) << std::string(70000, 'q');
+    EXPECT_FALSE(tidewell::publication::resigne(arbre, s).erreurs.empty());
+    EXPECT_EQ(lit(arbre / tidewell::nommanifeste), texte);
 }

@@ -34,4 +34,32 @@ std::string majuscules(const std::string& texte)
     return resultat;
 }
 
+std::optional<std::vector<unsigned char>> octetsdepuishexa(const std::string& hexa)
+{
+    const auto valeur = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    if (hexa.size() % 2 != 0)
+        return std::nullopt;
+    std::vector<unsigned char> octets;
+    for (std::size_t i = 0; i < hexa.size(); i += 2) {
+        const int haut = valeur(hexa[i]), bas = valeur(hexa[i + 1]);
+        if (haut < 0 || bas < 0)
+            return std::nullopt;
+        octets.push_back(static_cast<unsigned char>(haut * 16 + bas));
+    }
+    return octets;
+}
+
+std::string hexadepuisoctets(const unsigned char* octets, std::size_t taille)
+{
+    static const char chiffres[] = "0123456789abcdef";
+    std::string texte;
+    for (std::size_t i = 0; i < taille; ++i) {
+        texte += chiffres[octets[i] >> 4];
+        texte += chiffres[octets[i] & 15];
+    }
+    return texte;
+}
+
 }  // namespace libmaj

@@ -2,7 +2,10 @@
 // functions of the platform take and give them.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace libmaj {
 
@@ -12,5 +15,9 @@ std::string sansespaces(const std::string& texte);
 // Upper-cases in code page 1252, as the platform's CharUpperA does for that code page:
 // letters with accents too, so that names compare as the platform would compare them.
 std::string majuscules(const std::string& texte);
+
+// Bytes from lower-case hexadecimal digits, and back; nothing for anything else.
+std::optional<std::vector<unsigned char>> octetsdepuishexa(const std::string& hexa);
+std::string hexadepuisoctets(const unsigned char* octets, std::size_t taille);
 
 }  // namespace libmaj

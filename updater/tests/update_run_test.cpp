@@ -1,8 +1,6 @@
 // Whole update runs of the real Tidewell.exe against the local HTTPS server, with stand-ins
 // for the applications that record how they were started.
-#include "publish.h"
-#include "testsupport.h"
-#include "uihelper.h"
+#include "run_support.h"
 
 #include <gtest/gtest.h>
 
@@ -20,72 +18,8 @@ using testsupport::writeFile;
 
 namespace {
 
+using namespace runsupport;
 const std::string LB = "\r\n";
-
-fs::path www()
-{
-    return fs::path(std::getenv("TIDEWELL_TEST_WWW"));
-}
-
-// One application's tree on the test server, removed afterwards.
-class ServerTree {
-public:
-    explicit ServerTree(const std::string& application) : dir_(www() / application)
-    {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "Maj");
-    }
-    ~ServerTree()
-    {
-        // A published tree is a link to the release's folder: both go.
-        std::error_code ec;
-        const fs::path release = fs::is_symlink(dir_, ec) ? fs::canonical(dir_, ec) : fs::path();
-        fs::remove_all(dir_, ec);
-        if (!release.empty())
-            fs::remove_all(release, ec);
-    }
-    void write(const std::string& name, const std::string& content) { writeFile((dir_ / name).string(), content); }
-    void remove(const std::string& name) { fs::remove(dir_ / name); }
-    // Publishes these files with the maker's tool.
-    void publish(const std::vector<std::pair<std::string, std::string>>& files, const std::string& version)
-    {
-        TempFolder release("tidewell-release");
-        for (const auto& [name, content] : files)
-            writeFile(release / name, content);
-        const auto r = tidewell::publication::publie({release.path(), version, "2", "12/03/2026"}, dir_);
-        ASSERT_TRUE(r.erreurs.empty()) << r.erreurs.front();
-    }
-
-private:
-    fs::path dir_;
-};
-
-// An application folder with the updater, a stand-in for each application and what the test
-// puts there.
-class AppFolder {
-public:
-    explicit AppFolder(const char* prefix, const char* updater = TIDEWELL_EXE) : folder_(prefix)
-    {
-        EXPECT_TRUE(CopyFileA(updater, (folder_ / "Tidewell.exe").c_str(), FALSE));
-        EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Abacor.exe").c_str(), FALSE));
-        EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Quillon.exe").c_str(), FALSE));
-    }
-    std::string operator/(const std::string& name) const { return folder_ / name; }
-    const std::string& path() const { return folder_.path(); }
-    // What the stand-ins recorded. The updater does not wait for the program it starts, so the
-    // record may come a moment after the updater has ended.
-    std::string restarts(DWORD waitMs = 5000) const
-    {
-        const ULONGLONG end = GetTickCount64() + waitMs;
-        std::string log;
-        while ((log = readFile(folder_ / "standin.log")).empty() && GetTickCount64() < end)
-            Sleep(100);
-        return log;
-    }
-
-private:
-    TempFolder folder_;
-};
 
 // Geometry of the window's client area at 96 dots per inch (15 twips a pixel).
 constexpr RECT troughInner = {154, 66, 471, 87};
@@ -102,68 +36,6 @@ bool inked(const testsupport::Pixels& p, const RECT& r)
                 return true;
         }
     return false;
-}
-
-struct UpdaterRun {
-    DWORD exitCode = 999;
-    std::string caption;                          // the window's caption while it was shown
-    std::vector<testsupport::Pixels> frames;      // the window's client area, as it went
-    std::optional<uihelper::MessageBoxView> box;  // a message box, answered with OK
-};
-
-// Starts the updater in `app` from the working folder `from`, and follows it to its end.
-UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments = "", const std::string& from = "")
-{
-    UpdaterRun run;
-    std::string line = "\"" + (app / "Tidewell.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    const std::string cwd = from.empty() ? app.path() : from;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi))
-        return run;
-    const ULONGLONG deadline = GetTickCount64() + 90000;
-    while (WaitForSingleObject(pi.hProcess, 150) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
-        if (!run.box) {
-            const auto boxes = uihelper::messageBoxesOf(pi.dwProcessId);
-            if (!boxes.empty()) {
-                run.box = uihelper::readMessageBox(boxes.front());
-                uihelper::pressButton(boxes.front(), IDOK);
-                continue;
-            }
-        }
-        HWND window = testsupport::findWindowOf(pi.dwProcessId, "TidewellMain", true);
-        if (!window)
-            continue;
-        char caption[128] = {};
-        GetWindowTextA(window, caption, sizeof caption);
-        run.caption = caption;
-        RECT client;
-        GetClientRect(window, &client);
-        POINT origin = {0, 0};
-        ClientToScreen(window, &origin);
-        OffsetRect(&client, origin.x, origin.y);
-        testsupport::Pixels frame = testsupport::captureScreen(client);
-        // Only frames the window has painted: a window just shown may still be black.
-        if (frame.width > 2 && frame.height > 2 && frame.at(2, 2) == GetSysColor(COLOR_BTNFACE))
-            run.frames.push_back(std::move(frame));
-    }
-    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
-        TerminateProcess(pi.hProcess, 998);
-    GetExitCodeProcess(pi.hProcess, &run.exitCode);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return run;
-}
-
-std::string quoted(const std::string& path)
-{
-    return "\"" + path + "\"";
-}
-
-std::string standinLine(const std::string& exe, const std::string& cwd)
-{
-    return "cmd=" + quoted(exe) + "|cwd=" + cwd + "|show=1\n";
 }
 
 const std::string notFoundFrench = "Information : " + LB + std::string(45, '_') + LB + LB
@@ -183,9 +55,16 @@ TEST(UpdateRun, ReplacesEveryFileShowsProgressAndRestartsTheApplication)
     SetFileAttributesA((app / "Aide.hlp").c_str(), FILE_ATTRIBUTE_READONLY);
     writeFile(app / "Version.ini", "[Version]\r\nVersion=ancienne\r\n");
     TempFolder elsewhere("tidewell-cwd");
+    const std::string log = std::getenv("TIDEWELL_TEST_REQUEST_LOG");
+    const std::size_t logBefore = readFile(log).size();
 
     const UpdaterRun run = runUpdater(app, "", elsewhere.path());
     EXPECT_EQ(run.exitCode, 0u);
+    // A build without release keys asks for the three update files and the listed files only.
+    const std::string requests = readFile(log).substr(logBefore);
+    EXPECT_EQ(requests.find("Manifeste.ini"), std::string::npos);
+    EXPECT_EQ(requests.find("Signature.ini"), std::string::npos);
+    EXPECT_NE(requests.find("/Abacor/Listfich.ini"), std::string::npos);
     EXPECT_FALSE(run.box);
     EXPECT_EQ(run.caption, "  Mise \xE0 jour des Fichiers");
     EXPECT_EQ(readFile(app / "Prog.exe"), prog);

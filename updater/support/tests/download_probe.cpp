@@ -1,6 +1,7 @@
-// Downloads one address into one file with telechargefichier, then prints the result, the
-// time taken and the process's peak memory:
-//   download_probe URL DESTINATION
+// Downloads one address into one file with telechargefichier, or, given the file's signed
+// size and SHA-256, as a signed run does (hashed as it streams, then installed); then prints
+// the result, the time taken and the process's peak memory:
+//   download_probe URL DESTINATION [SIZE SHA256]
 // The exit code is the routine's result (1 downloaded, 0 not).
 #include "internet.h"
 
@@ -8,15 +9,22 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv)
 {
-    if (argc != 3)
+    if (argc != 3 && argc != 5)
         return 2;
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
-    const int resultat = libmaj::telechargefichier(argv[1], argv[2]);
+    int resultat = 0;
+    if (argc == 5) {
+        libmaj::Arrivee arrivee = libmaj::telechargeverifie(argv[1], argv[2], {std::strtoull(argv[3], nullptr, 10), argv[4]});
+        resultat = arrivee ? arrivee.installe() : 0;
+    } else {
+        resultat = libmaj::telechargefichier(argv[1], argv[2]);
+    }
     QueryPerformanceCounter(&t1);
     PROCESS_MEMORY_COUNTERS memoire = {};
     memoire.cb = sizeof memoire;

@@ -2,6 +2,8 @@
 #include "placement.h"
 #include "profile.h"
 #include "screen.h"
+#include "signature_check.h"
+#include "text.h"
 #include "wait.h"
 #include "window_twips.h"
 
@@ -9,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -179,4 +182,38 @@ TEST(Attente, KeepsAQuitRequestForTheThreadsOwnLoop)
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 3u);
+}
+
+// What the publishing tool signs with OpenSSL, the updater verifies with the platform's CNG:
+// one signature made by OpenSSL for test key 1, and the changes that must break it.
+TEST(Signatures, TheUpdaterVerifiesWhatOpenSslSignedAndNothingElse)
+{
+    Sha256 parts;
+    parts.ajoute("a", 1);
+    parts.ajoute("bc", 2);
+    EXPECT_EQ(parts.fin(), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(sha256(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+
+    const auto bytes = [](const std::string& hex) { return *octetsdepuishexa(hex); };
+    const auto verifies = [&](const std::string& q, const std::string& message, const std::string& rs) {
+        unsigned char key[64], digest[32], signature[64];
+        const auto k = bytes(q), d = bytes(sha256(message)), s = bytes(rs);
+        std::copy(k.begin(), k.end(), key);
+        std::copy(d.begin(), d.end(), digest);
+        std::copy(s.begin(), s.end(), signature);
+        return verifiesignature(key, digest, signature);
+    };
+    const std::string key1 = "bc27384efeb068d5d6dfbd35aaec6e0a0b06e64071f1fa75d52ce711d5583168"
+                             "e3acd14c514731bfca97738856f4274803e5a49f197f4e055c931390e14309d9";
+    const std::string key2 = "543be61e9f55d1348a996958043cc872eb54d36c0e303706c5fd4830624472479"
+                             "b8d7bf1f40cb3c82170ad6fbc4349d19f91e5a50442a4e80359c4fd7a83c52c";
+    const std::string message = "signed by OpenSSL\r\n";
+    std::string rs = "3e2261eca5f440eb9e8f2b75575026781b6ddb00493280dc7ebd53276643512d"
+                     "bab062fb71154220fb23acc28320014efdc22c7656fe227fe6ebce41bba00ba5";
+    EXPECT_TRUE(verifies(key1, message, rs));
+    EXPECT_FALSE(verifies(key2, message, rs));
+    EXPECT_FALSE(verifies(key1, "signed by OpenSSL\n", rs));
+    EXPECT_FALSE(verifies(key1, message, std::string(128, '0')));
+    rs[70] = rs[70] == '0' ? '1' : '0';
+    EXPECT_FALSE(verifies(key1, message, rs));
 }

@@ -1,0 +1,12 @@
+# Throwaway P-256 keys for the tests only, never for a release: 1 is a build's current key,
+# 2 its next one, 3 a key no test build carries. Private scalar, then X and Y of the public
+# point, in hexadecimal.
+set(TIDEWELL_TEST_KEY1_D e69944efe37a37930f4881385a11db777a6bdf14e1e1af9a93863fceb1236546)
+set(TIDEWELL_TEST_KEY1_Q bc27384efeb068d5d6dfbd35aaec6e0a0b06e64071f1fa75d52ce711d5583168e3acd14c514731bfca97738856f4274803e5a49f197f4e055c931390e14309d9)
+set(TIDEWELL_TEST_KEY2_D 801cb6b371804942de461845238c1b3d74656b56c3091301d99baf5a69360585)
+set(TIDEWELL_TEST_KEY2_Q 543be61e9f55d1348a996958043cc872eb54d36c0e303706c5fd4830624472479b8d7bf1f40cb3c82170ad6fbc4349d19f91e5a50442a4e80359c4fd7a83c52c)
+set(TIDEWELL_TEST_KEY3_D cc644fa1e0cfb4d6e5091d8571930da4589017493507e47eac760d576448b058)
+set(TIDEWELL_TEST_KEY3_Q fafbc298e7f28e10e31b89e20b0321e55aefb44e3b792929c195438daa2c5785c246d939eb8d6ae19bd1c7be4521813dc9cbc2a94013d6e4a9a454df7e6ea115)
+set(TIDEWELL_TEST_UPDATE_KEYS "1:${TIDEWELL_TEST_KEY1_Q},2:${TIDEWELL_TEST_KEY2_Q}")
+# The release number a signed test build installs at least, without a record.
+set(TIDEWELL_TEST_RELEASE_FLOOR 3)

@@ -1,0 +1,144 @@
+// The stages of a run in a build with release keys: nothing is installed that the maker did
+// not sign, and a refused release changes no file.
+#include "run.h"
+
+#include "files.h"
+#include "internet.h"
+#include "message_box.h"
+#include "release_check.h"
+#include "run_state.h"
+#include "run_texts.h"
+#include "signature_check.h"
+#include "text.h"
+#include "update_keys.h"
+#include "web_rules.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace tidewell {
+
+namespace {
+
+constexpr const char* site = "Corvane";
+
+const CleMaj* clemaj(int id)
+{
+    for (std::size_t i = 0; i < nombreclesmaj; ++i)
+        if (tableclesmaj[i].id == id)
+            return &tableclesmaj[i];
+    return nullptr;
+}
+
+template <std::size_t N>
+bool octets(const std::string& hexa, unsigned char (&vers)[N])
+{
+    const auto o = libmaj::octetsdepuishexa(hexa);
+    if (!o || o->size() != N)
+        return false;
+    std::memcpy(vers, o->data(), N);
+    return true;
+}
+
+bool signatureverifiee(const CleMaj& cle, const std::string& texte, const std::string& rs)
+{
+    unsigned char publique[64], digest[32], signature[64];
+    return octets(cle.publique, publique) && octets(libmaj::sha256(texte), digest) && octets(rs, signature)
+           && libmaj::verifiesignature(publique, digest, signature);
+}
+
+std::string aujourdhuiutc()
+{
+    SYSTEMTIME t;
+    GetSystemTime(&t);
+    char texte[16];
+    std::snprintf(texte, sizeof texte, "%04u-%02u-%02u", t.wYear, t.wMonth, t.wDay);
+    return texte;
+}
+
+// Fetches the release's manifest, its signature and the three update files, and checks them
+// all; the reason code when the release is refused, empty when `manifeste` and `pages`
+// (version, list, size) hold what the maker signed.
+std::string releaseverifiee(const std::string& titre, const std::string& adresse, const std::string& cible,
+                            const EtatSigne& minimum, Manifeste& manifeste, std::string (&pages)[3])
+{
+    const auto page = [&](const std::string& nom, std::string& texte) {
+        return libmaj::lecturepage(titre, 0, adresse + "/" + nom, site, texte) == libmaj::pagelue;
+    };
+    std::string texte, fichiersignature;
+    if (!page(nommanifeste, texte) || !page(nomsignature, fichiersignature))
+        return coderefus::absent;
+    const auto signature = lecturesignature(fichiersignature);
+    const CleMaj* cle = signature ? clemaj(signature->cle) : nullptr;
+    if (!cle)
+        return coderefus::signature;
+    if (!signatureverifiee(*cle, texte, signature->rs))
+        return coderefus::invalide;
+    std::string raison;
+    auto lu = lecturemanifeste(texte, raison);
+    if (!lu)
+        return raison;
+    raison = refusmanifeste(*lu, signature->cle, cible, minimum, aujourdhuiutc());
+    if (!raison.empty())
+        return raison;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const Empreinte& attendue = lu->pages[i];
+        if (!page(attendue.nom, pages[i]) || pages[i].size() != attendue.taille
+            || libmaj::sha256(pages[i]) != attendue.sha256)
+            return coderefus::page;
+    }
+    if (!listeconforme(*lu, lectureliste(pages[1])))
+        return coderefus::liste;
+    manifeste = std::move(*lu);
+    return {};
+}
+
+}  // namespace
+
+void Main::refuse(const std::string& raison)
+{
+    refus_ = raison;
+    manifeste_.reset();
+}
+
+void Main::rechercheverifiee()
+{
+    const std::string& dossierappli = libmaj::etat().dossierappli;
+    std::string etat;
+    libmaj::litfichiertexte(dossierappli + "\\" + nometat, etat);
+    const EtatSigne minimum = minimumrequis(lectureetat(etat), editionplancher);
+    Manifeste manifeste;
+    std::string pages[3];
+    const std::string raison = releaseverifiee(titre_, adressemaj_, nomappli_, minimum, manifeste, pages);
+    if (!raison.empty()) {
+        refuse(raison);
+        return;
+    }
+    // Read from the temporary folder: a refused run leaves the application folder as it was.
+    char dossier[MAX_PATH + 1] = {}, fichier[MAX_PATH + 1] = {};
+    if (GetTempPathA(sizeof dossier, dossier) && GetTempFileNameA(dossier, "tdw", 0, fichier))
+        afficheversion(pages[0], fichier);
+    libmaj::ecritfichiertexte(fichliste_, pages[1]);
+    taillemaj_ = tailledepuis(pages[2]);
+    manifeste_ = std::move(manifeste);
+}
+
+void Main::annoncerefus()
+{
+    libmaj::afficheboite(messagenonverifie(refus_, libmaj::etat().sautligne), titre_, 16);
+}
+
+// Written whole under another name and renamed in, so that a run cut short leaves the
+// previous record or the new one, never a part.
+void Main::enregistreetat() const
+{
+    const std::string chemin = libmaj::etat().dossierappli + "\\" + nometat;
+    const std::string temporaire = libmaj::nomtemporaire(chemin);
+    if (!libmaj::ecritfichiertexte(temporaire, ecritetat({manifeste_->edition, manifeste_->cle}))
+        || !MoveFileExA(temporaire.c_str(), chemin.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        DeleteFileA(temporaire.c_str());
+}
+
+}  // namespace tidewell

@@ -1,0 +1,125 @@
+#include "run_support.h"
+
+#include "signature_check.h"
+#include "text.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace runsupport {
+
+UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments, const std::string& from)
+{
+    UpdaterRun run;
+    std::string line = "\"" + (app / "Tidewell.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    const std::string cwd = from.empty() ? app.path() : from;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi))
+        return run;
+    const ULONGLONG deadline = GetTickCount64() + 90000;
+    while (WaitForSingleObject(pi.hProcess, 150) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+        if (!run.box) {
+            const auto boxes = uihelper::messageBoxesOf(pi.dwProcessId);
+            if (!boxes.empty()) {
+                run.box = uihelper::readMessageBox(boxes.front());
+                uihelper::pressButton(boxes.front(), IDOK);
+                continue;
+            }
+        }
+        HWND window = testsupport::findWindowOf(pi.dwProcessId, "TidewellMain", true);
+        if (!window)
+            continue;
+        char caption[128] = {};
+        GetWindowTextA(window, caption, sizeof caption);
+        run.caption = caption;
+        RECT client;
+        GetClientRect(window, &client);
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        OffsetRect(&client, origin.x, origin.y);
+        testsupport::Pixels frame = testsupport::captureScreen(client);
+        // Only frames the window has painted: a window just shown may still be black.
+        if (frame.width > 2 && frame.height > 2 && frame.at(2, 2) == GetSysColor(COLOR_BTNFACE))
+            run.frames.push_back(std::move(frame));
+    }
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+        TerminateProcess(pi.hProcess, 998);
+    GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
+}
+
+std::string quoted(const std::string& path)
+{
+    return "\"" + path + "\"";
+}
+
+std::string standinLine(const std::string& exe, const std::string& cwd)
+{
+    return "cmd=" + quoted(exe) + "|cwd=" + cwd + "|show=1\n";
+}
+
+namespace {
+
+std::vector<unsigned char> bytes(const std::string& hex)
+{
+    return libmaj::octetsdepuishexa(hex).value_or(std::vector<unsigned char>());
+}
+
+// r||s of the SHA-256 of `data`, in hexadecimal; empty on failure.
+std::string sign(const std::string& d, const std::string& q, const std::string& data)
+{
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    if (BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0) != 0)
+        return {};
+    const libmaj::Algorithme owned(algorithm);
+    std::vector<unsigned char> blob(sizeof(BCRYPT_ECCKEY_BLOB));
+    const BCRYPT_ECCKEY_BLOB header = {BCRYPT_ECDSA_PRIVATE_P256_MAGIC, 32};
+    std::memcpy(blob.data(), &header, sizeof header);
+    for (const auto& part : {bytes(q), bytes(d)})
+        blob.insert(blob.end(), part.begin(), part.end());
+    BCRYPT_KEY_HANDLE key = nullptr;
+    if (blob.size() != sizeof header + 96
+        || BCryptImportKeyPair(algorithm, nullptr, BCRYPT_ECCPRIVATE_BLOB, &key, blob.data(),
+                               static_cast<ULONG>(blob.size()), 0) != 0)
+        return {};
+    std::vector<unsigned char> digest = bytes(libmaj::sha256(data));
+    unsigned char rs[64];
+    ULONG written = 0;
+    const NTSTATUS status = BCryptSignHash(key, nullptr, digest.data(), 32, rs, sizeof rs, &written, 0);
+    BCryptDestroyKey(key);
+    return status == 0 && written == 64 ? libmaj::hexadepuisoctets(rs, 64) : std::string();
+}
+
+}  // namespace
+
+tidewell::publication::Signataire testSigner(int keyId, const std::string& d, const std::string& q,
+                                             std::uint64_t release, const std::string& expires)
+{
+    tidewell::publication::Signataire s;
+    s.cle = keyId;
+    s.edition = release;
+    s.expire = expires;
+    s.sha256 = [](const std::string& data) { return libmaj::sha256(data); };
+    s.sha256fichier = [](const fs::path& file) { return libmaj::sha256(readFile(file.string())); };
+    s.signe = [d, q](const std::string& data) { return sign(d, q, data); };
+    return s;
+}
+
+std::vector<std::pair<std::string, std::string>> snapshot(const std::string& folder)
+{
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files.emplace_back(fs::relative(entry.path(), folder).string(), readFile(entry.path().string()));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace runsupport

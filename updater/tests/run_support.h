@@ -1,0 +1,114 @@
+// Whole update runs of the real updater against the local HTTPS server: the server's tree,
+// the application folder with its stand-ins, and a run followed to its end.
+#pragma once
+
+#include "publish.h"
+#include "testsupport.h"
+#include "uihelper.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace runsupport {
+
+namespace fs = std::filesystem;
+using testsupport::readFile;
+using testsupport::TempFolder;
+using testsupport::writeFile;
+
+inline fs::path www()
+{
+    return fs::path(std::getenv("TIDEWELL_TEST_WWW"));
+}
+
+// One application's tree on the test server, removed afterwards.
+class ServerTree {
+public:
+    explicit ServerTree(const std::string& application) : dir_(www() / application)
+    {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "Maj");
+    }
+    ~ServerTree()
+    {
+        // A published tree is a link to the release's folder: both go.
+        std::error_code ec;
+        const fs::path release = fs::is_symlink(dir_, ec) ? fs::canonical(dir_, ec) : fs::path();
+        fs::remove_all(dir_, ec);
+        if (!release.empty())
+            fs::remove_all(release, ec);
+    }
+    void write(const std::string& name, const std::string& content) { writeFile((dir_ / name).string(), content); }
+    void remove(const std::string& name) { fs::remove(dir_ / name); }
+    // Publishes these files with the maker's tool.
+    // Publishes these files with the maker's tool, signed when a signer is given.
+    void publish(const std::vector<std::pair<std::string, std::string>>& files, const std::string& version,
+                 const tidewell::publication::Signataire* signer = nullptr)
+    {
+        TempFolder release("tidewell-release");
+        for (const auto& [name, content] : files)
+            writeFile(release / name, content);
+        const auto r = tidewell::publication::publie({release.path(), version, "2", "12/03/2026"}, dir_, signer);
+        ASSERT_TRUE(r.erreurs.empty()) << r.erreurs.front();
+    }
+    std::string read(const std::string& name) const { return readFile((dir_ / name).string()); }
+
+private:
+    fs::path dir_;
+};
+
+// An application folder with the updater, a stand-in for each application and what the test
+// puts there.
+class AppFolder {
+public:
+    explicit AppFolder(const char* prefix, const char* updater = TIDEWELL_EXE) : folder_(prefix)
+    {
+        EXPECT_TRUE(CopyFileA(updater, (folder_ / "Tidewell.exe").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Abacor.exe").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Quillon.exe").c_str(), FALSE));
+    }
+    std::string operator/(const std::string& name) const { return folder_ / name; }
+    const std::string& path() const { return folder_.path(); }
+    // What the stand-ins recorded. The updater does not wait for the program it starts, so the
+    // record may come a moment after the updater has ended.
+    std::string restarts(DWORD waitMs = 5000) const
+    {
+        const ULONGLONG end = GetTickCount64() + waitMs;
+        std::string log;
+        while ((log = readFile(folder_ / "standin.log")).empty() && GetTickCount64() < end)
+            Sleep(100);
+        return log;
+    }
+
+private:
+    TempFolder folder_;
+};
+
+struct UpdaterRun {
+    DWORD exitCode = 999;
+    std::string caption;                          // the window's caption while it was shown
+    std::vector<testsupport::Pixels> frames;      // the window's client area, as it went
+    std::optional<uihelper::MessageBoxView> box;  // a message box, answered with OK
+};
+
+// Starts the updater in `app` from the working folder `from`, and follows it to its end.
+UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments = "", const std::string& from = "");
+
+std::string quoted(const std::string& path);
+std::string standinLine(const std::string& exe, const std::string& cwd);
+
+// A signer for the maker's tool with one of the tests' keys (`d`, `q`: private scalar and
+// public point in hexadecimal), through the platform's ECDSA.
+tidewell::publication::Signataire testSigner(int keyId, const std::string& d, const std::string& q,
+                                             std::uint64_t release, const std::string& expires);
+
+// Every file of a folder with its content, to compare a folder before and after.
+std::vector<std::pair<std::string, std::string>> snapshot(const std::string& folder);
+
+}  // namespace runsupport
