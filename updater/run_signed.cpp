@@ -15,7 +15,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 namespace tidewell {
@@ -49,13 +48,16 @@ bool signatureverifiee(const CleMaj& cle, const std::string& texte, const std::s
            && libmaj::verifiesignature(publique, digest, signature);
 }
 
+// "YYYY-MM-DD". Formatted by hand: the C library's formatted printing would add some 28 KB
+// to the program for this one line.
 std::string aujourdhuiutc()
 {
     SYSTEMTIME t;
     GetSystemTime(&t);
-    char texte[16];
-    std::snprintf(texte, sizeof texte, "%04u-%02u-%02u", t.wYear, t.wMonth, t.wDay);
-    return texte;
+    const auto deux = [](unsigned n) {
+        return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+    };
+    return std::to_string(t.wYear) + "-" + deux(t.wMonth) + "-" + deux(t.wDay);
 }
 
 // Fetches the release's manifest, its signature and the three update files, and checks them

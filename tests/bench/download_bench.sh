@@ -55,10 +55,10 @@ size=$(stat -c %s "$work/curl.bin")
 sum=$(sha256sum "$work/curl.bin" | cut -d' ' -f1)
 plain=999 hashed=999
 for _ in 1 2 3; do
-  read -r t _ <<<"$(probe_run big.bin probe.bin)"
-  plain=$(awk -v a="$plain" -v b="$t" 'BEGIN { print (b < a) ? b : a }')
-  read -r t _ <<<"$(probe_run big.bin probe.bin "$size" "$sum")"
-  hashed=$(awk -v a="$hashed" -v b="$t" 'BEGIN { print (b < a) ? b : a }')
+  t=$(probe_run big.bin probe.bin) || exit 1
+  plain=$(awk -v a="$plain" -v b="${t% *}" 'BEGIN { print (b + 0 < a + 0) ? b : a }')
+  t=$(probe_run big.bin probe.bin "$size" "$sum") || exit 1
+  hashed=$(awk -v a="$hashed" -v b="${t% *}" 'BEGIN { print (b + 0 < a + 0) ? b : a }')
 done
 cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the signed download of big.bin differs" >&2; exit 1; }
 awk -v p="$plain" -v h="$hashed" 'BEGIN {

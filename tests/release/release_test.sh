@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The maker's release command, run as a maker would: from two copies of this checkout in
 # different folders, a moment apart, it must give byte-identical files, each at most 400 KiB;
-# then with a throwaway CA's code-signing certificate it signs and verifies both files, and
-# a one-byte change to a signed file must fail verification.
+# then with a throwaway CA's code-signing certificate, and release keys built into the
+# updater (as a maker ships it), it signs and verifies both files, each still at most 400 KiB,
+# and a one-byte change to a signed file must fail verification.
 #   release_test.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
 src=$1 work=$2
@@ -43,9 +44,12 @@ openssl req -newkey rsa:2048 -nodes -subj "/CN=Throwaway Code Signer" \
 printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' > "$pki/ext"
 openssl x509 -req -in "$pki/sign.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CAcreateserial -days 2 \
   -extfile "$pki/ext" -out "$pki/sign.pem" 2>/dev/null
+key=$(printf '0123456789abcdef%.0s' 1 2 3 4 5 6 7 8)
 TIDEWELL_SIGN_CERT="$pki/sign.pem" TIDEWELL_SIGN_KEY="$pki/sign.key" TIDEWELL_SIGN_CA="$pki/ca.pem" \
-  "$work/one/src/scripts/release.sh" https://updates.example.com "$work/signed"
+  TIDEWELL_UPDATE_KEYS="1:$key,2:$key" "$work/one/src/scripts/release.sh" https://updates.example.com "$work/signed"
 for f in Tidewell.exe RotelleCV.ocx; do
+  size=$(stat -c %s "$work/signed/$f")
+  [ "$size" -le 409600 ] || { echo "FAIL: the signed $f, with release keys, is $size bytes, more than 400 KiB" >&2; exit 1; }
   osslsigncode verify -CAfile "$pki/ca.pem" -in "$work/signed/$f" >/dev/null \
     || { echo "FAIL: the signed $f does not verify" >&2; exit 1; }
   cp "$work/signed/$f" "$work/tampered-$f"

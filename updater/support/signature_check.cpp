@@ -66,12 +66,29 @@ std::string sha256(const std::string& octets)
     return h.fin();
 }
 
+namespace {
+
+class Verrou {
+public:
+    explicit Verrou(SRWLOCK& v) : v_(v) { AcquireSRWLockExclusive(&v_); }
+    ~Verrou() { ReleaseSRWLockExclusive(&v_); }
+    Verrou(const Verrou&) = delete;
+    Verrou& operator=(const Verrou&) = delete;
+
+private:
+    SRWLOCK& v_;
+};
+
+}  // namespace
+
 Sha256Parallele::Sha256Parallele(std::size_t taillebloc)
-    : tampons_(4, std::vector<char>(taillebloc)), libres_{0, 1, 2, 3},
-      travail_(CreateEventA(nullptr, FALSE, FALSE, nullptr)), libere_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
+    : taillebloc_(taillebloc), tampons_(nombre * taillebloc), travail_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      libere_(CreateEventA(nullptr, FALSE, FALSE, nullptr))
 {
+    for (std::size_t i = 0; i < nombre; ++i)
+        libres_[nombrelibres_++] = i;
     if (sha_.valide() && travail_ && libere_)
-        fil_ = std::thread([this] { travaille(); });
+        fil_.reset(CreateThread(nullptr, 0, depart, this, 0, nullptr));
 }
 
 Sha256Parallele::~Sha256Parallele()
@@ -79,25 +96,33 @@ Sha256Parallele::~Sha256Parallele()
     arrete();
 }
 
+DWORD WINAPI Sha256Parallele::depart(void* moi)
+{
+    static_cast<Sha256Parallele*>(moi)->travaille();
+    return 0;
+}
+
 void Sha256Parallele::travaille()
 {
     for (;;) {
         WaitForSingleObject(travail_.get(), INFINITE);
         for (;;) {
-            std::pair<std::size_t, std::size_t> bloc;
+            std::size_t bloc, taille;
             {
-                std::lock_guard<std::mutex> garde(verrou_);
+                Verrou garde(verrou_);
                 if (arret_)
                     return;
-                if (pleins_.empty())
+                if (nombrepleins_ == 0)
                     break;
-                bloc = pleins_.front();
-                pleins_.pop_front();
+                bloc = pleins_[premier_];
+                taille = tailles_[premier_];
+                premier_ = (premier_ + 1) % nombre;
+                --nombrepleins_;
             }
-            sha_.ajoute(tampons_[bloc.first].data(), bloc.second);
+            sha_.ajoute(tampons_.data() + bloc * taillebloc_, taille);
             {
-                std::lock_guard<std::mutex> garde(verrou_);
-                libres_.push_back(bloc.first);
+                Verrou garde(verrou_);
+                libres_[nombrelibres_++] = bloc;
             }
             SetEvent(libere_.get());
         }
@@ -106,25 +131,25 @@ void Sha256Parallele::travaille()
 
 void Sha256Parallele::arrete()
 {
-    if (!fil_.joinable())
+    if (!fil_)
         return;
     {
-        std::lock_guard<std::mutex> garde(verrou_);
+        Verrou garde(verrou_);
         arret_ = true;
     }
     SetEvent(travail_.get());
-    fil_.join();
+    WaitForSingleObject(fil_.get(), INFINITE);
+    fil_.reset();
 }
 
 char* Sha256Parallele::tampon()
 {
     for (;;) {
         {
-            std::lock_guard<std::mutex> garde(verrou_);
-            if (!libres_.empty()) {
-                courant_ = libres_.back();
-                libres_.pop_back();
-                return tampons_[courant_].data();
+            Verrou garde(verrou_);
+            if (nombrelibres_ > 0) {
+                courant_ = libres_[--nombrelibres_];
+                return tampons_.data() + courant_ * taillebloc_;
             }
         }
         attendsurmessages(libere_.get(), 1.0);
@@ -134,11 +159,14 @@ char* Sha256Parallele::tampon()
 void Sha256Parallele::ajoute(std::size_t taille)
 {
     {
-        std::lock_guard<std::mutex> garde(verrou_);
-        if (taille == 0)
-            libres_.push_back(courant_);
-        else
-            pleins_.emplace_back(courant_, taille);
+        Verrou garde(verrou_);
+        if (taille == 0) {
+            libres_[nombrelibres_++] = courant_;
+        } else {
+            const std::size_t place = (premier_ + nombrepleins_++) % nombre;
+            pleins_[place] = courant_;
+            tailles_[place] = taille;
+        }
     }
     SetEvent(travail_.get());
 }
@@ -147,8 +175,8 @@ std::string Sha256Parallele::fin()
 {
     for (;;) {
         {
-            std::lock_guard<std::mutex> garde(verrou_);
-            if (libres_.size() == tampons_.size())
+            Verrou garde(verrou_);
+            if (nombrelibres_ == nombre)
                 break;
         }
         attendsurmessages(libere_.get(), 1.0);

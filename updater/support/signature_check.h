@@ -6,12 +6,8 @@
 #include <bcrypt.h>
 
 #include <cstddef>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 namespace libmaj {
@@ -50,7 +46,7 @@ public:
     ~Sha256Parallele();
     Sha256Parallele(const Sha256Parallele&) = delete;
     Sha256Parallele& operator=(const Sha256Parallele&) = delete;
-    bool valide() const { return fil_.joinable(); }
+    bool valide() const { return static_cast<bool>(fil_); }
     // An empty buffer of `taillebloc` bytes; then ajoute() with what was put in it.
     char* tampon();
     void ajoute(std::size_t taille);
@@ -58,23 +54,27 @@ public:
     std::string fin();
 
 private:
+    static DWORD WINAPI depart(void* moi);
     void travaille();
     void arrete();
 
-    struct FermeEvenement {
+    struct Ferme {
         void operator()(HANDLE h) const { CloseHandle(h); }
     };
-    using Evenement = std::unique_ptr<void, FermeEvenement>;
+    using Poignee = std::unique_ptr<void, Ferme>;
+    static constexpr std::size_t nombre = 4;
 
     Sha256 sha_;
-    std::vector<std::vector<char>> tampons_;
-    std::mutex verrou_;
-    std::deque<std::pair<std::size_t, std::size_t>> pleins_;   // buffer, bytes
-    std::vector<std::size_t> libres_;
-    std::size_t courant_ = 0;
+    std::size_t taillebloc_;
+    std::vector<char> tampons_;   // `nombre` buffers of `taillebloc_` bytes, end to end
+    // Under verrou_: the buffers waiting to be hashed, oldest first, with their sizes, and
+    // the free ones.
+    SRWLOCK verrou_ = SRWLOCK_INIT;
+    std::size_t pleins_[nombre] = {}, tailles_[nombre] = {}, premier_ = 0, nombrepleins_ = 0;
+    std::size_t libres_[nombre] = {}, nombrelibres_ = 0;
     bool arret_ = false;
-    Evenement travail_, libere_;
-    std::thread fil_;
+    std::size_t courant_ = 0;   // the buffer the receiving thread fills
+    Poignee travail_, libere_, fil_;
 };
 
 // True when `rs` (r then s, 32 bytes each) signs the SHA-256 `digest` under the P-256 public

@@ -122,10 +122,10 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
              s.remove("Manifeste.ini");
              s.write(".httpsd.json", "{\"missing\": \"404-erreur\"}");
          }},
-        {"no signature (200 page holding ERROR 404)", "S1",
+        {"no manifest (200 page holding ERROR 404)", "S1",
          [&](ServerTree& s, SignedApp&) {
              standard(s);
-             s.remove("Signature.ini");
+             s.remove("Manifeste.ini");
              s.write(".httpsd.json", "{\"missing\": \"200-error\"}");
          }},
         {"another application's manifest", "S5",
@@ -159,8 +159,9 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
         EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
         DeleteFileA((app / "standin.log").c_str());
         EXPECT_TRUE(snapshot(app.path()) == before) << "the folder changed";
-        if (c.code[0] == 'S')
+        if (c.code[0] == 'S') {
             EXPECT_EQ(requestLog().find("/Abacor/Maj/", logBefore), std::string::npos) << "a file was fetched";
+        }
     }
 }
 
