@@ -54,7 +54,8 @@ std::optional<Empreinte> lectureempreinte(const std::string& valeur)
     return e;
 }
 
-// The text's lines, each ended by CR LF; nothing when a line is ended otherwise.
+}  // namespace
+
 std::optional<std::vector<std::string>> lignes(const std::string& texte)
 {
     std::vector<std::string> resultat;
@@ -71,8 +72,6 @@ std::optional<std::vector<std::string>> lignes(const std::string& texte)
     }
     return resultat;
 }
-
-}  // namespace
 
 std::optional<std::uint64_t> entierstrict(const std::string& s)
 {

@@ -52,6 +52,9 @@ struct Signature {
 std::string ecritsignature(const Signature& s);
 std::optional<Signature> lecturesignature(const std::string& texte);
 
+// The text's lines, each ended by CR LF; nothing when a line is ended otherwise.
+std::optional<std::vector<std::string>> lignes(const std::string& texte);
+
 // A decimal number without sign, spaces or leading zeros, within 64 bits.
 std::optional<std::uint64_t> entierstrict(const std::string& s);
 

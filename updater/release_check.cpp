@@ -9,14 +9,11 @@ std::string ecritetat(const EtatSigne& e)
 
 std::optional<EtatSigne> lectureetat(const std::string& texte)
 {
-    const auto fin1 = texte.find("\r\n");
-    if (texte.rfind("Edition=", 0) != 0 || fin1 == std::string::npos)
+    const auto ls = lignes(texte);
+    if (!ls || ls->size() != 2 || (*ls)[0].rfind("Edition=", 0) != 0 || (*ls)[1].rfind("Cle=", 0) != 0)
         return std::nullopt;
-    const std::string reste = texte.substr(fin1 + 2);
-    if (reste.rfind("Cle=", 0) != 0 || reste.size() < 6 || reste.compare(reste.size() - 2, 2, "\r\n") != 0)
-        return std::nullopt;
-    const auto edition = entierstrict(texte.substr(8, fin1 - 8));
-    const auto cle = entierstrict(reste.substr(4, reste.size() - 6));
+    const auto edition = entierstrict((*ls)[0].substr(8));
+    const auto cle = entierstrict((*ls)[1].substr(4));
     if (!edition || !cle || *cle < 1 || *cle > 9999)
         return std::nullopt;
     return EtatSigne{*edition, static_cast<int>(*cle)};
@@ -57,6 +54,15 @@ bool listeconforme(const Manifeste& m, const ListeFichiers& liste)
         if (liste.noms[i] != m.fichiers[i].nom)
             return false;
     return true;
+}
+
+ListeFichiers listedepuis(const Manifeste& m)
+{
+    ListeFichiers liste;
+    for (const auto& f : m.fichiers)
+        liste.noms.push_back(f.nom);
+    liste.nombre = static_cast<std::int16_t>(liste.noms.size());   // at most 50
+    return liste;
 }
 
 }  // namespace tidewell

@@ -49,4 +49,7 @@ std::string refusmanifeste(const Manifeste& m, int clesignature, const std::stri
 // True when the list names exactly the manifest's files, in its order.
 bool listeconforme(const Manifeste& m, const ListeFichiers& liste);
 
+// The list the manifest's files make, in its order.
+ListeFichiers listedepuis(const Manifeste& m);
+
 }  // namespace tidewell

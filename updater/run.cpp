@@ -192,16 +192,13 @@ void Main::telechargement()
     const TextesCible textes = textescible(nomappli_);
     vue_.libelle(0, textes.encours);
     std::string contenu;
-    libmaj::litfichiertexte(fichliste_, contenu);
-    const ListeFichiers liste = lectureliste(contenu);
+    if (!manifeste_)
+        libmaj::litfichiertexte(fichliste_, contenu);
+    // A signed run takes the names of its verified manifest (the list was checked to match
+    // it), and installs nothing until every file has arrived as signed.
+    const ListeFichiers liste = manifeste_ ? listedepuis(*manifeste_) : lectureliste(contenu);
     if (liste.nombre == 0)
         return;
-    // A signed run installs nothing until every file has arrived as signed; the list read
-    // back from the disk is then the manifest's, checked when it was fetched.
-    if (manifeste_ && !listeconforme(*manifeste_, liste)) {
-        refuse(coderefus::liste);
-        return;
-    }
     std::vector<libmaj::Arrivee> arrivees;
     const std::int32_t pleine = libmaj::arrondi32(vue_.largeurpourcent());
     double debut = 0;

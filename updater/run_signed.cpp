@@ -122,7 +122,6 @@ void Main::rechercheverifiee()
     char dossier[MAX_PATH + 1] = {}, fichier[MAX_PATH + 1] = {};
     if (GetTempPathA(sizeof dossier, dossier) && GetTempFileNameA(dossier, "tdw", 0, fichier))
         afficheversion(pages[0], fichier);
-    libmaj::ecritfichiertexte(fichliste_, pages[1]);
     taillemaj_ = tailledepuis(pages[2]);
     manifeste_ = std::move(manifeste);
 }

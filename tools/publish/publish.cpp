@@ -208,6 +208,15 @@ std::string bascule(const fs::path& arbre, const Contenu& c)
     return {};
 }
 
+// The whole file; `lu` turns false when it cannot be opened.
+std::string lit(const fs::path& chemin, bool& lu)
+{
+    std::ifstream f(chemin, std::ios::binary);
+    std::string texte(std::istreambuf_iterator<char>(f), {});
+    lu = lu && f.is_open();
+    return texte;
+}
+
 // Signs the content: the manifest of the three update files and every listed file, and its
 // signature. An error text, empty when signed.
 std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s)
@@ -217,10 +226,11 @@ std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s)
     if (m.cible != "ABACOR" && m.cible != "QUILLON")
         return "a signed tree must be named Abacor or Quillon (the manifest names its target)";
     std::uint64_t precedente = 0;
-    std::ifstream courant(arbre / nommanifeste, std::ios::binary);
-    if (courant) {
+    bool lu = true;
+    const std::string courant = lit(arbre / nommanifeste, lu);
+    if (lu) {
         std::string raison;
-        const auto ancien = lecturemanifeste(std::string(std::istreambuf_iterator<char>(courant), {}), raison);
+        const auto ancien = lecturemanifeste(courant, raison);
         if (!ancien)
             return "the tree's current manifest cannot be read (" + raison + "); give --release-number";
         precedente = ancien->edition;
@@ -317,14 +327,6 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
     }
     r.edition = contenu.edition;
     return r;
-}
-
-std::string lit(const fs::path& chemin, bool& lu)
-{
-    std::ifstream f(chemin, std::ios::binary);
-    std::string texte(std::istreambuf_iterator<char>(f), {});
-    lu = lu && f.is_open();
-    return texte;
 }
 
 Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)

@@ -102,7 +102,7 @@ TEST(SignedState, TheRecordRoundTripsAndAnythingElseFallsBackToTheFloor)
     ASSERT_TRUE(lu);
     EXPECT_EQ(lu->edition, e.edition);
     EXPECT_EQ(lu->cle, 2);
-    for (const std::string& bad : {"", "Edition=5\r\nCle=1", "Edition=5\r\nCle=0\r\n", "Edition=05\r\nCle=1\r\n",
+    for (const char* bad : {"", "Edition=5\r\nCle=1", "Edition=5\r\nCle=0\r\n", "Edition=05\r\nCle=1\r\n",
                                    "Edition=5\nCle=1\r\n", "Cle=1\r\nEdition=5\r\n", "Edition=5\r\nCle=1\r\nX\r\n",
                                    "Edition=18446744073709551616\r\nCle=1\r\n"})
         EXPECT_FALSE(lectureetat(bad)) << bad;
@@ -127,6 +127,7 @@ TEST(SignedState, AManifestIsCheckedAgainstItsSignatureTheApplicationAndTheRecor
 
     ListeFichiers liste = lectureliste("Prog.exe\r\nAide\\Index.htm\r\n");
     EXPECT_TRUE(listeconforme(m, liste));
+    EXPECT_TRUE(listeconforme(m, listedepuis(m)));
     EXPECT_FALSE(listeconforme(m, lectureliste("Aide\\Index.htm\r\nProg.exe\r\n")));
     EXPECT_FALSE(listeconforme(m, lectureliste("Prog.exe\r\nAide\\Index.htm\r\nAutre.dll\r\n")));
     EXPECT_FALSE(listeconforme(m, lectureliste("Prog.exe\r\nAIDE\\Index.htm\r\n")));
