@@ -1,5 +1,7 @@
 #include "manifest.h"
 
+#include "install_journal.h"
+#include "release_check.h"
 #include "text.h"
 #include "update_files.h"
 
@@ -33,27 +35,6 @@ bool date(const std::string& s)
     return mois >= 1 && mois <= 12 && jour >= 1 && jour <= 31;
 }
 
-std::string empreinte(const Empreinte& e)
-{
-    return e.nom + ";" + std::to_string(e.taille) + ";" + e.sha256;
-}
-
-std::optional<Empreinte> lectureempreinte(const std::string& valeur)
-{
-    const auto a = valeur.find(';');
-    const auto b = a == std::string::npos ? a : valeur.find(';', a + 1);
-    if (b == std::string::npos)
-        return std::nullopt;
-    Empreinte e;
-    e.nom = valeur.substr(0, a);
-    const auto taille = entierstrict(valeur.substr(a + 1, b - a - 1));
-    e.sha256 = valeur.substr(b + 1);
-    if (!taille || !hexa(e.sha256, 64))
-        return std::nullopt;
-    e.taille = *taille;
-    return e;
-}
-
 }  // namespace
 
 std::optional<std::vector<std::string>> lignes(const std::string& texte)
@@ -82,6 +63,28 @@ std::optional<std::uint64_t> entierstrict(const std::string& s)
     if (erreur != std::errc() || fin != s.data() + s.size())
         return std::nullopt;
     return n;
+}
+
+std::string empreinte(const Empreinte& e)
+{
+    return e.nom + ";" + std::to_string(e.taille) + ";" + e.sha256;
+}
+
+std::optional<Empreinte> lectureempreinte(const std::string& valeur)
+{
+    // Read from the right: size and hash never hold a ";", a name may.
+    const auto b = valeur.rfind(';');
+    const auto a = b == std::string::npos || b == 0 ? std::string::npos : valeur.rfind(';', b - 1);
+    if (a == std::string::npos)
+        return std::nullopt;
+    Empreinte e;
+    e.nom = valeur.substr(0, a);
+    const auto taille = entierstrict(valeur.substr(a + 1, b - a - 1));
+    e.sha256 = valeur.substr(b + 1);
+    if (!taille || !hexa(e.sha256, 64))
+        return std::nullopt;
+    e.taille = *taille;
+    return e;
 }
 
 std::string ecritmanifeste(const Manifeste& m)
@@ -139,8 +142,9 @@ std::optional<Manifeste> lecturemanifeste(const std::string& texte, std::string&
         const auto e = l.rfind("Fichier=", 0) == 0 ? lectureempreinte(l.substr(8)) : std::nullopt;
         if (!e)
             return echec("M7");   // an unknown line, or a file line badly formed
-        if (!nomsur(e->nom))
-            return echec("M8");
+        const std::string haut = libmaj::majuscules(e->nom);
+        if (!nomsur(e->nom) || haut == libmaj::majuscules(nometat) || haut == libmaj::majuscules(nomjournal))
+            return echec("M8");   // a name the updater would not fetch, or one of its own records
         for (const auto& deja : m.fichiers)
             if (libmaj::majuscules(deja.nom) == libmaj::majuscules(e->nom))
                 return echec("M9");   // a name twice: one file would be fetched twice

@@ -26,6 +26,10 @@ struct Empreinte {
     }
 };
 
+// "<name>;<size>;<sha256>", as a manifest line carries a file after its key.
+std::string empreinte(const Empreinte& e);
+std::optional<Empreinte> lectureempreinte(const std::string& valeur);
+
 struct Manifeste {
     int format = 1;
     std::string cible;              // "ABACOR" or "QUILLON"

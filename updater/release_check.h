@@ -13,7 +13,8 @@
 namespace tidewell {
 
 // Reason codes. M1 to M10 are the manifest's own (see lecturemanifeste); F<n> is the n-th
-// listed file, which did not arrive whole and as signed.
+// listed file, which did not arrive whole and as signed; I<n> and R<n> come from the install
+// (see installerelease).
 namespace coderefus {
 inline constexpr char absent[] = "S1";        // no manifest or signature page
 inline constexpr char signature[] = "S2";     // a signature file malformed, or by a key not built in
@@ -25,6 +26,7 @@ inline constexpr char anterieure[] = "S7";    // a release older than the one in
 inline constexpr char perimee[] = "S8";       // the manifest is past its expiry
 inline constexpr char page[] = "S9";          // an update file missing or not the signed bytes
 inline constexpr char liste[] = "S10";        // the file list is not the manifest's
+inline constexpr char place[] = "P1";         // too little room on the volume for the release
 }  // namespace coderefus
 
 // The last signed release installed beside the updater, and the id of the key that signed it.

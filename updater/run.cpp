@@ -21,7 +21,6 @@
 
 #include <windows.h>
 
-#include <vector>
 
 namespace tidewell {
 
@@ -188,70 +187,60 @@ void Main::afficheversion(const std::string& page, std::string local)
 
 void Main::telechargement()
 {
-    const auto& etat = libmaj::etat();
     const TextesCible textes = textescible(nomappli_);
     vue_.libelle(0, textes.encours);
-    std::string contenu;
-    if (!manifeste_)
-        libmaj::litfichiertexte(fichliste_, contenu);
-    // A signed run takes the names of its verified manifest (the list was checked to match
-    // it), and installs nothing until every file has arrived as signed.
-    const ListeFichiers liste = manifeste_ ? listedepuis(*manifeste_) : lectureliste(contenu);
-    if (liste.nombre == 0)
-        return;
-    std::vector<libmaj::Arrivee> arrivees;
-    const std::int32_t pleine = libmaj::arrondi32(vue_.largeurpourcent());
-    double debut = 0;
-    for (int i = 1; i <= liste.nombre; ++i) {
-        // Lines past the list's 50 places count toward the percentage but name nothing to
-        // fetch; a name that would lead outside the application folder is passed over.
-        const bool range = static_cast<std::size_t>(i) <= liste.noms.size();
-        const std::string nom = range ? liste.noms[static_cast<std::size_t>(i) - 1] : std::string();
-        const bool atelecharger = range && nomsur(nom);
-        const std::string local = etat.dossierappli + "\\" + nom;
-        const std::string adresse = adressemaj_ + "/Maj/" + nom;
-        vue_.libelle(1, textes.fichier + nom);
-        if (i == 1) {
-            libmaj::attente(3.0f);
-            debut = libmaj::horlogemonotone();
-        }
-        if (manifeste_) {
-            const Empreinte& signe = manifeste_->fichiers[static_cast<std::size_t>(i) - 1];
-            arrivees.push_back(libmaj::telechargeverifie(adresse, local, {signe.taille, signe.sha256}));
-            if (!arrivees.back()) {
-                refuse("F" + std::to_string(i));
-                return;   // the files that arrived go with their temporary names
-            }
-        } else if (atelecharger) {
-            libmaj::telechargefichier(adresse, local);
-        }
-        const std::int32_t pourcent = pourcentage(i, liste.nombre);
-        vue_.largeurpct(largeurbarre(pleine, pourcent));
-        vue_.affpct(std::to_string(pourcent) + "%");
-        vue_.premierplanaffpct();
-        libmaj::cedemessages();
-        if (i == 1 && taillemaj_ > 0) {
-            const double ecoule = libmaj::horlogemonotone() - debut;
-            const double taille = manifeste_ ? static_cast<double>(manifeste_->fichiers[0].taille)
-                                  : atelecharger ? libmaj::taillefichier(local)
-                                                 : 0;
-            if (const auto texte = estimation(etat.langue, ecoule, taillemaj_, taille, liste.nombre)) {
-                vue_.libelle(4, *texte);
-                libmaj::cedemessages();
-            }
-        }
-        libmaj::attente(0.5f);
-    }
+    pleine_ = libmaj::arrondi32(vue_.largeurpourcent());
     if (manifeste_) {
-        // One file after the other, each by the same backup-and-rename as an unsigned run.
-        bool complet = true;
-        for (auto& arrivee : arrivees)
-            complet = arrivee.installe() == 1 && complet;
-        if (complet)
-            enregistreetat();
+        if (!telechargementverifie())
+            return;
+    } else {
+        const std::string& dossier = libmaj::etat().dossierappli;
+        std::string contenu;
+        libmaj::litfichiertexte(fichliste_, contenu);
+        const ListeFichiers liste = lectureliste(contenu);
+        if (liste.nombre == 0)
+            return;
+        for (int i = 1; i <= liste.nombre; ++i) {
+            // Lines past the list's 50 places count toward the percentage but name nothing to
+            // fetch; a name that would lead outside the application folder is passed over.
+            const bool range = static_cast<std::size_t>(i) <= liste.noms.size();
+            const std::string nom = range ? liste.noms[static_cast<std::size_t>(i) - 1] : std::string();
+            const bool atelecharger = range && nomsur(nom);
+            const std::string local = dossier + "\\" + nom;
+            montrefichier(i, nom);
+            if (atelecharger)
+                libmaj::telechargefichier(adressemaj_ + "/Maj/" + nom, local);
+            montreavancement(i, liste.nombre, i == 1 && atelecharger ? libmaj::taillefichier(local) : 0);
+        }
     }
     vue_.affpct(textes.termine);
     libmaj::attente(2.0f);
+}
+
+void Main::montrefichier(int i, const std::string& nom)
+{
+    vue_.libelle(1, textescible(nomappli_).fichier + nom);
+    if (i == 1) {
+        libmaj::attente(3.0f);
+        debut_ = libmaj::horlogemonotone();
+    }
+}
+
+void Main::montreavancement(int i, int nombre, double taillepremier)
+{
+    const std::int32_t pourcent = pourcentage(i, nombre);
+    vue_.largeurpct(largeurbarre(pleine_, pourcent));
+    vue_.affpct(std::to_string(pourcent) + "%");
+    vue_.premierplanaffpct();
+    libmaj::cedemessages();
+    if (i == 1 && taillemaj_ > 0) {
+        const double ecoule = libmaj::horlogemonotone() - debut_;
+        if (const auto texte = estimation(libmaj::etat().langue, ecoule, taillemaj_, taillepremier, nombre)) {
+            vue_.libelle(4, *texte);
+            libmaj::cedemessages();
+        }
+    }
+    libmaj::attente(0.5f);
 }
 
 void Main::relance()

@@ -42,9 +42,14 @@ public:
 
 private:
     void afficheversion(const std::string& page, std::string local);
+    // The download loop of a build with release keys; false when the release was refused.
+    bool telechargementverifie();
+    // What the window shows of the loop, whichever loop it is: the file being fetched, then
+    // the bar, the percentage and, after the first file, the estimate.
+    void montrefichier(int i, const std::string& nom);
+    void montreavancement(int i, int nombre, double taillepremier);
     void refuse(const std::string& raison);
     void annoncerefus();
-    void enregistreetat() const;
 
     VueMain& vue_;
     std::string titre_;
@@ -53,6 +58,8 @@ private:
     std::string adressemaj_;
     std::int16_t relancer_ = 1;
     std::int32_t taillemaj_ = 0;
+    std::int32_t pleine_ = 0;   // the bar's full width
+    double debut_ = 0;          // when the first file was asked for
     std::optional<Manifeste> manifeste_;   // the verified manifest of a signed run
     std::string refus_;
 };

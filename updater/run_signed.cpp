@@ -3,6 +3,7 @@
 #include "run.h"
 
 #include "files.h"
+#include "install.h"
 #include "internet.h"
 #include "message_box.h"
 #include "release_check.h"
@@ -16,6 +17,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 namespace tidewell {
 
@@ -108,6 +110,12 @@ void Main::refuse(const std::string& raison)
 void Main::rechercheverifiee()
 {
     const std::string& dossierappli = libmaj::etat().dossierappli;
+    // Before anything else: an install that was cut short leaves one whole release first.
+    const std::string reprise = repriseinstallation(dossierappli);
+    if (!reprise.empty()) {
+        refuse(reprise);
+        return;
+    }
     std::string etat;
     libmaj::litfichiertexte(dossierappli + "\\" + nometat, etat);
     const EtatSigne minimum = minimumrequis(lectureetat(etat), editionplancher);
@@ -128,18 +136,39 @@ void Main::rechercheverifiee()
 
 void Main::annoncerefus()
 {
-    libmaj::afficheboite(messagenonverifie(refus_, libmaj::etat().sautligne), titre_, 16);
+    libmaj::afficheboite(messagerefus(refus_, libmaj::etat().sautligne), titre_, 16);
 }
 
-// Written whole under another name and renamed in, so that a run cut short leaves the
-// previous record or the new one, never a part.
-void Main::enregistreetat() const
+bool Main::telechargementverifie()
 {
-    const std::string chemin = libmaj::etat().dossierappli + "\\" + nometat;
-    const std::string temporaire = libmaj::nomtemporaire(chemin);
-    if (!libmaj::ecritfichiertexte(temporaire, ecritetat({manifeste_->edition, manifeste_->cle}))
-        || !MoveFileExA(temporaire.c_str(), chemin.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        DeleteFileA(temporaire.c_str());
+    const std::string& dossier = libmaj::etat().dossierappli;
+    const Manifeste& m = *manifeste_;
+    const int nombre = static_cast<int>(m.fichiers.size());   // at most 50
+    if (nombre == 0)
+        return false;
+    if (!placesuffisante(m, dossier)) {
+        refuse(coderefus::place);
+        return false;
+    }
+    // Nothing is put in place until every file has arrived as signed.
+    std::vector<libmaj::Arrivee> arrivees;
+    for (int i = 1; i <= nombre; ++i) {
+        const Empreinte& f = m.fichiers[static_cast<std::size_t>(i) - 1];
+        montrefichier(i, f.nom);
+        arrivees.push_back(libmaj::telechargeverifie(adressemaj_ + "/Maj/" + f.nom, dossier + "\\" + f.nom,
+                                                      {f.taille, f.sha256}));
+        if (!arrivees.back()) {
+            refuse("F" + std::to_string(i));
+            return false;   // the files that arrived go with their temporary names
+        }
+        montreavancement(i, nombre, static_cast<double>(m.fichiers[0].taille));
+    }
+    const std::string echec = installerelease(arrivees, m, dossier);
+    if (!echec.empty()) {
+        refuse(echec);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tidewell

@@ -58,4 +58,23 @@ std::string messagenonverifie(const std::string& code, const std::string& sautli
            + "The update could not be verified: no file was changed." + sautligne + sautligne + "Code : " + code;
 }
 
+std::string messagerefus(const std::string& code, const std::string& sautligne)
+{
+    const std::string fin = sautligne + sautligne + "Code : " + code;
+    switch (code.empty() ? ' ' : code[0]) {
+    case 'P':
+    case 'I':
+        return "La mise à jour n'a pas pu être installée : aucun fichier n'a été modifié." + sautligne
+               + "The update could not be installed: no file was changed." + fin;
+    case 'R':
+        return "Une mise à jour interrompue n'a pas pu être annulée : des fichiers n'ont pas pu être remis en "
+               "place. Ce sera tenté de nouveau à la prochaine mise à jour."
+               + sautligne
+               + "An interrupted update could not be undone: some files could not be put back. This will be "
+                 "tried again at the next update."
+               + fin;
+    default: return messagenonverifie(code, sautligne);
+    }
+}
+
 }  // namespace tidewell

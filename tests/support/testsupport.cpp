@@ -74,12 +74,13 @@ HWND findWindowOf(DWORD pid, const char* className, bool visible)
     return search.found;
 }
 
-TempFolder::TempFolder(const std::string& prefix)
+TempFolder::TempFolder(const std::string& prefix, const std::string& base)
 {
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string parent = base.empty() ? std::string(temp) : base + "\\";
     for (unsigned n = GetTickCount() ^ GetCurrentProcessId();; ++n) {
-        path_ = std::string(base) + prefix + "-" + std::to_string(n);
+        path_ = parent + prefix + "-" + std::to_string(n);
         if (CreateDirectoryA(path_.c_str(), nullptr))
             break;
     }

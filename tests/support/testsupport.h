@@ -8,11 +8,11 @@
 
 namespace testsupport {
 
-// A new, empty folder under the temporary folder, removed with everything in it at the end
-// of the scope.
+// A new, empty folder under the temporary folder (or under `base`), removed with everything
+// in it at the end of the scope.
 class TempFolder {
 public:
-    explicit TempFolder(const std::string& prefix);
+    explicit TempFolder(const std::string& prefix, const std::string& base = "");
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;

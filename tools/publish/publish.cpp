@@ -115,6 +115,8 @@ const char* nomreserve(const std::string& nom)
         return "the updater's settings file: a release must not choose which application a folder is";
     if (n == "ETATMAJ.INI")
         return "the updater's record of the last signed release installed";
+    if (n == "JOURNALMAJ.INI")
+        return "the updater's journal of an install under way, which it reads to finish an interrupted one";
     if (n == "TIDEWELL.EXE")
         return "the updater cannot replace its own program while it runs; ship a new updater with the "
                "application's installer";

@@ -246,7 +246,7 @@ std::int16_t ecritfichiertexte(const std::string& chemin, const std::string& tex
     return ecrit && std::fclose(f.release()) == 0 ? 1 : 0;
 }
 
-std::int16_t litfichiertexte(const std::string& chemin, std::string& texte)
+std::int16_t litfichiertexte(const std::string& chemin, std::string& texte, std::size_t maximum)
 {
     texte.clear();
     Fichier f(std::fopen(chemin.c_str(), "rb"));
@@ -254,9 +254,9 @@ std::int16_t litfichiertexte(const std::string& chemin, std::string& texte)
         return 0;
     char tampon[4096];
     std::size_t lus;
-    while ((lus = std::fread(tampon, 1, sizeof tampon, f.get())) > 0)
+    while (texte.size() <= maximum && (lus = std::fread(tampon, 1, sizeof tampon, f.get())) > 0)
         texte.append(tampon, lus);
-    if (std::ferror(f.get())) {
+    if (std::ferror(f.get()) || texte.size() > maximum) {
         texte.clear();
         return 0;
     }

@@ -27,8 +27,9 @@ double taillefichier(const std::string& chemin);
 // Writes the text as the whole content of the file, creating or replacing it; 1 when written.
 std::int16_t ecritfichiertexte(const std::string& chemin, const std::string& texte);
 
-// Reads the whole file; 1 when read, 0 (and an empty text) otherwise.
-std::int16_t litfichiertexte(const std::string& chemin, std::string& texte);
+// Reads the whole file; 1 when read, 0 (and an empty text) otherwise, as for a file longer
+// than `maximum` bytes, which is not read beyond that.
+std::int16_t litfichiertexte(const std::string& chemin, std::string& texte, std::size_t maximum = ~std::size_t{0});
 
 // Attributes found → attributes set, by the updater's rule: read-only and hidden are
 // cleared, archive alone is kept, and any other combination is left as it is.

@@ -2,6 +2,8 @@
 // page fetches into a string and downloads into a file.
 #pragma once
 
+#include "file_handles.h"
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -30,33 +32,32 @@ PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages);
 std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const std::string& adresse,
                          const std::string& site, std::string& page);
 
-struct FermeFichier {
-    void operator()(HANDLE h) const;
-};
-using PoigneeFichier = std::unique_ptr<void, FermeFichier>;
-
 // Downloads the address into the destination file: 1 when the destination now holds the
 // whole new file, 0 when it still holds what it held before (or nothing, if it held nothing).
 std::int16_t telechargefichier(const std::string& adresse, const std::string& destination);
 
-// What a signed file must be: its size in bytes and its SHA-256 (64 lower-case hexadecimal
-// digits).
-struct Attendu {
-    unsigned long long taille = 0;
-    std::string sha256;
-};
-
-// A download that arrived whole and as signed, waiting in its temporary file beside its
-// destination; the application folder is unchanged until it is installed, and one never
-// installed leaves nothing behind.
+// A download that arrived whole (and, for a signed file, as signed), waiting in its temporary
+// file beside its destination, open to this process alone; the application folder is
+// unchanged until it is put in place, and one never put in place leaves nothing behind.
 class Arrivee {
 public:
     explicit operator bool() const { return static_cast<bool>(fichier_); }
-    // Puts the file in place as telechargefichier does: 1 when the destination now holds it.
-    std::int16_t installe();
+    const std::string& destination() const { return destination_; }
+
+    // Puts the file under its destination's name through its own handle, replacing what is
+    // there; true when it is there. Otherwise the file goes, and the destination is as it was.
+    bool place();
+
+    // As an unsigned run puts each file in place: a backup of the old file under
+    // nomsauvegarde, the replace, the backup removed; 1 when the destination now holds the
+    // new file, 0 when it holds the old one. `renommage` is the rename of `place`, given
+    // otherwise only to see what the routine does when the platform's rename fails.
+    using Renommage = bool (*)(HANDLE fichier, const std::string& destination);
+    std::int16_t remplace(Renommage renommage = renomme);
 
 private:
-    friend Arrivee telechargeverifie(const std::string&, const std::string&, const Attendu&);
+    friend Arrivee recoitfichier(const std::string&, const std::string&, const Attendu*);
+    bool place(Renommage renommage);
     PoigneeFichier fichier_;
     std::string temporaire_;
     std::string destination_;

@@ -11,18 +11,49 @@
 
 namespace runsupport {
 
-UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments, const std::string& from)
+namespace {
+
+bool startUpdater(const AppFolder& app, const std::string& arguments, const std::string& from,
+                  PROCESS_INFORMATION& pi)
 {
-    UpdaterRun run;
     std::string line = "\"" + (app / "Tidewell.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
     const std::string cwd = from.empty() ? app.path() : from;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi))
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi) != 0;
+}
+
+}  // namespace
+
+bool killUpdaterWhen(const AppFolder& app, const std::function<bool()>& now)
+{
+    PROCESS_INFORMATION pi = {};
+    if (!startUpdater(app, "", "", pi))
+        return false;
+    const ULONGLONG deadline = GetTickCount64() + 90000;
+    bool killed = false;
+    while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT && GetTickCount64() < deadline)
+        if (now()) {
+            killed = TerminateProcess(pi.hProcess, 997) != 0;
+            break;
+        }
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return killed;
+}
+
+UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments, const std::string& from,
+                      const std::function<void()>& meanwhile)
+{
+    UpdaterRun run;
+    PROCESS_INFORMATION pi = {};
+    if (!startUpdater(app, arguments, from, pi))
         return run;
     const ULONGLONG deadline = GetTickCount64() + 90000;
     while (WaitForSingleObject(pi.hProcess, 150) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+        if (meanwhile)
+            meanwhile();
         if (!run.box) {
             const auto boxes = uihelper::messageBoxesOf(pi.dwProcessId);
             if (!boxes.empty()) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,7 +68,8 @@ private:
 // puts there.
 class AppFolder {
 public:
-    explicit AppFolder(const char* prefix, const char* updater = TIDEWELL_EXE) : folder_(prefix)
+    explicit AppFolder(const char* prefix, const char* updater = TIDEWELL_EXE, const std::string& base = "")
+        : folder_(prefix, base)
     {
         EXPECT_TRUE(CopyFileA(updater, (folder_ / "Tidewell.exe").c_str(), FALSE));
         EXPECT_TRUE(CopyFileA(STANDIN_EXE, (folder_ / "Abacor.exe").c_str(), FALSE));
@@ -85,6 +87,13 @@ public:
             Sleep(100);
         return log;
     }
+    // Waits for the stand-in's record and removes it, so that a snapshot of the folder shows
+    // only what the updater left.
+    void forgetRestarts(DWORD waitMs = 5000) const
+    {
+        restarts(waitMs);
+        DeleteFileA((folder_ / "standin.log").c_str());
+    }
 
 private:
     TempFolder folder_;
@@ -98,7 +107,13 @@ struct UpdaterRun {
 };
 
 // Starts the updater in `app` from the working folder `from`, and follows it to its end.
-UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments = "", const std::string& from = "");
+// `meanwhile`, when given, is called about every 150 ms while the run goes on.
+UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments = "", const std::string& from = "",
+                      const std::function<void()>& meanwhile = {});
+
+// Starts the updater in `app` and kills it as soon as `now` (asked about every millisecond)
+// says so; true when it was killed, false when it ended first.
+bool killUpdaterWhen(const AppFolder& app, const std::function<bool()>& now);
 
 std::string quoted(const std::string& path);
 std::string standinLine(const std::string& exe, const std::string& cwd);

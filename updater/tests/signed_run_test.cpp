@@ -1,9 +1,12 @@
 // Whole runs of an updater built with the tests' release keys (1 current, 2 next; floor 3)
 // against releases signed, tampered with and replayed on the local HTTPS server.
+#include "install_journal.h"
 #include "run_support.h"
+#include "signature_check.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -42,19 +45,41 @@ void publishFive(ServerTree& server, int keyId, const std::string& d, const std:
 }
 
 struct SignedApp : AppFolder {
-    explicit SignedApp(const char* prefix) : AppFolder(prefix, TIDEWELL_SIGNED_EXE)
+    explicit SignedApp(const char* prefix, const std::string& base = "") : AppFolder(prefix, TIDEWELL_SIGNED_EXE, base)
     {
         writeFile(*this / "Abacor.ini", "");
         writeFile(*this / "Version.ini", "[Version]\r\nVersion=4\r\n");   // the application's own
+        writeFile(*this / "A.sav", "the user's own");   // an unsigned run's backup name for A.dll
         for (const auto& [name, content] : five)
             writeFile(*this / name, "old " + name);
     }
+    ~SignedApp()
+    {
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+    }
+    // Opens one of the files as a program does that lets others read it but not replace it.
+    void hold(const std::string& name)
+    {
+        held = CreateFileA((*this / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    }
+    HANDLE held = INVALID_HANDLE_VALUE;
 };
 
 std::string refusal(const std::string& code)
 {
+    const std::string end = "\r\n\r\nCode : " + code;
+    if (code[0] == 'I' || code[0] == 'P')
+        return "La mise \xE0 jour n'a pas pu \xEAtre install\xE9" "e : aucun fichier n'a \xE9t\xE9 modifi\xE9.\r\n"
+               "The update could not be installed: no file was changed." + end;
+    if (code[0] == 'R')
+        return "Une mise \xE0 jour interrompue n'a pas pu \xEAtre annul\xE9" "e : des fichiers n'ont pas pu \xEAtre "
+               "remis en place. Ce sera tent\xE9 de nouveau \xE0 la prochaine mise \xE0 jour.\r\nAn interrupted update "
+               "could not be undone: some files could not be put back. This will be tried again at the next update."
+               + end;
     return "La mise \xE0 jour n'a pas pu \xEAtre v\xE9rifi\xE9" "e : aucun fichier n'a \xE9t\xE9 modifi\xE9.\r\n"
-           "The update could not be verified: no file was changed.\r\n\r\nCode : " + code;
+           "The update could not be verified: no file was changed." + end;
 }
 
 std::string requestLog()
@@ -69,6 +94,11 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     ServerTree server("Abacor");
     publishFive(server, 1, K1D, K1Q, 5, utcDay(30));
     SignedApp app("tidewell-signed");
+    // A file copied from a read-only medium, and what an earlier run killed at the wrong
+    // moment left: a received file and a record not yet renamed in.
+    SetFileAttributesA((app / "A.dll").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    writeFile(app / "B.dll.~maj", "received by an earlier run");
+    writeFile(app / "Etatmaj.ini.~maj", "Edition=9\r\nCle=1\r\n");
     const UpdaterRun run = runUpdater(app);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.box) << run.box->text;
@@ -76,7 +106,8 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
         EXPECT_TRUE(readFile(app / name) == content) << name;
     EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=5\r\nCle=1\r\n");
     EXPECT_EQ(readFile(app / "Version.ini"), "[Version]\r\nVersion=4\r\n");
-    for (const char* left : {"A.sav", "B.sav", "B.dll.~maj", "Listfich.ini", "Etatmaj.ini.~maj"})
+    EXPECT_EQ(readFile(app / "A.sav"), "the user's own");
+    for (const char* left : {"A.dll.sav", "B.dll.sav", "B.dll.~maj", "Listfich.ini", "Etatmaj.ini.~maj", "Journalmaj.ini"})
         EXPECT_FALSE(exists(app / left)) << left;
     EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
 }
@@ -136,6 +167,10 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
              s.write("Manifeste.ini", other.read("Manifeste.ini"));
              s.write("Signature.ini", other.read("Signature.ini"));
          }},
+        {"the third file held open by another program", "I3",
+         [&](ServerTree& s, SignedApp& a) { standard(s); a.hold("C.dat"); }},
+        {"a backup name already taken by a file of the user's", "I2",
+         [&](ServerTree& s, SignedApp& a) { standard(s); writeFile(a / "B.dll.sav", "mine"); }},
         {"a size file that is not the signed one, of the same length", "S9",
          [&](ServerTree& s, SignedApp&) {
              standard(s);
@@ -184,4 +219,232 @@ TEST(SignedRun, ARotationToTheNextKeyRetiresTheOldOne)
     EXPECT_EQ(run.box->text, refusal("S6"));
     EXPECT_EQ(readFile(app / "A.dll"), "a v2");
     EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=6\r\nCle=2\r\n");
+}
+
+namespace {
+
+using tidewell::Empreinte;
+
+Empreinte printOf(const std::string& name, const std::string& content)
+{
+    return {name, content.size(), libmaj::sha256(content)};
+}
+
+// The journal of an install of `five` over SignedApp's files: release 5 by key 1.
+std::string journalOfFive()
+{
+    tidewell::Journal j{5, 1, {}};
+    for (const auto& [name, content] : five)
+        j.fichiers.push_back({printOf(name, content), printOf(name + ".sav", "old " + name)});
+    return tidewell::ecritjournal(j);
+}
+
+}  // namespace
+
+// A folder as an install cut short left it: the journal is taken up before anything else, so
+// the run that follows (here against a server without the release) finds one whole release.
+TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
+{
+    struct Case {
+        const char* what;
+        std::function<void(SignedApp&)> leftBehind;
+        std::string code;          // of the run that finds it
+        bool whole;                // the folder then holds the new release
+    };
+    const auto placed = [](SignedApp& a, std::size_t n) {
+        writeFile(a / "Journalmaj.ini", journalOfFive());
+        for (std::size_t i = 0; i < five.size(); ++i) {
+            writeFile(a / (five[i].first + ".sav"), "old " + five[i].first);
+            if (i < n)
+                writeFile(a / five[i].first, five[i].second);
+        }
+    };
+    const std::vector<Case> cases = {
+        {"two of five files replaced", [&](SignedApp& a) { placed(a, 2); }, "S1", false},
+        {"every file replaced, the tidying not done", [&](SignedApp& a) { placed(a, 5); }, "S1", true},
+        {"a replaced file held open by another program", [&](SignedApp& a) { placed(a, 1); a.hold("A.dll"); },
+         "R1", false},
+        {"a journal this updater did not write", [&](SignedApp& a) { writeFile(a / "Journalmaj.ini", "Format=1\r\n"); },
+         "S1", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ServerTree server("Abacor");
+        SignedApp app("tidewell-resumed");
+        const auto untouched = snapshot(app.path());
+        c.leftBehind(app);
+        const UpdaterRun run = runUpdater(app);
+        ASSERT_TRUE(run.box);
+        EXPECT_EQ(run.box->text, refusal(c.code));
+        app.forgetRestarts();
+        if (c.code[0] == 'R') {
+            // Kept for the next run, which puts the file back once it is free.
+            EXPECT_TRUE(exists(app / "Journalmaj.ini"));
+            EXPECT_EQ(readFile(app / "A.dll.sav"), "old A.dll");
+            CloseHandle(app.held);
+            app.held = INVALID_HANDLE_VALUE;
+            ASSERT_TRUE(runUpdater(app).box);
+            app.forgetRestarts();
+        }
+        auto expected = untouched;
+        if (c.whole) {
+            for (auto& [name, content] : expected)
+                for (const auto& [listed, signedContent] : five)
+                    if (name == listed)
+                        content = signedContent;
+            expected.emplace_back("Etatmaj.ini", "Edition=5\r\nCle=1\r\n");
+            std::sort(expected.begin(), expected.end());
+        }
+        EXPECT_TRUE(snapshot(app.path()) == expected) << "not one whole release, or something left behind";
+    }
+}
+
+// Killed at moments spread over its install step, then run again with the release gone from
+// the server: each time the folder holds the whole old release or the whole new one.
+TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
+{
+    // Files large enough that the install's backups and renames take a measurable time.
+    std::vector<std::pair<std::string, std::string>> release, old;
+    for (char c = 'A'; c < 'G'; ++c) {
+        release.emplace_back(std::string(1, c) + ".dat", std::string(1 << 20, c));
+        old.emplace_back(std::string(1, c) + ".dat", std::string(1 << 20, static_cast<char>(c + 32)));
+    }
+    ServerTree server("Abacor");
+    const auto signer = testSigner(1, K1D, K1Q, 5, utcDay(30));
+    server.publish(release, "5", &signer);
+    const std::string manifest = server.read("Manifeste.ini");
+    AppFolder app("tidewell-killed", TIDEWELL_SIGNED_EXE);
+    writeFile(app / "Abacor.ini", "");
+    const auto reset = [&] {
+        for (const auto& [name, content] : old)
+            writeFile(app / name, content);
+        DeleteFileA((app / "Etatmaj.ini").c_str());
+    };
+    reset();
+    const auto before = snapshot(app.path());
+    auto after = before;
+    for (auto& entry : after)
+        for (const auto& [name, content] : release)
+            if (entry.first == name)
+                entry.second = content;
+    after.emplace_back("Etatmaj.ini", "Edition=5\r\nCle=1\r\n");
+    std::sort(after.begin(), after.end());
+
+    // A run left alone says how long its install's two parts take on this machine: the
+    // backups (from the first one's appearance to the journal's) and the replaces with the
+    // tidying (until the journal has gone again).
+    const std::string firstBackup = app / "A.dat.sav", journal = app / "Journalmaj.ini";
+    LARGE_INTEGER frequency, t;
+    QueryPerformanceFrequency(&frequency);
+    const auto ms = [&] {
+        QueryPerformanceCounter(&t);
+        return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    };
+    double backups = 0, journalled = 0, end = 0;
+    killUpdaterWhen(app, [&] {
+        if (backups == 0 && exists(firstBackup))
+            backups = ms();
+        if (backups != 0 && journalled == 0 && exists(journal))
+            journalled = ms();
+        if (journalled != 0 && end == 0 && !exists(journal))
+            end = ms();
+        return false;
+    });
+    ASSERT_GT(journalled, backups);
+    ASSERT_GT(end, journalled);
+    app.forgetRestarts();
+    ASSERT_TRUE(snapshot(app.path()) == after);
+    reset();
+
+    // Most kills land after the journal appeared, where the files are replaced one by one; the
+    // last ones after the install's end.
+    struct Kill {
+        std::string after;   // the file whose appearance starts the clock
+        double delay;
+    };
+    std::vector<Kill> moments;
+    for (int k = 0; k < 3; ++k)
+        moments.push_back({firstBackup, (journalled - backups) * k / 3});
+    for (int k = 0; k < 10; ++k)
+        moments.push_back({journal, (end - journalled) * k / 8});
+    int keptOld = 0, keptNew = 0;
+    for (const Kill& kill : moments) {
+        SCOPED_TRACE("killed " + std::to_string(kill.delay) + " ms after " + kill.after + " appeared");
+        double seen = 0;
+        ASSERT_TRUE(killUpdaterWhen(app, [&] {
+            if (seen == 0 && exists(kill.after))
+                seen = ms();
+            return seen != 0 && ms() - seen >= kill.delay;
+        }));
+        server.remove("Manifeste.ini");
+        const UpdaterRun next = runUpdater(app);
+        server.write("Manifeste.ini", manifest);
+        ASSERT_TRUE(next.box);
+        EXPECT_EQ(next.box->text, refusal("S1"));
+        app.forgetRestarts();
+        const auto now = snapshot(app.path());
+        keptOld += now == before;
+        keptNew += now == after;
+        EXPECT_TRUE(now == before || now == after) << "a mixed folder, or something left behind";
+        reset();
+    }
+    std::printf("install step: backups %.0f ms, replaces and tidying %.0f ms; after %zu kills over it the next run "
+                "found the old release %d times and the new one %d times\n",
+                journalled - backups, end - journalled, moments.size(), keptOld, keptNew);
+}
+
+// A volume of its own (a small tmpfs that the test launcher mounts for this test alone).
+TEST(SignedRun, WithoutRoomOnTheVolumeNoFileChanges)
+{
+    const char* volume = std::getenv("TIDEWELL_TEST_SMALL_VOLUME");
+    ASSERT_NE(volume, nullptr) << "run through the test launcher, which mounts the small volume";
+    ServerTree server("Abacor");
+    SignedApp app("tidewell-full-disk", volume);
+    ULARGE_INTEGER free;
+    ASSERT_TRUE(GetDiskFreeSpaceExA(app.path().c_str(), &free, nullptr, nullptr));
+    const std::size_t room = static_cast<std::size_t>(free.QuadPart);
+    const auto signer = testSigner(1, K1D, K1Q, 5, utcDay(30));
+
+    // B.dll alone would fit, but not beside the backup of the one it replaces.
+    writeFile(app / "B.dll", std::string(room / 3, 'o'));
+    auto release = five;
+    release[1].second = std::string(room / 2, 'n');
+    server.publish(release, "5", &signer);
+    auto before = snapshot(app.path());
+    std::size_t logBefore = requestLog().size();
+    UpdaterRun run = runUpdater(app);
+    ASSERT_TRUE(run.box);
+    EXPECT_EQ(run.box->text, refusal("P1"));
+    EXPECT_TRUE(snapshot(app.path()) == before);
+    EXPECT_EQ(requestLog().find("/Abacor/Maj/", logBefore), std::string::npos) << "a file was fetched";
+    app.forgetRestarts();
+
+    // Room enough when the run starts, but another program fills the disk while B.dll arrives.
+    writeFile(app / "B.dll", "old B.dll");
+    release[1].second = std::string(room / 4, 'n');
+    const auto signer6 = testSigner(1, K1D, K1Q, 6, utcDay(30));
+    server.publish(release, "6", &signer6);
+    server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"rate\": 400000}}}");
+    before = snapshot(app.path());
+    const std::string filler = std::string(volume) + "\\filler";
+    bool filled = false, freed = false;
+    run = runUpdater(app, "", "", [&] {
+        if (filled && !freed && !exists(app / "B.dll.~maj"))
+            freed = DeleteFileA(filler.c_str()) != 0;   // the download has given up
+        if (!filled && exists(app / "B.dll.~maj")) {
+            HANDLE f = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            const std::string block(1 << 16, 'f');
+            DWORD written = 0;
+            while (WriteFile(f, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) && written > 0) {
+            }
+            CloseHandle(f);
+            filled = true;
+        }
+    });
+    DeleteFileA(filler.c_str());
+    EXPECT_TRUE(filled) << "B.dll was never seen arriving";
+    ASSERT_TRUE(run.box);
+    EXPECT_EQ(run.box->text, refusal("F2"));
+    app.forgetRestarts();
+    EXPECT_TRUE(snapshot(app.path()) == before);
 }

@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     int resultat = 0;
     if (argc == 5) {
         libmaj::Arrivee arrivee = libmaj::telechargeverifie(argv[1], argv[2], {std::strtoull(argv[3], nullptr, 10), argv[4]});
-        resultat = arrivee ? arrivee.installe() : 0;
+        resultat = arrivee.place() ? 1 : 0;
     } else {
         resultat = libmaj::telechargefichier(argv[1], argv[2]);
     }

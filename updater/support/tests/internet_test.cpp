@@ -1,6 +1,7 @@
 // Page fetches and downloads against the local HTTPS test server.
 #include "internet.h"
 #include "run_state.h"
+#include "signature_check.h"
 #include "testsupport.h"
 #include "uihelper.h"
 #include "wait.h"
@@ -226,6 +227,18 @@ TEST_F(Download, AReplaceThatFailsKeepsTheOldFileAndLeavesNothing)
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_EQ(download("/maj/new.bin"), 0);
     CloseHandle(held);
+    EXPECT_EQ(testsupport::readFile(dest), "ancienne version");
+    EXPECT_FALSE(leftovers());
+
+    // A rename that fails once the destination has gone (another program deleted it, or a
+    // file system that replaces by deleting first): the backup takes its place again.
+    Arrivee arrivee = telechargeverifie(server() + "/maj/new.bin", dest, {300000, sha256(generated(300000))});
+    ASSERT_TRUE(arrivee);
+    const auto lost = [](HANDLE, const std::string& destination) {
+        DeleteFileA(destination.c_str());
+        return false;
+    };
+    EXPECT_EQ(arrivee.remplace(lost), 0);
     EXPECT_EQ(testsupport::readFile(dest), "ancienne version");
     EXPECT_FALSE(leftovers());
 }

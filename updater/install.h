@@ -1,0 +1,34 @@
+// The install step of a signed release: every file arrived and verified is put in place, or
+// none is. A journal names, before the first replace, each file and the backup of the one it
+// replaces; every backup stays until every file is in place; a replace that fails puts back
+// what was already replaced; and a run that finds a journal left by an interrupted one first
+// leaves the folder holding one whole release.
+#pragma once
+
+#include "internet.h"
+#include "manifest.h"
+
+#include <string>
+#include <vector>
+
+namespace tidewell {
+
+// Puts the arrived files of the verified manifest `m` (one each, in its order) into the
+// application folder, then records the release in the state file. Empty when the release is
+// installed; otherwise the reason code: I<n> when the n-th file could not be backed up or put
+// in place and every file is again as it was (I0: the journal could not be written), R<n>
+// when the n-th could not be put back, the journal then kept for the next run.
+std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier);
+
+// Takes up an install that a killed process or a power cut interrupted: the release is kept
+// where every file already holds its signed bytes, and undone otherwise; the journal and
+// everything it names beyond the files themselves are then removed. Empty when the folder
+// holds one whole release (or no journal was there), R<n> when the n-th file could not be
+// put back, the journal then kept.
+std::string repriseinstallation(const std::string& dossier);
+
+// True unless the folder's volume is known to lack the room the release takes at its
+// fullest: every file received beside its destination, and a backup of each it replaces.
+bool placesuffisante(const Manifeste& m, const std::string& dossier);
+
+}  // namespace tidewell

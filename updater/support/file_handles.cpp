@@ -1,0 +1,158 @@
+#include "file_handles.h"
+
+#include "signature_check.h"
+#include "web_rules.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace libmaj {
+
+namespace {
+
+constexpr DWORD tailleblocs = 256 * 1024;
+
+bool ecrittout(HANDLE fichier, const char* octets, std::size_t taille)
+{
+    while (taille > 0) {
+        const DWORD morceau = taille > tailleblocs ? tailleblocs : static_cast<DWORD>(taille);
+        DWORD ecrits = 0;
+        if (!WriteFile(fichier, octets, morceau, &ecrits, nullptr) || ecrits != morceau)
+            return false;
+        octets += morceau;
+        taille -= morceau;
+    }
+    return true;
+}
+
+}  // namespace
+
+void FermeFichier::operator()(HANDLE h) const
+{
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+}
+
+PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse)
+{
+    if (ecraselaisse) {
+        SetFileAttributesA(chemin.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(chemin.c_str());
+    }
+    PoigneeFichier f(CreateFileA(chemin.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (f.get() == INVALID_HANDLE_VALUE)
+        return nullptr;
+    if (!effacealafermeture(f.get(), true)) {
+        // Not markable: it cannot be left to the platform, so it goes now.
+        f.reset();
+        DeleteFileA(chemin.c_str());
+        return nullptr;
+    }
+    return f;
+}
+
+bool effacealafermeture(HANDLE fichier, bool efface)
+{
+    FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(efface)};
+    return SetFileInformationByHandle(fichier, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+bool renomme(HANDLE fichier, const std::string& destination)
+{
+    const int n = MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, nullptr, 0);
+    if (n <= 1)
+        return false;
+    std::vector<unsigned char> tampon(offsetof(FILE_RENAME_INFO, FileName) + sizeof(WCHAR) * static_cast<std::size_t>(n));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(tampon.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(sizeof(WCHAR) * static_cast<std::size_t>(n - 1));
+    MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, info->FileName, n);
+    return SetFileInformationByHandle(fichier, FileRenameInfo, info, static_cast<DWORD>(tampon.size())) != 0;
+}
+
+std::optional<Attendu> mesure(const std::string& chemin, bool* absent)
+{
+    PoigneeFichier f(CreateFileA(chemin.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (absent) {
+        const DWORD code = f.get() == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+        *absent = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    }
+    if (f.get() == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    Sha256 sha;
+    std::vector<char> tampon(tailleblocs);
+    Attendu a;
+    for (;;) {
+        DWORD lus = 0;
+        if (!sha.valide() || !ReadFile(f.get(), tampon.data(), tailleblocs, &lus, nullptr))
+            return std::nullopt;
+        if (lus == 0)
+            break;
+        sha.ajoute(tampon.data(), lus);
+        a.taille += lus;
+    }
+    a.sha256 = sha.fin();
+    if (a.sha256.empty())
+        return std::nullopt;
+    return a;
+}
+
+std::optional<Copie> copieverifiee(const std::string& source, const std::string& copie)
+{
+    PoigneeFichier entree(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (entree.get() == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    Copie c{creeneuf(copie, false), {}};
+    if (!c.fichier)
+        return std::nullopt;
+    Sha256 sha;
+    std::vector<char> tampon(tailleblocs);
+    for (;;) {
+        DWORD lus = 0;
+        if (!sha.valide() || !ReadFile(entree.get(), tampon.data(), tailleblocs, &lus, nullptr))
+            return std::nullopt;
+        if (lus == 0)
+            break;
+        if (!ecrittout(c.fichier.get(), tampon.data(), lus) || !sha.ajoute(tampon.data(), lus))
+            return std::nullopt;
+        c.contenu.taille += lus;
+    }
+    c.contenu.sha256 = sha.fin();
+    if (c.contenu.sha256.empty() || !FlushFileBuffers(c.fichier.get()))
+        return std::nullopt;
+    return c;
+}
+
+bool ecritdurable(const std::string& chemin, const std::string& texte)
+{
+    PoigneeFichier f = creeneuf(nomtemporaire(chemin), true);
+    if (!f || !ecrittout(f.get(), texte.data(), texte.size()) || !FlushFileBuffers(f.get())
+        || !effacealafermeture(f.get(), false))
+        return false;
+    if (renomme(f.get(), chemin))
+        return true;
+    if (!effacealafermeture(f.get(), true)) {
+        f.reset();
+        DeleteFileA(nomtemporaire(chemin).c_str());
+    }
+    return false;
+}
+
+std::optional<Volume> volumede(const std::string& dossier)
+{
+    const std::string racine = dossier.empty() || dossier.back() == '\\' ? dossier : dossier + "\\";
+    ULARGE_INTEGER libre;
+    if (!GetDiskFreeSpaceExA(racine.c_str(), &libre, nullptr, nullptr))
+        return std::nullopt;
+    Volume v{libre.QuadPart, 0};
+    DWORD secteursparcluster = 0, octetsparsecteur = 0, libres = 0, total = 0;
+    if (GetDiskFreeSpaceA(racine.c_str(), &secteursparcluster, &octetsparsecteur, &libres, &total))
+        v.cluster = static_cast<unsigned long long>(secteursparcluster) * octetsparsecteur;
+    return v;
+}
+
+}  // namespace libmaj

@@ -1,0 +1,64 @@
+// File operations made through an open handle, so that between two steps no other process
+// can change, swap or delete the file: downloads arrive in them, a signed install keeps its
+// backups and records in them, and each is put under its final name by renaming that handle.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace libmaj {
+
+struct FermeFichier {
+    void operator()(HANDLE h) const;
+};
+using PoigneeFichier = std::unique_ptr<void, FermeFichier>;
+
+// A file's size in bytes and its SHA-256 (64 lower-case hexadecimal digits).
+struct Attendu {
+    unsigned long long taille = 0;
+    std::string sha256;
+    bool operator==(const Attendu& autre) const { return taille == autre.taille && sha256 == autre.sha256; }
+};
+
+// Creates the file anew, open to this process alone and marked to be deleted when it is
+// closed: a failure or a killed process leaves nothing under its name. With `ecraselaisse`
+// what is already there is removed first (a name only the updater uses: what an earlier run
+// left); otherwise an existing file is never touched and the creation fails.
+PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse);
+
+// Marks the open file to be deleted when closed, or takes the mark back.
+bool effacealafermeture(HANDLE fichier, bool efface);
+
+// Renames the open file to `destination`, replacing what is there, in one step; the handle
+// stays open on the renamed file. Fails where another process has the destination open.
+bool renomme(HANDLE fichier, const std::string& destination);
+
+// What the file holds; nothing when there is no file or it cannot be read whole. `absent`
+// tells the two apart.
+std::optional<Attendu> mesure(const std::string& chemin, bool* absent = nullptr);
+
+// A copy of `source` made into a new file `copie` (created as by creeneuf, never over an
+// existing file), flushed to the disk, still open and still marked to be deleted; with what
+// it holds, measured as it was written.
+struct Copie {
+    PoigneeFichier fichier;
+    Attendu contenu;
+};
+std::optional<Copie> copieverifiee(const std::string& source, const std::string& copie);
+
+// Writes the text as the whole file: into a new file beside it, flushed, then renamed over
+// it, so that the file holds its old text or the new one, never a part, even after a power cut.
+bool ecritdurable(const std::string& chemin, const std::string& texte);
+
+// The bytes this user may still write on the folder's volume, and the volume's cluster size
+// (0 when unknown); nothing when the platform cannot tell.
+struct Volume {
+    unsigned long long libre = 0;
+    unsigned long long cluster = 0;
+};
+std::optional<Volume> volumede(const std::string& dossier);
+
+}  // namespace libmaj
