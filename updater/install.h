@@ -8,23 +8,39 @@
 #include "internet.h"
 #include "manifest.h"
 
+#include <windows.h>
+
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tidewell {
 
+// A signed run holds the folder's lock from its first step to its end, so that two runs never
+// install into one folder, nor one take up the other's journal while it works.
+struct FermeVerrou {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using Verrou = std::unique_ptr<void, FermeVerrou>;
+std::string nomverrou(const std::string& dossier);   // the mutex's name, after its namespace
+// Nothing when another run holds the folder; an empty lock where the platform gives none.
+std::optional<Verrou> verrouilledossier(const std::string& dossier);
+
 // Puts the arrived files of the verified manifest `m` (one each, in its order) into the
 // application folder, then records the release in the state file. Empty when the release is
-// installed; otherwise the reason code: I<n> when the n-th file could not be backed up or put
-// in place and every file is again as it was (I0: the journal could not be written), R<n>
-// when the n-th could not be put back, the journal then kept for the next run.
+// installed and recorded; otherwise the reason code: I<n> when the n-th file could not be
+// backed up or put in place and every file is again as it was (I0: the journal or the record
+// could not be written), R<n> when the n-th could not be put back, the journal then kept for
+// the next run.
 std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier);
 
 // Takes up an install that a killed process or a power cut interrupted: the release is kept
-// where every file already holds its signed bytes, and undone otherwise; the journal and
-// everything it names beyond the files themselves are then removed. Empty when the folder
-// holds one whole release (or no journal was there), R<n> when the n-th file could not be
-// put back, the journal then kept.
+// (and recorded) once the journal says so or every file already holds its signed bytes, and
+// undone otherwise; the journal and everything it names beyond the files themselves are then
+// removed. Empty when the folder holds one whole release (or no journal was there); R<n>
+// when the n-th file could not be judged or put back, R0 when the journal cannot be read or
+// the kept release cannot be recorded, the journal then kept for a later run.
 std::string repriseinstallation(const std::string& dossier);
 
 // True unless the folder's volume is known to lack the room the release takes at its

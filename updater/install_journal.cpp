@@ -34,7 +34,9 @@ std::string nomsauvegardesignee(const std::string& nom)
 
 std::string ecritjournal(const Journal& j)
 {
-    std::string t = "Format=1\r\nEdition=" + std::to_string(j.edition) + "\r\nCle=" + std::to_string(j.cle) + "\r\n";
+    std::string t = std::string("Format=1\r\nEtape=")
+                    + (j.etape == Journal::Etape::rangement ? "rangement" : "remplacement") + "\r\nEdition="
+                    + std::to_string(j.edition) + "\r\nCle=" + std::to_string(j.cle) + "\r\n";
     for (const auto& f : j.fichiers) {
         t += "Fichier=" + empreinte(f.nouveau) + "\r\n";
         if (f.ancien)
@@ -46,22 +48,28 @@ std::string ecritjournal(const Journal& j)
 std::optional<Journal> lecturejournal(const std::string& texte)
 {
     const auto ls = texte.size() <= taillemaxjournal ? lignes(texte) : std::nullopt;
-    if (!ls || ls->size() < 3 || (*ls)[0] != "Format=1" || (*ls)[1].rfind("Edition=", 0) != 0
-        || (*ls)[2].rfind("Cle=", 0) != 0)
+    if (!ls || ls->size() < 5 || (*ls)[0] != "Format=1" || (*ls)[2].rfind("Edition=", 0) != 0
+        || (*ls)[3].rfind("Cle=", 0) != 0)
         return std::nullopt;
-    const auto edition = entierstrict((*ls)[1].substr(8));
-    const auto cle = entierstrict((*ls)[2].substr(4));
+    Journal j;
+    if ((*ls)[1] == "Etape=rangement")
+        j.etape = Journal::Etape::rangement;
+    else if ((*ls)[1] != "Etape=remplacement")
+        return std::nullopt;
+    const auto edition = entierstrict((*ls)[2].substr(8));
+    const auto cle = entierstrict((*ls)[3].substr(4));
     if (!edition || !cle || *cle < 1 || *cle > 9999)
         return std::nullopt;
-    Journal j{*edition, static_cast<int>(*cle), {}};
-    for (std::size_t i = 3; i < ls->size(); ++i) {
+    j.edition = *edition;
+    j.cle = static_cast<int>(*cle);
+    for (std::size_t i = 4; i < ls->size(); ++i) {
         const std::string& l = (*ls)[i];
         if (l.rfind("Fichier=", 0) == 0) {
             const auto e = lectureempreinte(l.substr(8));
-            if (!e || !nomsur(e->nom) || j.fichiers.size() == placesliste)
+            if (!e || !nomsigne(e->nom) || j.fichiers.size() == placesliste)
                 return std::nullopt;
             for (const auto& deja : j.fichiers)
-                if (libmaj::majuscules(deja.nouveau.nom) == libmaj::majuscules(e->nom))
+                if (memefichier(deja.nouveau.nom, e->nom))
                     return std::nullopt;
             j.fichiers.push_back({*e, std::nullopt});
         } else if (l.rfind("Sauvegarde=", 0) == 0) {
@@ -80,7 +88,8 @@ std::optional<Journal> lecturejournal(const std::string& texte)
 Reprise decidereprise(const Journal& j, const std::vector<Constat>& constats)
 {
     Reprise r;
-    if (constats.size() != j.fichiers.size())
+    r.garde = j.etape == Journal::Etape::rangement;
+    if (r.garde || constats.size() != j.fichiers.size())
         return r;
     r.garde = true;
     for (std::size_t i = 0; i < constats.size(); ++i)
@@ -105,9 +114,11 @@ Reprise decidereprise(const Journal& j, const std::vector<Constat>& constats)
 }
 
 std::uint64_t placenecessaire(const std::vector<std::uint64_t>& nouveaux,
-                              const std::vector<std::uint64_t>& remplaces, std::uint64_t cluster)
+                              const std::vector<std::uint64_t>& remplaces, std::uint64_t journal,
+                              std::uint64_t cluster)
 {
-    std::uint64_t total = 2 * arrondicluster(1, cluster);
+    // The journal and the record are each written beside their previous text.
+    std::uint64_t total = 2 * arrondicluster(journal, cluster) + 2 * arrondicluster(64, cluster);
     for (const auto* tailles : {&nouveaux, &remplaces})
         for (const std::uint64_t t : *tailles)
             total = std::min(sanslimite - arrondicluster(t, cluster), total) + arrondicluster(t, cluster);

@@ -31,16 +31,22 @@ struct EntreeJournal {
 };
 
 struct Journal {
+    // Written once before the first backup is made, and again once every file is in place
+    // and the release recorded: from then on the release is kept, whatever happens.
+    enum class Etape { remplacement, rangement };
+    Etape etape = Etape::remplacement;
     std::uint64_t edition = 0;   // recorded as installed when the release is kept
     int cle = 0;
     std::vector<EntreeJournal> fichiers;
 };
 
-// CR LF lines: "Format=1", "Edition=", "Cle=", then per file "Fichier=<name>;<size>;<sha256>"
-// followed, when it replaced a file, by "Sauvegarde=<name>.sav;<size>;<sha256>" of the old one.
+// CR LF lines: "Format=1", "Etape=remplacement" or "Etape=rangement", "Edition=", "Cle=",
+// then per file "Fichier=<name>;<size>;<sha256>" followed, when it replaces a file, by
+// "Sauvegarde=<name>.sav;<size>;<sha256>" of the old one.
 std::string ecritjournal(const Journal& j);
-// Nothing for a text that is not exactly what ecritjournal writes with names the updater
-// would fetch: a journal can only ever point at the release's own files and backups.
+// Nothing for a text that is not exactly what ecritjournal writes for at least one file, with
+// names a signed release may hold, each once: a journal can only ever point at a release's
+// own files and backups.
 std::optional<Journal> lecturejournal(const std::string& texte);
 
 // What a run that finds a journal sees of one of its files: what the file holds (nothing
@@ -60,9 +66,10 @@ enum class Geste {
     impossible,        // it holds the new file and no whole backup is left
 };
 
-// The release an interrupted install is finished with. Kept (the new one) only when every
-// file already holds its signed bytes: the install had only its tidying left. Otherwise
-// undone, since the files not yet in place went with the process that held them open.
+// The release an interrupted install is finished with. Kept (the new one) once the journal
+// says so, or when every file already holds its signed bytes: the install had only its
+// recording and tidying left. Otherwise undone, since the files not yet in place went with
+// the process that held them open.
 struct Reprise {
     bool garde = false;
     std::vector<Geste> gestes;   // one per file, when undone
@@ -70,9 +77,10 @@ struct Reprise {
 Reprise decidereprise(const Journal& j, const std::vector<Constat>& constats);
 
 // The bytes a signed install takes on the volume at its fullest: every new file beside its
-// destination and a backup of every file replaced, each rounded up to whole clusters, plus a
-// cluster each for the journal and the state record.
+// destination and a backup of every file replaced, each rounded up to whole clusters, the
+// journal (`journal` bytes) beside its next text, and the state record beside its next one.
 std::uint64_t placenecessaire(const std::vector<std::uint64_t>& nouveaux,
-                              const std::vector<std::uint64_t>& remplaces, std::uint64_t cluster);
+                              const std::vector<std::uint64_t>& remplaces, std::uint64_t journal,
+                              std::uint64_t cluster);
 
 }  // namespace tidewell

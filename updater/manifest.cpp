@@ -5,6 +5,7 @@
 #include "text.h"
 #include "update_files.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tidewell {
@@ -63,6 +64,20 @@ std::optional<std::uint64_t> entierstrict(const std::string& s)
     if (erreur != std::errc() || fin != s.data() + s.size())
         return std::nullopt;
     return n;
+}
+
+bool nomsigne(const std::string& nom)
+{
+    const std::string haut = libmaj::majuscules(nom);
+    return nomsur(nom) && haut != libmaj::majuscules(nometat) && haut != libmaj::majuscules(nomjournal);
+}
+
+bool memefichier(const std::string& a, const std::string& b)
+{
+    std::string x = libmaj::majuscules(a), y = libmaj::majuscules(b);
+    std::replace(x.begin(), x.end(), '/', '\\');
+    std::replace(y.begin(), y.end(), '/', '\\');
+    return x == y;
 }
 
 std::string empreinte(const Empreinte& e)
@@ -142,11 +157,10 @@ std::optional<Manifeste> lecturemanifeste(const std::string& texte, std::string&
         const auto e = l.rfind("Fichier=", 0) == 0 ? lectureempreinte(l.substr(8)) : std::nullopt;
         if (!e)
             return echec("M7");   // an unknown line, or a file line badly formed
-        const std::string haut = libmaj::majuscules(e->nom);
-        if (!nomsur(e->nom) || haut == libmaj::majuscules(nometat) || haut == libmaj::majuscules(nomjournal))
-            return echec("M8");   // a name the updater would not fetch, or one of its own records
+        if (!nomsigne(e->nom))
+            return echec("M8");
         for (const auto& deja : m.fichiers)
-            if (libmaj::majuscules(deja.nom) == libmaj::majuscules(e->nom))
+            if (memefichier(deja.nom, e->nom))
                 return echec("M9");   // a name twice: one file would be fetched twice
         m.fichiers.push_back(*e);
     }

@@ -26,6 +26,12 @@ struct Empreinte {
     }
 };
 
+// True for a name a signed release may list: one the updater fetches (nomsur), and none of
+// its own records beside it.
+bool nomsigne(const std::string& nom);
+// True when two listed names are one file on the platform: letter case and either slash.
+bool memefichier(const std::string& a, const std::string& b);
+
 // "<name>;<size>;<sha256>", as a manifest line carries a file after its key.
 std::string empreinte(const Empreinte& e);
 std::optional<Empreinte> lectureempreinte(const std::string& valeur);

@@ -85,6 +85,12 @@ bool Main::chargement(const std::string& lignedecommande)
     relancer_ = relancerpour(argumentsdelaligne(lignedecommande));
 
     rechercheappli();
+    if (occupe_) {
+        // Another run is updating this folder; its window is the one the user watches, and it
+        // starts the application again at its end.
+        vue_.ferme();
+        finduprocessus();
+    }
     if (!refus_.empty()) {
         // A release that cannot be trusted: the application is left whole and started again.
         annoncerefus();

@@ -2,6 +2,7 @@
 // the order the run takes them. The run state lives here, as members of the window `main`.
 #pragma once
 
+#include "install.h"
 #include "main_view.h"
 #include "manifest.h"
 
@@ -62,6 +63,8 @@ private:
     double debut_ = 0;          // when the first file was asked for
     std::optional<Manifeste> manifeste_;   // the verified manifest of a signed run
     std::string refus_;
+    Verrou verrou_;         // a signed run's hold on the folder, until the process ends
+    bool occupe_ = false;   // another signed run holds the folder
 };
 
 }  // namespace tidewell

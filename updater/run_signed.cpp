@@ -110,6 +110,12 @@ void Main::refuse(const std::string& raison)
 void Main::rechercheverifiee()
 {
     const std::string& dossierappli = libmaj::etat().dossierappli;
+    auto verrou = verrouilledossier(dossierappli);
+    if (!verrou) {
+        occupe_ = true;
+        return;
+    }
+    verrou_ = std::move(*verrou);
     // Before anything else: an install that was cut short leaves one whole release first.
     const std::string reprise = repriseinstallation(dossierappli);
     if (!reprise.empty()) {

@@ -67,12 +67,9 @@ std::string messagerefus(const std::string& code, const std::string& sautligne)
         return "La mise à jour n'a pas pu être installée : aucun fichier n'a été modifié." + sautligne
                + "The update could not be installed: no file was changed." + fin;
     case 'R':
-        return "Une mise à jour interrompue n'a pas pu être annulée : des fichiers n'ont pas pu être remis en "
-               "place. Ce sera tenté de nouveau à la prochaine mise à jour."
-               + sautligne
-               + "An interrupted update could not be undone: some files could not be put back. This will be "
-                 "tried again at the next update."
-               + fin;
+        return "Une mise à jour interrompue n'a pas pu être achevée : ce sera tenté de nouveau à la prochaine "
+               "mise à jour." + sautligne
+               + "An interrupted update could not be completed: this will be tried again at the next update." + fin;
     default: return messagenonverifie(code, sautligne);
     }
 }

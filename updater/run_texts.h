@@ -28,7 +28,7 @@ std::string messagenonverifie(const std::string& code, const std::string& sautli
 // The message of a signed update that was refused or undone, chosen by its reason code: a
 // release that could not be verified (S, M, F), one that could not be installed and left every
 // file as it was (P: too little room; I: the n-th file could not be put in place), and an
-// install that could not be undone whole (R: the n-th file), which the next run takes up again.
+// install that could not be finished or undone (R), which the next run takes up again.
 std::string messagerefus(const std::string& code, const std::string& sautligne);
 
 // The text shown while the application is about to be started again.

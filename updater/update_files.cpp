@@ -4,8 +4,8 @@
 #include "text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace tidewell {
@@ -20,29 +20,6 @@ bool ignore(char c)
 bool chiffre(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-// The power of ten of the number's first significant digit ("2e-0" is 0, "0.01" is -2):
-// what tells a number too large from one too small, whatever the exponent's sign. Only called
-// for numbers out of range, which have a significant digit.
-long long ordredegrandeur(const std::string& nombre)
-{
-    const auto e = nombre.find('e');
-    const std::string mantisse = nombre.substr(0, e);
-    const auto point = std::min(mantisse.find('.'), mantisse.size());
-    const auto premier = mantisse.find_first_of("123456789");
-    long long ordre = premier < point ? static_cast<long long>(point - premier) - 1
-                                      : -static_cast<long long>(premier - point);
-    if (e != std::string::npos) {
-        // Saturated: an exponent of any length still only tips the balance one way.
-        long long exposant = 0;
-        const bool moins = nombre.find('-', e) != std::string::npos;
-        for (char c : nombre.substr(e + 1))
-            if (chiffre(c))
-                exposant = std::min(exposant * 10 + (c - '0'), 1000000000LL);
-        ordre += moins ? -exposant : exposant;
-    }
-    return ordre;
 }
 
 }  // namespace
@@ -83,16 +60,9 @@ double lecturenombre(const std::string& texte)
     // An exponent without digits counts for nothing.
     while (!nombre.empty() && (nombre.back() == 'e' || nombre.back() == '+' || nombre.back() == '-'))
         nombre.pop_back();
-    const char* debut = nombre.data();
-    if (*debut == '+')
-        ++debut;
-    double valeur = 0;
-    const auto [fin, erreur] = std::from_chars(debut, nombre.data() + nombre.size(), valeur);
-    if (erreur == std::errc::result_out_of_range) {
-        const bool negatif = nombre[0] == '-';
-        return (negatif ? -1.0 : 1.0) * (ordredegrandeur(nombre) < 0 ? 0.0 : std::numeric_limits<double>::infinity());
-    }
-    return valeur;
+    // Correctly rounded, to infinity or zero out of range. The program never sets a locale,
+    // so the C library's decimal point is ".".
+    return std::strtod(nombre.c_str(), nullptr);
 }
 
 std::int16_t languedepuis(const std::string& valeur)

@@ -81,19 +81,19 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
     return arrivee;
 }
 
-bool Arrivee::place()
+bool Arrivee::place(bool remplace)
 {
-    return place(renomme);
+    return place(renomme, remplace);
 }
 
 // The deletion mark is taken back just before the rename: a process killed between the two
 // leaves the whole new file under its temporary name, which the next download of that name
 // removes before anything else.
-bool Arrivee::place(Renommage renommage)
+bool Arrivee::place(Renommage renommage, bool remplace)
 {
     if (!fichier_)
         return false;
-    const bool place = effacealafermeture(fichier_.get(), false) && renommage(fichier_.get(), destination_);
+    const bool place = effacealafermeture(fichier_.get(), false) && renommage(fichier_.get(), destination_, remplace);
     if (!place && !effacealafermeture(fichier_.get(), true)) {
         fichier_.reset();
         DeleteFileA(temporaire_.c_str());
@@ -116,7 +116,7 @@ std::int16_t Arrivee::remplace(Renommage renommage)
         std::string source = cible;
         sauvee = copiefichier(source, sauvegarde, 0, 0) == 1;
     }
-    const bool remplace = place(renommage);
+    const bool remplace = place(renommage, true);
     if (!remplace) {
         std::string verifie = cible;
         if (sauvee && !testfichier(verifie, 0)) {

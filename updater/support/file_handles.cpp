@@ -58,28 +58,24 @@ bool effacealafermeture(HANDLE fichier, bool efface)
     return SetFileInformationByHandle(fichier, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-bool renomme(HANDLE fichier, const std::string& destination)
+bool renomme(HANDLE fichier, const std::string& destination, bool remplace)
 {
     const int n = MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, nullptr, 0);
     if (n <= 1)
         return false;
     std::vector<unsigned char> tampon(offsetof(FILE_RENAME_INFO, FileName) + sizeof(WCHAR) * static_cast<std::size_t>(n));
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(tampon.data());
-    info->ReplaceIfExists = TRUE;
+    info->ReplaceIfExists = remplace;
     info->RootDirectory = nullptr;
     info->FileNameLength = static_cast<DWORD>(sizeof(WCHAR) * static_cast<std::size_t>(n - 1));
     MultiByteToWideChar(CP_ACP, 0, destination.c_str(), -1, info->FileName, n);
     return SetFileInformationByHandle(fichier, FileRenameInfo, info, static_cast<DWORD>(tampon.size())) != 0;
 }
 
-std::optional<Attendu> mesure(const std::string& chemin, bool* absent)
+std::optional<Attendu> mesure(const std::string& chemin)
 {
-    PoigneeFichier f(CreateFileA(chemin.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (absent) {
-        const DWORD code = f.get() == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-        *absent = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-    }
+    PoigneeFichier f(CreateFileA(chemin.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (f.get() == INVALID_HANDLE_VALUE)
         return std::nullopt;
     Sha256 sha;

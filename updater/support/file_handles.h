@@ -32,13 +32,14 @@ PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse);
 // Marks the open file to be deleted when closed, or takes the mark back.
 bool effacealafermeture(HANDLE fichier, bool efface);
 
-// Renames the open file to `destination`, replacing what is there, in one step; the handle
-// stays open on the renamed file. Fails where another process has the destination open.
-bool renomme(HANDLE fichier, const std::string& destination);
+// Renames the open file to `destination` in one step, replacing what is there unless
+// `remplace` is false; the handle stays open on the renamed file. Fails where another process
+// has the destination open.
+bool renomme(HANDLE fichier, const std::string& destination, bool remplace = true);
 
-// What the file holds; nothing when there is no file or it cannot be read whole. `absent`
-// tells the two apart.
-std::optional<Attendu> mesure(const std::string& chemin, bool* absent = nullptr);
+// What the file holds; nothing when there is no file or it cannot be read whole (only a
+// program that holds it without sharing it prevents that).
+std::optional<Attendu> mesure(const std::string& chemin);
 
 // A copy of `source` made into a new file `copie` (created as by creeneuf, never over an
 // existing file), flushed to the disk, still open and still marked to be deleted; with what

@@ -45,19 +45,20 @@ public:
     const std::string& destination() const { return destination_; }
 
     // Puts the file under its destination's name through its own handle, replacing what is
-    // there; true when it is there. Otherwise the file goes, and the destination is as it was.
-    bool place();
+    // there unless `remplace` is false; true when it is there. Otherwise the file goes, and
+    // the destination is as it was.
+    bool place(bool remplace = true);
 
     // As an unsigned run puts each file in place: a backup of the old file under
     // nomsauvegarde, the replace, the backup removed; 1 when the destination now holds the
     // new file, 0 when it holds the old one. `renommage` is the rename of `place`, given
     // otherwise only to see what the routine does when the platform's rename fails.
-    using Renommage = bool (*)(HANDLE fichier, const std::string& destination);
+    using Renommage = bool (*)(HANDLE fichier, const std::string& destination, bool remplace);
     std::int16_t remplace(Renommage renommage = renomme);
 
 private:
     friend Arrivee recoitfichier(const std::string&, const std::string&, const Attendu*);
-    bool place(Renommage renommage);
+    bool place(Renommage renommage, bool remplace);
     PoigneeFichier fichier_;
     std::string temporaire_;
     std::string destination_;

@@ -12,7 +12,8 @@ const std::string N(64, 'b'), O(64, 'a'), X(64, 'c');
 Journal exemple()
 {
     // A.dll replaced, Aide\Neuf.txt new in this release.
-    return {7, 2, {{{"A.dll", 3, N}, Empreinte{"A.dll.sav", 5, O}}, {{"Aide\\Neuf.txt", 4, N}, std::nullopt}}};
+    return {Journal::Etape::remplacement, 7, 2,
+            {{{"A.dll", 3, N}, Empreinte{"A.dll.sav", 5, O}}, {{"Aide\\Neuf.txt", 4, N}, std::nullopt}}};
 }
 
 }  // namespace
@@ -20,11 +21,15 @@ Journal exemple()
 TEST(InstallJournal, ReadsBackWhatItWritesAndNothingElse)
 {
     const std::string t = ecritjournal(exemple());
-    EXPECT_EQ(t, "Format=1\r\nEdition=7\r\nCle=2\r\nFichier=A.dll;3;" + N + "\r\nSauvegarde=A.dll.sav;5;" + O
-                     + "\r\nFichier=Aide\\Neuf.txt;4;" + N + "\r\n");
-    const auto j = lecturejournal(t);
+    EXPECT_EQ(t, "Format=1\r\nEtape=remplacement\r\nEdition=7\r\nCle=2\r\nFichier=A.dll;3;" + N
+                     + "\r\nSauvegarde=A.dll.sav;5;" + O + "\r\nFichier=Aide\\Neuf.txt;4;" + N + "\r\n");
+    auto j = lecturejournal(t);
     ASSERT_TRUE(j);
     EXPECT_EQ(ecritjournal(*j), t);
+    j->etape = Journal::Etape::rangement;
+    const auto range = lecturejournal(ecritjournal(*j));
+    ASSERT_TRUE(range);
+    EXPECT_EQ(range->etape, Journal::Etape::rangement);
     // A journal can only name the release's own files and their backups.
     const auto remplace = [&](const std::string& de, const std::string& par) {
         std::string u = t;
@@ -35,7 +40,10 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndNothingElse)
              remplace("Sauvegarde=A.dll.sav", "Sauvegarde=A.sav"),          // someone's own backup
              remplace("Fichier=Aide", "Fichier=..\\Aide"),                   // outside the folder
              remplace("Fichier=Aide", "Sauvegarde=Aide"),                    // a backup of nothing
-             remplace("Format=1", "Format=2"), remplace("Cle=2", "Cle=0"),
+             remplace("Format=1", "Format=2"), remplace("Cle=2", "Cle=0"), remplace("remplacement", "fini"),
+             remplace("Fichier=A.dll", "Fichier=Etatmaj.ini"),               // the updater's own record
+             t.substr(0, t.find("Fichier=")),                                // no file at all
+             t + "Fichier=aide/NEUF.txt;3;" + N + "\r\n",                    // one file under two spellings
              remplace("Edition=7", "Edition=07"), t + "Fichier=a.dll;3;" + N + "\r\n",   // a name twice
              t + "Autre=1\r\n", t.substr(0, t.size() - 1), std::string("Format=1\r\n"),
              t + std::string(taillemaxjournal, 'x')})
@@ -72,6 +80,10 @@ TEST(InstallJournal, AnInterruptedInstallIsKeptOnlyWhenWholeAndOtherwiseUndoneFi
         EXPECT_EQ(r.garde, c.kept) << c.what;
         EXPECT_EQ(r.gestes, c.done) << c.what;
     }
+    // Once every file was in place and the release recorded, it is kept whatever is found.
+    Journal installe = j;
+    installe.etape = Journal::Etape::rangement;
+    EXPECT_TRUE(decidereprise(installe, {{autre, false}, {std::nullopt, false}}).garde);
     // A file the release leaves unchanged holds both the old and the new bytes: never undone.
     Journal meme = j;
     meme.fichiers[0].ancien = Empreinte{"A.dll.sav", 3, N};
@@ -81,8 +93,9 @@ TEST(InstallJournal, AnInterruptedInstallIsKeptOnlyWhenWholeAndOtherwiseUndoneFi
 
 TEST(InstallJournal, TheRoomNeededCountsWholeClustersAndNeverWrapsAround)
 {
-    // Two new files of one cluster each, a backup of two, and the journal and state record.
-    EXPECT_EQ(placenecessaire({1, 4096}, {4097}, 4096), 4096u + 4096 + 8192 + 2 * 4096);
-    EXPECT_EQ(placenecessaire({}, {}, 0), 2u);
-    EXPECT_EQ(placenecessaire({~std::uint64_t{0} - 10, 100}, {}, 4096), ~std::uint64_t{0});
+    // Two new files of one cluster each, a backup of two, the journal of two clusters and the
+    // state record, each beside its next text.
+    EXPECT_EQ(placenecessaire({1, 4096}, {4097}, 5000, 4096), 4096u + 4096 + 8192 + 2 * 8192 + 2 * 4096);
+    EXPECT_EQ(placenecessaire({}, {}, 100, 0), 2u * 100 + 2 * 64);
+    EXPECT_EQ(placenecessaire({~std::uint64_t{0} - 10, 100}, {}, 100, 4096), ~std::uint64_t{0});
 }

@@ -56,6 +56,7 @@ TEST(Manifest, RefusesEveryLiberty)
     const std::string t = ecritmanifeste(exemple());
     EXPECT_EQ(refus(t + "Extra=1\r\n"), "M7");                                   // an unknown line
     EXPECT_EQ(refus(t + "Fichier=prog.EXE;1;" + H + "\r\n"), "M9");             // a name twice
+    EXPECT_EQ(refus(t + "Fichier=aide/INDEX.htm;1;" + H + "\r\n"), "M9");       // the other slash
     EXPECT_EQ(refus(t + "Fichier=..\\x.dll;1;" + H + "\r\n"), "M8");             // an unsafe name
     EXPECT_EQ(refus(t + "Fichier=Prog.sav;1;" + H + "\r\n"), "M8");
     EXPECT_EQ(refus(t + "Fichier=journalmaj.INI;1;" + H + "\r\n"), "M8");     // the updater's own records

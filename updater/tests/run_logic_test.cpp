@@ -116,10 +116,9 @@ TEST(RefusalMessage, TheReasonCodeChoosesTheSentenceAndEndsTheMessage)
                                  "modifi\xE9.\r\nThe update could not be verified: no file was changed.\r\n\r\n";
     const std::string installed = "La mise \xE0 jour n'a pas pu \xEAtre install\xE9" "e : aucun fichier n'a \xE9t\xE9 "
                                   "modifi\xE9.\r\nThe update could not be installed: no file was changed.\r\n\r\n";
-    const std::string undone = "Une mise \xE0 jour interrompue n'a pas pu \xEAtre annul\xE9" "e : des fichiers n'ont "
-                               "pas pu \xEAtre remis en place. Ce sera tent\xE9 de nouveau \xE0 la prochaine mise "
-                               "\xE0 jour.\r\nAn interrupted update could not be undone: some files could not be "
-                               "put back. This will be tried again at the next update.\r\n\r\n";
+    const std::string undone = "Une mise \xE0 jour interrompue n'a pas pu \xEAtre achev\xE9" "e : ce sera tent\xE9 "
+                               "de nouveau \xE0 la prochaine mise \xE0 jour.\r\nAn interrupted update could not be "
+                               "completed: this will be tried again at the next update.\r\n\r\n";
     for (const auto& [code, sentence] : std::vector<std::pair<std::string, std::string>>{
              {"S1", verified}, {"M10", verified}, {"F50", verified}, {"P1", installed}, {"I3", installed},
              {"R2", undone}})

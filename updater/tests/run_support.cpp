@@ -143,7 +143,20 @@ tidewell::publication::Signataire testSigner(int keyId, const std::string& d, co
     return s;
 }
 
-std::vector<std::pair<std::string, std::string>> snapshot(const std::string& folder)
+std::string difference(const Snapshot& a, const Snapshot& b)
+{
+    std::string names;
+    for (const auto* one : {&a, &b})
+        for (const auto& [name, content] : *one) {
+            const Snapshot& other = one == &a ? b : a;
+            const auto it = std::find_if(other.begin(), other.end(), [&](const auto& e) { return e.first == name; });
+            if ((it == other.end() || it->second != content) && names.find(" " + name + " ") == std::string::npos)
+                names += " " + name + " ";
+        }
+    return names;
+}
+
+Snapshot snapshot(const std::string& folder)
 {
     std::vector<std::pair<std::string, std::string>> files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))

@@ -124,6 +124,9 @@ tidewell::publication::Signataire testSigner(int keyId, const std::string& d, co
                                              std::uint64_t release, const std::string& expires);
 
 // Every file of a folder with its content, to compare a folder before and after.
-std::vector<std::pair<std::string, std::string>> snapshot(const std::string& folder);
+using Snapshot = std::vector<std::pair<std::string, std::string>>;
+Snapshot snapshot(const std::string& folder);
+// The names whose content differs between two snapshots, or that only one holds.
+std::string difference(const Snapshot& a, const Snapshot& b);
 
 }  // namespace runsupport

@@ -1,5 +1,6 @@
 // Whole runs of an updater built with the tests' release keys (1 current, 2 next; floor 3)
 // against releases signed, tampered with and replayed on the local HTTPS server.
+#include "install.h"
 #include "install_journal.h"
 #include "run_support.h"
 #include "signature_check.h"
@@ -58,10 +59,11 @@ struct SignedApp : AppFolder {
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
     }
-    // Opens one of the files as a program does that lets others read it but not replace it.
-    void hold(const std::string& name)
+    // Opens one of the files as a program does that lets others read it (or not even that)
+    // but not replace it.
+    void hold(const std::string& name, DWORD share = FILE_SHARE_READ)
     {
-        held = CreateFileA((*this / name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        held = CreateFileA((*this / name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
     }
     HANDLE held = INVALID_HANDLE_VALUE;
@@ -74,10 +76,9 @@ std::string refusal(const std::string& code)
         return "La mise \xE0 jour n'a pas pu \xEAtre install\xE9" "e : aucun fichier n'a \xE9t\xE9 modifi\xE9.\r\n"
                "The update could not be installed: no file was changed." + end;
     if (code[0] == 'R')
-        return "Une mise \xE0 jour interrompue n'a pas pu \xEAtre annul\xE9" "e : des fichiers n'ont pas pu \xEAtre "
-               "remis en place. Ce sera tent\xE9 de nouveau \xE0 la prochaine mise \xE0 jour.\r\nAn interrupted update "
-               "could not be undone: some files could not be put back. This will be tried again at the next update."
-               + end;
+        return "Une mise \xE0 jour interrompue n'a pas pu \xEAtre achev\xE9" "e : ce sera tent\xE9 de nouveau \xE0 la "
+               "prochaine mise \xE0 jour.\r\nAn interrupted update could not be completed: this will be tried again "
+               "at the next update." + end;
     return "La mise \xE0 jour n'a pas pu \xEAtre v\xE9rifi\xE9" "e : aucun fichier n'a \xE9t\xE9 modifi\xE9.\r\n"
            "The update could not be verified: no file was changed." + end;
 }
@@ -171,6 +172,8 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
          [&](ServerTree& s, SignedApp& a) { standard(s); a.hold("C.dat"); }},
         {"a backup name already taken by a file of the user's", "I2",
          [&](ServerTree& s, SignedApp& a) { standard(s); writeFile(a / "B.dll.sav", "mine"); }},
+        {"a state record that cannot be written (a folder under its name)", "I0",
+         [&](ServerTree& s, SignedApp& a) { standard(s); CreateDirectoryA((a / "Etatmaj.ini").c_str(), nullptr); }},
         {"a size file that is not the signed one, of the same length", "S9",
          [&](ServerTree& s, SignedApp&) {
              standard(s);
@@ -193,7 +196,8 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
         EXPECT_EQ(run.box->icon, uihelper::Icon::stop);
         EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
         DeleteFileA((app / "standin.log").c_str());
-        EXPECT_TRUE(snapshot(app.path()) == before) << "the folder changed";
+        const auto now = snapshot(app.path());
+        EXPECT_TRUE(now == before) << "the folder changed:" << difference(before, now);
         if (c.code[0] == 'S') {
             EXPECT_EQ(requestLog().find("/Abacor/Maj/", logBefore), std::string::npos) << "a file was fetched";
         }
@@ -230,12 +234,17 @@ Empreinte printOf(const std::string& name, const std::string& content)
     return {name, content.size(), libmaj::sha256(content)};
 }
 
-// The journal of an install of `five` over SignedApp's files: release 5 by key 1.
-std::string journalOfFive()
+// The journal of an install of `five` over SignedApp's files: release 5 by key 1, before or
+// after every file was in place and the release recorded.
+std::string journalOfFive(bool recorded = false)
 {
-    tidewell::Journal j{5, 1, {}};
+    tidewell::Journal j;
+    j.edition = 5;
+    j.cle = 1;
     for (const auto& [name, content] : five)
         j.fichiers.push_back({printOf(name, content), printOf(name + ".sav", "old " + name)});
+    if (recorded)
+        j.etape = tidewell::Journal::Etape::rangement;
     return tidewell::ecritjournal(j);
 }
 
@@ -250,9 +259,10 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
         std::function<void(SignedApp&)> leftBehind;
         std::string code;          // of the run that finds it
         bool whole;                // the folder then holds the new release
+        std::string changed = {};  // a listed file another program rewrote after the kill
     };
-    const auto placed = [](SignedApp& a, std::size_t n) {
-        writeFile(a / "Journalmaj.ini", journalOfFive());
+    const auto placed = [](SignedApp& a, std::size_t n, bool recorded = false) {
+        writeFile(a / "Journalmaj.ini", journalOfFive(recorded));
         for (std::size_t i = 0; i < five.size(); ++i) {
             writeFile(a / (five[i].first + ".sav"), "old " + five[i].first);
             if (i < n)
@@ -262,8 +272,17 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
     const std::vector<Case> cases = {
         {"two of five files replaced", [&](SignedApp& a) { placed(a, 2); }, "S1", false},
         {"every file replaced, the tidying not done", [&](SignedApp& a) { placed(a, 5); }, "S1", true},
+        {"recorded, a backup already tidied and a file changed since",
+         [&](SignedApp& a) {
+             placed(a, 5, true);
+             DeleteFileA((a / "A.dll.sav").c_str());
+             writeFile(a / "C.dat", "changed since");
+         },
+         "S1", true, "C.dat"},
         {"a replaced file held open by another program", [&](SignedApp& a) { placed(a, 1); a.hold("A.dll"); },
          "R1", false},
+        {"a replaced file another program holds without sharing it",
+         [&](SignedApp& a) { placed(a, 1); a.hold("A.dll", 0); }, "R1", false},
         {"a journal this updater did not write", [&](SignedApp& a) { writeFile(a / "Journalmaj.ini", "Format=1\r\n"); },
          "S1", false},
     };
@@ -295,7 +314,11 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
             expected.emplace_back("Etatmaj.ini", "Edition=5\r\nCle=1\r\n");
             std::sort(expected.begin(), expected.end());
         }
-        EXPECT_TRUE(snapshot(app.path()) == expected) << "not one whole release, or something left behind";
+        for (auto& [name, content] : expected)
+            if (name == c.changed)
+                content = "changed since";
+        const auto now = snapshot(app.path());
+        EXPECT_TRUE(now == expected) << "not one whole release, or something left behind:" << difference(expected, now);
     }
 }
 
@@ -330,51 +353,43 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
     after.emplace_back("Etatmaj.ini", "Edition=5\r\nCle=1\r\n");
     std::sort(after.begin(), after.end());
 
-    // A run left alone says how long its install's two parts take on this machine: the
-    // backups (from the first one's appearance to the journal's) and the replaces with the
-    // tidying (until the journal has gone again).
-    const std::string firstBackup = app / "A.dat.sav", journal = app / "Journalmaj.ini";
+    // A run left alone says how long its install takes on this machine: from its journal's
+    // appearance (before the first backup) to its going (after the last).
+    const std::string journal = app / "Journalmaj.ini";
     LARGE_INTEGER frequency, t;
     QueryPerformanceFrequency(&frequency);
     const auto ms = [&] {
         QueryPerformanceCounter(&t);
         return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
     };
-    double backups = 0, journalled = 0, end = 0;
+    double start = 0, end = 0;
     killUpdaterWhen(app, [&] {
-        if (backups == 0 && exists(firstBackup))
-            backups = ms();
-        if (backups != 0 && journalled == 0 && exists(journal))
-            journalled = ms();
-        if (journalled != 0 && end == 0 && !exists(journal))
+        if (start == 0 && exists(journal))
+            start = ms();
+        if (start != 0 && end == 0 && !exists(journal))
             end = ms();
         return false;
     });
-    ASSERT_GT(journalled, backups);
-    ASSERT_GT(end, journalled);
+    ASSERT_GT(start, 0);
+    ASSERT_GT(end, start);
     app.forgetRestarts();
     ASSERT_TRUE(snapshot(app.path()) == after);
     reset();
 
-    // Most kills land after the journal appeared, where the files are replaced one by one; the
-    // last ones after the install's end.
-    struct Kill {
-        std::string after;   // the file whose appearance starts the clock
-        double delay;
-    };
-    std::vector<Kill> moments;
-    for (int k = 0; k < 3; ++k)
-        moments.push_back({firstBackup, (journalled - backups) * k / 3});
-    for (int k = 0; k < 10; ++k)
-        moments.push_back({journal, (end - journalled) * k / 8});
+    // Spread over the install, the last ones after its end, so that both outcomes are seen.
+    std::vector<double> moments;
+    for (int k = 0; k < 11; ++k)
+        moments.push_back((end - start) * k / 10);
+    moments.push_back((end - start) * 2);
+    moments.push_back((end - start) * 4);
     int keptOld = 0, keptNew = 0;
-    for (const Kill& kill : moments) {
-        SCOPED_TRACE("killed " + std::to_string(kill.delay) + " ms after " + kill.after + " appeared");
+    for (const double delay : moments) {
+        SCOPED_TRACE("killed " + std::to_string(delay) + " ms into the install");
         double seen = 0;
         ASSERT_TRUE(killUpdaterWhen(app, [&] {
-            if (seen == 0 && exists(kill.after))
+            if (seen == 0 && exists(journal))
                 seen = ms();
-            return seen != 0 && ms() - seen >= kill.delay;
+            return seen != 0 && ms() - seen >= delay;
         }));
         server.remove("Manifeste.ini");
         const UpdaterRun next = runUpdater(app);
@@ -385,12 +400,36 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
         const auto now = snapshot(app.path());
         keptOld += now == before;
         keptNew += now == after;
-        EXPECT_TRUE(now == before || now == after) << "a mixed folder, or something left behind";
+        EXPECT_TRUE(now == before || now == after) << "a mixed folder, or something left behind:" << difference(before, now);
         reset();
     }
-    std::printf("install step: backups %.0f ms, replaces and tidying %.0f ms; after %zu kills over it the next run "
-                "found the old release %d times and the new one %d times\n",
-                journalled - backups, end - journalled, moments.size(), keptOld, keptNew);
+    EXPECT_GT(keptOld, 0);
+    EXPECT_GT(keptNew, 0);
+    std::printf("install step %.0f ms; after %zu kills over it the next run found the old release %d times and the "
+                "new one %d times\n", end - start, moments.size(), keptOld, keptNew);
+}
+
+// A second run started in a folder that a first run is updating (here: whose lock the test
+// holds) leaves it to the first: it ends without a word, fetching and changing nothing, and
+// does not start the application, which the first run will.
+TEST(SignedRun, ASecondRunInTheSameFolderLeavesItToTheFirst)
+{
+    ServerTree server("Abacor");
+    publishFive(server, 1, K1D, K1Q, 5, utcDay(30));
+    SignedApp app("tidewell-twice");
+    writeFile(app / "Journalmaj.ini", journalOfFive());   // the first run's, under way
+    HANDLE lock = CreateMutexA(nullptr, FALSE, ("Global\\" + tidewell::nomverrou(app.path())).c_str());
+    ASSERT_NE(lock, nullptr);
+    const auto before = snapshot(app.path());
+    const std::size_t logBefore = requestLog().size();
+    const UpdaterRun run = runUpdater(app);
+    CloseHandle(lock);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(run.box);
+    EXPECT_TRUE(run.frames.empty());
+    EXPECT_EQ(app.restarts(2000), "");
+    EXPECT_TRUE(snapshot(app.path()) == before);
+    EXPECT_EQ(requestLog().find("/Abacor/", logBefore), std::string::npos);
 }
 
 // A volume of its own (a small tmpfs that the test launcher mounts for this test alone).

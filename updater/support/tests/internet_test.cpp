@@ -234,7 +234,7 @@ TEST_F(Download, AReplaceThatFailsKeepsTheOldFileAndLeavesNothing)
     // file system that replaces by deleting first): the backup takes its place again.
     Arrivee arrivee = telechargeverifie(server() + "/maj/new.bin", dest, {300000, sha256(generated(300000))});
     ASSERT_TRUE(arrivee);
-    const auto lost = [](HANDLE, const std::string& destination) {
+    const auto lost = [](HANDLE, const std::string& destination, bool) {
         DeleteFileA(destination.c_str());
         return false;
     };
