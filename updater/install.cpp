@@ -4,8 +4,6 @@
 #include "files.h"
 #include "install_journal.h"
 #include "release_check.h"
-#include "signature_check.h"
-#include "text.h"
 #include "web_rules.h"
 
 #include <windows.h>
@@ -86,16 +84,18 @@ bool enregistre(const Journal& j, const std::string& dossier)
     return libmaj::ecritdurable(etat, ecritetat({j.edition, std::max(j.cle, avant ? avant->cle : 0)}));
 }
 
-// Removes what the journal names beyond the files, except the backups still needed
-// (`gardees`), and then the journal itself once nothing else it names is left: until it goes,
-// a new run still knows what there is to undo or remove. True when the journal went.
-bool range(const Journal& j, const std::string& dossier, const std::vector<bool>& gardees)
+// Removes what the journal names beyond the files: the received files, and with `parnom` the
+// backups not still needed (`gardees`; a run that made them lets them go through their own
+// handles instead, and so never deletes a file it did not make); then the journal itself once
+// nothing else it names is left: until it goes, a new run still knows what there is to undo or
+// remove. True when the journal went.
+bool range(const Journal& j, const std::string& dossier, const std::vector<bool>& gardees, bool parnom)
 {
     bool reste = false;
     for (std::size_t i = 0; i < j.fichiers.size(); ++i) {
         const EntreeJournal& e = j.fichiers[i];
         reste = !supprime(libmaj::nomtemporaire(chemin(dossier, e.nouveau.nom))) || gardees[i] || reste;
-        if (e.ancien && !gardees[i])
+        if (parnom && e.ancien && !gardees[i])
             reste = !supprime(chemin(dossier, e.ancien->nom)) || reste;
     }
     return !reste && supprime(chemin(dossier, nomjournal));
@@ -131,7 +131,7 @@ std::string annule(const Journal& j, std::vector<libmaj::Arrivee>& arrivees,
     }
     for (std::size_t i = places; i < j.fichiers.size(); ++i)
         abandonne(sauvegardes[i], j.fichiers[i].ancien ? chemin(dossier, j.fichiers[i].ancien->nom) : std::string());
-    range(j, dossier, gardees);
+    range(j, dossier, gardees, false);
     return inacheve.empty() ? code : inacheve;
 }
 
@@ -139,9 +139,8 @@ std::string annule(const Journal& j, std::vector<libmaj::Arrivee>& arrivees,
 
 std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier)
 {
-    // What each file replaces, measured before anything is written; a backup's name already
-    // taken (a file of the user's) refuses the install, so that every backup the journal names
-    // is the updater's own.
+    // What each file replaces, measured before anything is written, and a free name for its
+    // backup: every backup the journal names is then the updater's own.
     Journal j{Journal::Etape::remplacement, m.edition, m.cle, {}};
     for (std::size_t i = 0; i < m.fichiers.size(); ++i) {
         const std::string cible = chemin(dossier, m.fichiers[i].nom);
@@ -149,27 +148,32 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
         normalise(cible);
         if (!existe(cible))
             continue;
-        const std::string nom = nomsauvegardesignee(m.fichiers[i].nom);
-        const auto ancien = present(chemin(dossier, nom)) ? std::nullopt : libmaj::mesure(cible);
+        int rang = 0;
+        while (rang < rangssauvegarde && present(chemin(dossier, nomsauvegardesignee(m.fichiers[i].nom, rang))))
+            ++rang;
+        const auto ancien = rang < rangssauvegarde ? libmaj::mesure(cible) : std::nullopt;
         if (!ancien)
             return numero("I", i);
-        j.fichiers.back().ancien = Empreinte{nom, ancien->taille, ancien->sha256};
+        j.fichiers.back().ancien =
+            Empreinte{nomsauvegardesignee(m.fichiers[i].nom, rang), ancien->taille, ancien->sha256};
     }
     const std::string journal = chemin(dossier, nomjournal);
-    if (!libmaj::ecritdurable(journal, ecritjournal(j)))
+    const std::string texte = ecritjournal(j);
+    if (texte.size() > taillemaxjournal || !libmaj::ecritdurable(journal, texte))
         return "I0";
 
-    // The backups stay marked for deletion until all are made: a failure or a killed process
-    // leaves none of them.
+    // The backups stay marked for deletion until all are made, and each must hold what the
+    // journal says.
     std::vector<libmaj::PoigneeFichier> sauvegardes(m.fichiers.size());
     for (std::size_t i = 0; i < m.fichiers.size(); ++i) {
         const auto& ancien = j.fichiers[i].ancien;
         if (!ancien)
             continue;
         auto copie = libmaj::copieverifiee(chemin(dossier, m.fichiers[i].nom), chemin(dossier, ancien->nom));
+        if (copie)
+            sauvegardes[i] = std::move(copie->fichier);
         if (!copie || !(copie->contenu == contenu(*ancien)))
             return annule(j, arrivees, sauvegardes, 0, dossier, numero("I", i));
-        sauvegardes[i] = std::move(copie->fichier);
     }
     for (std::size_t i = 0; i < sauvegardes.size(); ++i)
         if (sauvegardes[i] && !libmaj::effacealafermeture(sauvegardes[i].get(), false))
@@ -180,14 +184,17 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
         if (!arrivees[i].place(j.fichiers[i].ancien.has_value()))
             return annule(j, arrivees, sauvegardes, i, dossier, numero("I", i));
 
-    // Installed only when recorded: a release the record does not hold could be replayed.
-    if (!enregistre(j, dossier))
-        return annule(j, arrivees, sauvegardes, arrivees.size(), dossier, "I0");
+    // The one moment the release is kept: from here on, whatever happens, it is not undone.
     j.etape = Journal::Etape::rangement;
-    libmaj::ecritdurable(journal, ecritjournal(j));   // if not, the tidying below still ends it
+    if (!libmaj::ecritdurable(journal, ecritjournal(j)))
+        return annule(j, arrivees, sauvegardes, arrivees.size(), dossier, "I0");
     for (std::size_t i = 0; i < sauvegardes.size(); ++i)
         abandonne(sauvegardes[i], j.fichiers[i].ancien ? chemin(dossier, j.fichiers[i].ancien->nom) : std::string());
-    range(j, dossier, std::vector<bool>(j.fichiers.size(), false));
+    // A release kept but not recorded could be replayed under an older number: its journal
+    // stays until the record holds it, and no other release is taken meanwhile.
+    if (!enregistre(j, dossier))
+        return "R0";
+    range(j, dossier, std::vector<bool>(j.fichiers.size(), false), false);
     return {};
 }
 
@@ -214,12 +221,13 @@ std::string repriseinstallation(const std::string& dossier)
         const EntreeJournal& e = j->fichiers[i];
         const std::string cible = chemin(dossier, e.nouveau.nom);
         Constat c;
-        // A folder under the name is not the release's file: as good as none.
         if (existe(cible)) {
             const auto trouve = libmaj::mesure(cible);
             if (!trouve)
                 return numero("R", i);   // held by someone: it cannot be judged yet
             c.fichier = Empreinte{e.nouveau.nom, trouve->taille, trouve->sha256};
+        } else if (present(cible)) {
+            c.fichier = Empreinte{e.nouveau.nom, 0, {}};   // a folder: someone else's, neither old nor new
         }
         if (e.ancien)
             c.sauvegarde = libmaj::mesure(chemin(dossier, e.ancien->nom)) == contenu(*e.ancien);
@@ -242,7 +250,8 @@ std::string repriseinstallation(const std::string& dossier)
                    && libmaj::mesure(cible) == contenu(*e.ancien);
             break;
         case Geste::supprime: fait = supprime(cible); break;
-        case Geste::impossible: fait = false; break;
+        // Nothing can put it back; the next install makes the folder whole again.
+        case Geste::impossible: break;
         }
         if (!fait) {
             if (inacheve.empty())
@@ -250,7 +259,8 @@ std::string repriseinstallation(const std::string& dossier)
             gardees[i] = true;
         }
     }
-    range(*j, dossier, gardees);
+    if (!range(*j, dossier, gardees, true) && inacheve.empty())
+        return "R0";   // something it names could not be removed yet: kept for a later run
     return inacheve;
 }
 
@@ -273,22 +283,15 @@ bool placesuffisante(const Manifeste& m, const std::string& dossier)
     return placenecessaire(nouveaux, remplaces, ecritjournal(j).size(), volume->cluster) <= volume->libre;
 }
 
-std::string nomverrou(const std::string& dossier)
-{
-    return "Tidewell-" + libmaj::sha256(libmaj::majuscules(dossier));
-}
-
 std::optional<Verrou> verrouilledossier(const std::string& dossier)
 {
-    // Every session's runs, where the platform allows it; this session's otherwise.
-    for (const char* espace : {"Global\\", "Local\\"}) {
-        SetLastError(ERROR_SUCCESS);
-        Verrou v(CreateMutexA(nullptr, FALSE, (espace + nomverrou(dossier)).c_str()));
-        if (v && GetLastError() == ERROR_ALREADY_EXISTS)
-            return std::nullopt;
-        if (v)
-            return v;
-    }
+    Verrou v(CreateFileA(chemin(dossier, nomverrou).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                         OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (v.get() != INVALID_HANDLE_VALUE)
+        return v;
+    // A folder the updater cannot write to is not another run's: the install then says so.
+    if (GetLastError() == ERROR_SHARING_VIOLATION)
+        return std::nullopt;
     return Verrou();
 }
 

@@ -8,31 +8,24 @@
 #include "internet.h"
 #include "manifest.h"
 
-#include <windows.h>
-
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tidewell {
 
-// A signed run holds the folder's lock from its first step to its end, so that two runs never
-// install into one folder, nor one take up the other's journal while it works.
-struct FermeVerrou {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using Verrou = std::unique_ptr<void, FermeVerrou>;
-std::string nomverrou(const std::string& dossier);   // the mutex's name, after its namespace
-// Nothing when another run holds the folder; an empty lock where the platform gives none.
+// A signed run holds the folder's lock (nomverrou) from its first step to its end, so that two
+// runs never install into one folder, nor one take up the other's journal while it works.
+using Verrou = libmaj::PoigneeFichier;
+// Nothing when another run holds the folder; an empty lock where none can be made there.
 std::optional<Verrou> verrouilledossier(const std::string& dossier);
 
 // Puts the arrived files of the verified manifest `m` (one each, in its order) into the
 // application folder, then records the release in the state file. Empty when the release is
 // installed and recorded; otherwise the reason code: I<n> when the n-th file could not be
-// backed up or put in place and every file is again as it was (I0: the journal or the record
-// could not be written), R<n> when the n-th could not be put back, the journal then kept for
-// the next run.
+// backed up or put in place and every file is again as it was (I0: the journal could not be
+// written), R<n> when the n-th could not be put back, and R0 when the release is installed but
+// could not be recorded, the journal then kept for the next run.
 std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier);
 
 // Takes up an install that a killed process or a power cut interrupted: the release is kept

@@ -27,9 +27,9 @@ std::uint64_t arrondicluster(std::uint64_t octets, std::uint64_t cluster)
 
 }  // namespace
 
-std::string nomsauvegardesignee(const std::string& nom)
+std::string nomsauvegardesignee(const std::string& nom, int rang)
 {
-    return nom + ".sav";
+    return rang == 0 ? nom + ".sav" : nom + ".~" + std::to_string(rang) + ".sav";
 }
 
 std::string ecritjournal(const Journal& j)
@@ -74,8 +74,12 @@ std::optional<Journal> lecturejournal(const std::string& texte)
             j.fichiers.push_back({*e, std::nullopt});
         } else if (l.rfind("Sauvegarde=", 0) == 0) {
             const auto e = lectureempreinte(l.substr(11));
-            if (!e || j.fichiers.empty() || j.fichiers.back().ancien
-                || e->nom != nomsauvegardesignee(j.fichiers.back().nouveau.nom))
+            if (!e || j.fichiers.empty() || j.fichiers.back().ancien)
+                return std::nullopt;
+            bool sien = false;
+            for (int rang = 0; rang < rangssauvegarde; ++rang)
+                sien = sien || e->nom == nomsauvegardesignee(j.fichiers.back().nouveau.nom, rang);
+            if (!sien)
                 return std::nullopt;
             j.fichiers.back().ancien = *e;
         } else {

@@ -17,13 +17,20 @@ namespace tidewell {
 // in, and removed last, once nothing it names is left.
 inline constexpr char nomjournal[] = "Journalmaj.ini";
 
+// Held open by the one signed run that may install into the folder, alone, and deleted by the
+// platform when it closes: another run started meanwhile, by whatever user or machine, cannot
+// open it.
+inline constexpr char nomverrou[] = "Verroumaj.ini";
+
 // A journal never holds more than this (50 entries of long names): a larger file is not one.
 inline constexpr std::size_t taillemaxjournal = 64 * 1024;
 
 // Where a signed install keeps the file it replaces: the whole name and ".sav", so that two
-// listed files never share a backup and a user's own "<stem>.sav" is never touched. No
+// listed files never share a backup and a user's own "<stem>.sav" is never touched; where a
+// file is already there under that name, the next of "<name>.~1.sav" to "<name>.~9.sav". No
 // listed name ends in ".sav", so no backup is ever a listed file.
-std::string nomsauvegardesignee(const std::string& nom);
+constexpr int rangssauvegarde = 10;
+std::string nomsauvegardesignee(const std::string& nom, int rang = 0);
 
 struct EntreeJournal {
     Empreinte nouveau;                 // the listed file as signed

@@ -69,7 +69,8 @@ std::optional<std::uint64_t> entierstrict(const std::string& s)
 bool nomsigne(const std::string& nom)
 {
     const std::string haut = libmaj::majuscules(nom);
-    return nomsur(nom) && haut != libmaj::majuscules(nometat) && haut != libmaj::majuscules(nomjournal);
+    return nomsur(nom) && haut != libmaj::majuscules(nometat) && haut != libmaj::majuscules(nomjournal)
+           && haut != libmaj::majuscules(nomverrou);
 }
 
 bool memefichier(const std::string& a, const std::string& b)

@@ -117,6 +117,8 @@ const char* nomreserve(const std::string& nom)
         return "the updater's record of the last signed release installed";
     if (n == "JOURNALMAJ.INI")
         return "the updater's journal of an install under way, which it reads to finish an interrupted one";
+    if (n == "VERROUMAJ.INI")
+        return "the updater's lock on the folder while it installs";
     if (n == "TIDEWELL.EXE")
         return "the updater cannot replace its own program while it runs; ship a new updater with the "
                "application's installer";

@@ -106,7 +106,7 @@ TEST_F(Publish, RefusesWhatTheUpdaterCouldNotInstallWhole)
 
     for (const char* nom : {"CON.txt", "mon fichier.txt", "a#b.dat", "COM0", "Prog.SAV", "Prog.exe.~maj", "x.",
                             "Listfich.ini", "version.ini", "TAILLEFICH.INI", "Tidewell.ini", "tidewell.exe", "Etatmaj.ini",
-                            "journalmaj.INI"}) {
+                            "journalmaj.INI", "Verroumaj.ini"}) {
         ecrit(release / nom, "x");
         const Resultat refuse_nom = refuse({release, "1", "", ""});
         EXPECT_EQ(refuse_nom.erreurs.front().rfind(nom, 0), 0u) << nom;   // says which name

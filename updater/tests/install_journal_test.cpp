@@ -26,6 +26,8 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndNothingElse)
     auto j = lecturejournal(t);
     ASSERT_TRUE(j);
     EXPECT_EQ(ecritjournal(*j), t);
+    j->fichiers[0].ancien->nom = nomsauvegardesignee("A.dll", 9);   // a backup's name taken: the next
+    EXPECT_EQ(j->fichiers[0].ancien->nom, "A.dll.~9.sav");
     j->etape = Journal::Etape::rangement;
     const auto range = lecturejournal(ecritjournal(*j));
     ASSERT_TRUE(range);
@@ -41,7 +43,8 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndNothingElse)
              remplace("Fichier=Aide", "Fichier=..\\Aide"),                   // outside the folder
              remplace("Fichier=Aide", "Sauvegarde=Aide"),                    // a backup of nothing
              remplace("Format=1", "Format=2"), remplace("Cle=2", "Cle=0"), remplace("remplacement", "fini"),
-             remplace("Fichier=A.dll", "Fichier=Etatmaj.ini"),               // the updater's own record
+             remplace("Fichier=Aide\\Neuf.txt", "Fichier=Verroumaj.ini"),     // one of the updater's own
+             remplace("A.dll.sav", "A.dll.~10.sav"),
              t.substr(0, t.find("Fichier=")),                                // no file at all
              t + "Fichier=aide/NEUF.txt;3;" + N + "\r\n",                    // one file under two spellings
              remplace("Edition=7", "Edition=07"), t + "Fichier=a.dll;3;" + N + "\r\n",   // a name twice

@@ -1,6 +1,5 @@
 // Whole runs of an updater built with the tests' release keys (1 current, 2 next; floor 3)
 // against releases signed, tampered with and replayed on the local HTTPS server.
-#include "install.h"
 #include "install_journal.h"
 #include "run_support.h"
 #include "signature_check.h"
@@ -100,6 +99,7 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     SetFileAttributesA((app / "A.dll").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     writeFile(app / "B.dll.~maj", "received by an earlier run");
     writeFile(app / "Etatmaj.ini.~maj", "Edition=9\r\nCle=1\r\n");
+    writeFile(app / "B.dll.sav", "the user's own too");   // the signed backup's first name taken
     const UpdaterRun run = runUpdater(app);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.box) << run.box->text;
@@ -108,7 +108,9 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=5\r\nCle=1\r\n");
     EXPECT_EQ(readFile(app / "Version.ini"), "[Version]\r\nVersion=4\r\n");
     EXPECT_EQ(readFile(app / "A.sav"), "the user's own");
-    for (const char* left : {"A.dll.sav", "B.dll.sav", "B.dll.~maj", "Listfich.ini", "Etatmaj.ini.~maj", "Journalmaj.ini"})
+    EXPECT_EQ(readFile(app / "B.dll.sav"), "the user's own too");
+    for (const char* left : {"A.dll.sav", "B.dll.~1.sav", "B.dll.~maj", "Listfich.ini", "Etatmaj.ini.~maj",
+                             "Journalmaj.ini", "Verroumaj.ini"})
         EXPECT_FALSE(exists(app / left)) << left;
     EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
 }
@@ -170,10 +172,6 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
          }},
         {"the third file held open by another program", "I3",
          [&](ServerTree& s, SignedApp& a) { standard(s); a.hold("C.dat"); }},
-        {"a backup name already taken by a file of the user's", "I2",
-         [&](ServerTree& s, SignedApp& a) { standard(s); writeFile(a / "B.dll.sav", "mine"); }},
-        {"a state record that cannot be written (a folder under its name)", "I0",
-         [&](ServerTree& s, SignedApp& a) { standard(s); CreateDirectoryA((a / "Etatmaj.ini").c_str(), nullptr); }},
         {"a size file that is not the signed one, of the same length", "S9",
          [&](ServerTree& s, SignedApp&) {
              standard(s);
@@ -256,7 +254,7 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
 {
     struct Case {
         const char* what;
-        std::function<void(SignedApp&)> leftBehind;
+        std::function<void(ServerTree&, SignedApp&)> leftBehind;
         std::string code;          // of the run that finds it
         bool whole;                // the folder then holds the new release
         std::string changed = {};  // a listed file another program rewrote after the kill
@@ -269,40 +267,49 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
                 writeFile(a / five[i].first, five[i].second);
         }
     };
+    // Where the run cannot finish (R), the journal stays until the obstacle goes.
+    const auto recordBlocked = [](SignedApp& a) { CreateDirectoryA((a / "Etatmaj.ini").c_str(), nullptr); };
     const std::vector<Case> cases = {
-        {"two of five files replaced", [&](SignedApp& a) { placed(a, 2); }, "S1", false},
-        {"every file replaced, the tidying not done", [&](SignedApp& a) { placed(a, 5); }, "S1", true},
-        {"recorded, a backup already tidied and a file changed since",
-         [&](SignedApp& a) {
+        {"two of five files replaced", [&](ServerTree&, SignedApp& a) { placed(a, 2); }, "S1", false},
+        {"every file replaced, the tidying not done", [&](ServerTree&, SignedApp& a) { placed(a, 5); }, "S1", true},
+        {"kept, a backup already tidied and a file changed since",
+         [&](ServerTree&, SignedApp& a) {
              placed(a, 5, true);
              DeleteFileA((a / "A.dll.sav").c_str());
              writeFile(a / "C.dat", "changed since");
          },
          "S1", true, "C.dat"},
-        {"a replaced file held open by another program", [&](SignedApp& a) { placed(a, 1); a.hold("A.dll"); },
-         "R1", false},
+        {"a replaced file held open by another program",
+         [&](ServerTree&, SignedApp& a) { placed(a, 1); a.hold("A.dll"); }, "R1", false},
         {"a replaced file another program holds without sharing it",
-         [&](SignedApp& a) { placed(a, 1); a.hold("A.dll", 0); }, "R1", false},
-        {"a journal this updater did not write", [&](SignedApp& a) { writeFile(a / "Journalmaj.ini", "Format=1\r\n"); },
-         "S1", false},
+         [&](ServerTree&, SignedApp& a) { placed(a, 1); a.hold("A.dll", 0); }, "R1", false},
+        {"kept, but the record cannot be written",
+         [&](ServerTree&, SignedApp& a) { placed(a, 5, true); recordBlocked(a); }, "R0", true},
+        {"installed whole, but the record cannot be written",
+         [&](ServerTree& s, SignedApp& a) { publishFive(s, 1, K1D, K1Q, 5, utcDay(30)); recordBlocked(a); }, "R0",
+         true},
+        {"a journal this updater did not write",
+         [&](ServerTree&, SignedApp& a) { writeFile(a / "Journalmaj.ini", "Format=1\r\n"); }, "S1", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ServerTree server("Abacor");
         SignedApp app("tidewell-resumed");
         const auto untouched = snapshot(app.path());
-        c.leftBehind(app);
+        c.leftBehind(server, app);
         const UpdaterRun run = runUpdater(app);
         ASSERT_TRUE(run.box);
         EXPECT_EQ(run.box->text, refusal(c.code));
         app.forgetRestarts();
         if (c.code[0] == 'R') {
-            // Kept for the next run, which puts the file back once it is free.
             EXPECT_TRUE(exists(app / "Journalmaj.ini"));
-            EXPECT_EQ(readFile(app / "A.dll.sav"), "old A.dll");
             CloseHandle(app.held);
             app.held = INVALID_HANDLE_VALUE;
-            ASSERT_TRUE(runUpdater(app).box);
+            RemoveDirectoryA((app / "Etatmaj.ini").c_str());
+            server.remove("Manifeste.ini");
+            const UpdaterRun next = runUpdater(app);
+            ASSERT_TRUE(next.box);
+            EXPECT_EQ(next.box->text, refusal("S1"));
             app.forgetRestarts();
         }
         auto expected = untouched;
@@ -386,11 +393,12 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
     for (const double delay : moments) {
         SCOPED_TRACE("killed " + std::to_string(delay) + " ms into the install");
         double seen = 0;
-        ASSERT_TRUE(killUpdaterWhen(app, [&] {
+        const bool killed = killUpdaterWhen(app, [&] {
             if (seen == 0 && exists(journal))
                 seen = ms();
             return seen != 0 && ms() - seen >= delay;
-        }));
+        });
+        ASSERT_TRUE(killed || delay > end - start) << "ended before the install was reached";
         server.remove("Manifeste.ini");
         const UpdaterRun next = runUpdater(app);
         server.write("Manifeste.ini", manifest);
@@ -410,25 +418,28 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
 }
 
 // A second run started in a folder that a first run is updating (here: whose lock the test
-// holds) leaves it to the first: it ends without a word, fetching and changing nothing, and
-// does not start the application, which the first run will.
+// holds, as a run of another user or machine would) leaves it to the first: it ends without a
+// word, fetching and changing nothing, and does not start the application while the first
+// run replaces its files.
 TEST(SignedRun, ASecondRunInTheSameFolderLeavesItToTheFirst)
 {
     ServerTree server("Abacor");
     publishFive(server, 1, K1D, K1Q, 5, utcDay(30));
     SignedApp app("tidewell-twice");
     writeFile(app / "Journalmaj.ini", journalOfFive());   // the first run's, under way
-    HANDLE lock = CreateMutexA(nullptr, FALSE, ("Global\\" + tidewell::nomverrou(app.path())).c_str());
-    ASSERT_NE(lock, nullptr);
+    HANDLE lock = CreateFileA((app / "Verroumaj.ini").c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                              CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     const auto before = snapshot(app.path());
     const std::size_t logBefore = requestLog().size();
     const UpdaterRun run = runUpdater(app);
-    CloseHandle(lock);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.box);
     EXPECT_TRUE(run.frames.empty());
     EXPECT_EQ(app.restarts(2000), "");
-    EXPECT_TRUE(snapshot(app.path()) == before);
+    const auto after = snapshot(app.path());
+    CloseHandle(lock);
+    EXPECT_TRUE(after == before) << difference(before, after);
     EXPECT_EQ(requestLog().find("/Abacor/", logBefore), std::string::npos);
 }
 

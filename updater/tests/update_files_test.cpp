@@ -35,6 +35,11 @@ TEST(NumberReading, LeadingNumericPartWithPointAndExponent)
     EXPECT_EQ(lecturenombre("1e400"), HUGE_VAL);
     EXPECT_EQ(lecturenombre("-1" + std::string(20, '0') + "e99999999999999999999"), -HUGE_VAL);
     EXPECT_EQ(lecturenombre("0." + std::string(400, '0') + "1e500"), 1e99);
+    // Long pages of digits: read whole and quickly, rounded by all of them.
+    EXPECT_EQ(lecturenombre("1" + std::string(20000, '0') + "e-20001"), 0.1);
+    EXPECT_EQ(lecturenombre("1." + std::string(1000000, '3')), 4.0 / 3.0);
+    EXPECT_EQ(lecturenombre("9007199254740993"), 9007199254740992.0);   // halfway: to even
+    EXPECT_EQ(lecturenombre("9007199254740993" + std::string(900, '0') + "1e-901"), 9007199254740994.0);
 }
 
 TEST(Langue, RoundedHalvesToEvenAndHeldToOneOrTwo)
