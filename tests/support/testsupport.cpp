@@ -130,6 +130,14 @@ std::string readFile(const std::string& path)
     return content;
 }
 
+std::string generated(std::size_t n)
+{
+    std::string s(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((7 * i) % 251);
+    return s;
+}
+
 bool exists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

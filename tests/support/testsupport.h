@@ -28,6 +28,8 @@ private:
 DWORD runToEnd(const std::string& commandLine, DWORD waitMs = 60000);
 
 void writeFile(const std::string& path, const std::string& content);
+// The test server's generated bodies: byte i is (7 * i) % 251.
+std::string generated(std::size_t n);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 

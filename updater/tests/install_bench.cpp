@@ -16,14 +16,6 @@
 
 namespace {
 
-std::string generated(std::size_t n)
-{
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>((7 * i) % 251);
-    return s;
-}
-
 double seconds()
 {
     LARGE_INTEGER f, t;
@@ -40,7 +32,7 @@ int main()
     if (!server)
         return 2;
     const std::string url = std::string(server) + "/bench/install.bin";
-    const std::string content = generated(100000);
+    const std::string content = testsupport::generated(100000);
     tidewell::Manifeste m;
     m.cible = "ABACOR";
     m.edition = 1;

@@ -13,14 +13,6 @@
 
 namespace {
 
-std::string generated(std::size_t n)
-{
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>((7 * i) % 251);
-    return s;
-}
-
 std::string probe()
 {
     char path[MAX_PATH] = {};
@@ -62,7 +54,7 @@ TEST(DownloadCrash, KilledAtAnyMomentTheDestinationIsWholeOldOrWholeNew)
     testsupport::TempFolder folder("libmaj-crash");
     const std::string dest = folder / "Prog.exe";
     const std::string oldContent = "ancienne version\r\n" + std::string(50000, 'a');
-    const std::string newContent = generated(3000000);
+    const std::string newContent = testsupport::generated(3000000);
     const std::string url = std::string(std::getenv("TIDEWELL_TEST_SERVER")) + "/maj/slow.bin";
     testsupport::writeFile(dest, oldContent);
 

@@ -32,15 +32,6 @@ std::string server()
     return env("TIDEWELL_TEST_SERVER");
 }
 
-// The server's generated bodies: byte i is (7 * i) % 251.
-std::string generated(std::size_t n)
-{
-    std::string s(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        s[i] = static_cast<char>((7 * i) % 251);
-    return s;
-}
-
 std::int16_t fetch(const std::string& path, std::string& page, std::int16_t messages = 0)
 {
     return lecturepage("Mise \xE0 jour des Fichiers", messages, server() + path, "Corvane", page);
@@ -52,7 +43,7 @@ TEST(Lecturepage, ABodyLongerThanOneReadArrivesWholeAndInOrder)
 {
     std::string page;
     EXPECT_EQ(fetch("/pages/long.txt", page), 1);
-    EXPECT_EQ(page, generated(3000));
+    EXPECT_EQ(page, testsupport::generated(3000));
 }
 
 TEST(Lecturepage, AnEmptyBodyIsAnEmptyPage)
@@ -91,7 +82,7 @@ TEST(Lecturepage, ABodyCutShortTooLargeOrNotAsSentIsAMissingPage)
     EXPECT_EQ(page, "");
     // Redirects: followed on https only, and not forever.
     EXPECT_EQ(fetch("/pages/moved.txt", page), 1);
-    EXPECT_EQ(page, generated(3000));
+    EXPECT_EQ(page, testsupport::generated(3000));
     for (const char* path : {"/pages/tohttp.txt", "/pages/loop.txt", "/pages/packed.txt"})
         EXPECT_EQ(fetch(path, page), 2) << path;
 }
@@ -177,14 +168,14 @@ TEST_F(Download, ReplacesAReadOnlyFileAndLeavesNoBackup)
     testsupport::writeFile(dest, "ancienne version");
     SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(download("/maj/new.bin"), 1);
-    EXPECT_TRUE(testsupport::readFile(dest) == generated(300000));
+    EXPECT_TRUE(testsupport::readFile(dest) == testsupport::generated(300000));
     EXPECT_FALSE(leftovers());
 }
 
 TEST_F(Download, CreatesAFileThatDidNotExist)
 {
     EXPECT_EQ(download("/maj/new.bin"), 1);
-    EXPECT_TRUE(testsupport::readFile(dest) == generated(300000));
+    EXPECT_TRUE(testsupport::readFile(dest) == testsupport::generated(300000));
     EXPECT_FALSE(leftovers());
 }
 
@@ -208,14 +199,14 @@ TEST_F(Download, AFailedDownloadKeepsTheOldFile)
 TEST_F(Download, ARedirectOnHttpsIsFollowedAndAnOverrunSpoilsNoLaterAnswer)
 {
     EXPECT_EQ(download("/maj/moved.bin"), 1);
-    EXPECT_TRUE(testsupport::readFile(dest) == generated(300000));
+    EXPECT_TRUE(testsupport::readFile(dest) == testsupport::generated(300000));
     // A page that ran past its length, then a download: on a reused connection the leftover
     // bytes would have been taken for the download's answer.
     std::string page;
     fetch("/pages/overrun.txt", page);
     std::remove(dest.c_str());
     EXPECT_EQ(download("/maj/new.bin"), 1);
-    EXPECT_TRUE(testsupport::readFile(dest) == generated(300000));
+    EXPECT_TRUE(testsupport::readFile(dest) == testsupport::generated(300000));
 }
 
 TEST_F(Download, AReplaceThatFailsKeepsTheOldFileAndLeavesNothing)
@@ -232,7 +223,7 @@ TEST_F(Download, AReplaceThatFailsKeepsTheOldFileAndLeavesNothing)
 
     // A rename that fails once the destination has gone (another program deleted it, or a
     // file system that replaces by deleting first): the backup takes its place again.
-    Arrivee arrivee = telechargeverifie(server() + "/maj/new.bin", dest, {300000, sha256(generated(300000))});
+    Arrivee arrivee = telechargeverifie(server() + "/maj/new.bin", dest, {300000, sha256(testsupport::generated(300000))});
     ASSERT_TRUE(arrivee);
     const auto lost = [](HANDLE, const std::string& destination, bool) {
         DeleteFileA(destination.c_str());
@@ -258,6 +249,6 @@ TEST_F(Download, AStaleBackupNeverReplacesAGoodFile)
     EXPECT_EQ(download("/maj/broken.bin"), 0);
     EXPECT_EQ(testsupport::readFile(dest), "bonne version");
     EXPECT_EQ(download("/maj/new.bin"), 1);
-    EXPECT_TRUE(testsupport::readFile(dest) == generated(300000));
+    EXPECT_TRUE(testsupport::readFile(dest) == testsupport::generated(300000));
     EXPECT_FALSE(leftovers());
 }
