@@ -16,8 +16,21 @@ function(tidewell_check_update_server value)
   endif()
 endfunction()
 
-# Script mode, for the configuration test: cmake -DVALUE=... -P UpdateServer.cmake
-if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+# Script mode, for the configuration test: cmake -DVALUE=... -P UpdateServer.cmake (or
+# -DPROXY=... for the proxy setting)
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE AND NOT DEFINED PROXY)
   tidewell_check_update_server("${VALUE}")
   message(STATUS "accepted: ${VALUE}")
+endif()
+
+# How the updater reaches the server: "direct" (the default), or "system": through the proxy
+# the user's settings name, as the platform's own browser would.
+function(tidewell_check_proxy value)
+  if(NOT value STREQUAL "direct" AND NOT value STREQUAL "system")
+    message(FATAL_ERROR "TIDEWELL_PROXY must be 'direct' or 'system', not '${value}'")
+  endif()
+endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE AND DEFINED PROXY)
+  tidewell_check_proxy("${PROXY}")
 endif()

@@ -38,7 +38,8 @@ trap 'rm -rf "$build"' EXIT
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake" \
   -DTIDEWELL_UPDATE_SERVER="$server" -DTIDEWELL_UPDATE_KEYS="${TIDEWELL_UPDATE_KEYS:-}" \
-  -DTIDEWELL_RELEASE_FLOOR="${TIDEWELL_RELEASE_FLOOR:-0}" -DTIDEWELL_TESTS=OFF >"$build/configure.log" 2>&1 \
+  -DTIDEWELL_RELEASE_FLOOR="${TIDEWELL_RELEASE_FLOOR:-0}" -DTIDEWELL_PROXY="${TIDEWELL_PROXY:-direct}" \
+  -DTIDEWELL_TESTS=OFF >"$build/configure.log" 2>&1 \
   || { cat "$build/configure.log" >&2; exit 1; }
 cmake --build "$build" >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; exit 1; }
 

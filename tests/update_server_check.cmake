@@ -1,17 +1,20 @@
 # What the configuration accepts and refuses: the update server's address (https addresses of
-# scheme, host and optional port pass; anything the updater could not safely use fails), and
-# the release keys built into it.
+# scheme, host and optional port pass; anything the updater could not safely use fails), the
+# release keys built into it, and how it reaches the server.
 function(expect check what)
-  cmake_parse_arguments(E "" "" "ACCEPTED;REFUSED" ${ARGN})
+  cmake_parse_arguments(E "" "VARIABLE" "ACCEPTED;REFUSED" ${ARGN})
+  if(NOT E_VARIABLE)
+    set(E_VARIABLE VALUE)
+  endif()
   foreach(v IN LISTS E_ACCEPTED)
-    execute_process(COMMAND ${CMAKE_COMMAND} -DVALUE=${v} -P ${check}
+    execute_process(COMMAND ${CMAKE_COMMAND} -D${E_VARIABLE}=${v} -P ${check}
                     RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
     if(NOT rc EQUAL 0)
       message(SEND_ERROR "refused valid ${what}: '${v}'")
     endif()
   endforeach()
   foreach(v IN LISTS E_REFUSED)
-    execute_process(COMMAND ${CMAKE_COMMAND} -DVALUE=${v} -P ${check}
+    execute_process(COMMAND ${CMAKE_COMMAND} -D${E_VARIABLE}=${v} -P ${check}
                     RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
     if(rc EQUAL 0)
       message(SEND_ERROR "accepted invalid ${what}: '${v}'")
@@ -42,3 +45,7 @@ expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateKeys.cmake "keys"
   ACCEPTED "" "1:${key}" "1:${key},2:${key}" "9999:${key}"
   REFUSED "0:${key}" "1:${key}0" "1:${key},1:${key}" "1:${key},2:${key},3:${key}" "1:" "${key}"
           "1:${key}," "1: ${key}" "a:${key}" "${upper}")
+
+expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateServer.cmake "proxy setting" VARIABLE PROXY
+  ACCEPTED "direct" "system"
+  REFUSED "" "System" "preconfig" "http://proxy:8080")

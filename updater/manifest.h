@@ -10,9 +10,12 @@
 
 namespace tidewell {
 
-// The manifest and signature files beside "Version.ini" on the server.
+// The manifest and signature files beside "Version.ini" on the server, and the most either
+// can hold: a manifest of 50 files with names of the longest a path takes, a signature file.
 inline constexpr const char nommanifeste[] = "Manifeste.ini";
 inline constexpr const char nomsignature[] = "Signature.ini";
+inline constexpr std::size_t taillemaxmanifeste = 32 * 1024;
+inline constexpr std::size_t taillemaxsignature = 4 * 1024;
 
 // A file as the manifest vouches for it: its name, size in bytes and SHA-256 (64 lower-case
 // hexadecimal digits).

@@ -70,6 +70,7 @@ bool Main::chargement(const std::string& lignedecommande)
     auto& etat = libmaj::etat();
     etat.sautligne = "\r\n";
     etat.langue = 1;
+    etat.proxysysteme = proxysysteme;
     etat.dossierappli = dossierduprogramme();
     libmaj::formatchemin(etat.dossierappli);
     normaliseattributsdossier(etat.dossierappli);

@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -68,11 +69,13 @@ std::string aujourdhuiutc()
 std::string releaseverifiee(const std::string& titre, const std::string& adresse, const std::string& cible,
                             const EtatSigne& minimum, Manifeste& manifeste, std::string (&pages)[3])
 {
-    const auto page = [&](const std::string& nom, std::string& texte) {
-        return libmaj::lecturepage(titre, 0, adresse + "/" + nom, site, texte) == libmaj::pagelue;
+    // Nothing is read beyond what it can be: a server cannot make the run read a megabyte
+    // before anything is verified.
+    const auto page = [&](const std::string& nom, std::string& texte, std::size_t taillemax) {
+        return libmaj::lecturepage(titre, 0, adresse + "/" + nom, site, texte, taillemax) == libmaj::pagelue;
     };
     std::string texte, fichiersignature;
-    if (!page(nommanifeste, texte) || !page(nomsignature, fichiersignature))
+    if (!page(nommanifeste, texte, taillemaxmanifeste) || !page(nomsignature, fichiersignature, taillemaxsignature))
         return coderefus::absent;
     const auto signature = lecturesignature(fichiersignature);
     const CleMaj* cle = signature ? clemaj(signature->cle) : nullptr;
@@ -89,7 +92,8 @@ std::string releaseverifiee(const std::string& titre, const std::string& adresse
         return raison;
     for (std::size_t i = 0; i < 3; ++i) {
         const Empreinte& attendue = lu->pages[i];
-        if (!page(attendue.nom, pages[i]) || pages[i].size() != attendue.taille
+        if (!page(attendue.nom, pages[i], static_cast<std::size_t>(std::min<std::uint64_t>(attendue.taille, libmaj::taillemaxpage)))
+            || pages[i].size() != attendue.taille
             || libmaj::sha256(pages[i]) != attendue.sha256)
             return coderefus::page;
     }

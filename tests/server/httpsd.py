@@ -9,7 +9,8 @@ does not start a TLS handshake). Faults are chosen per folder by a file named
    "faults": {"NAME": {"status": 500} | {"drop_after": 1000} | {"rate": 20000}
                       | {"no_length": true} | {"generate": 1000000}
                       | {"redirect": "URL"} | {"encoding": "gzip"} | {"length_delta": -3}
-                      | {"chunked": true} | {"stall_after": 1000} | {"no_answer": true}}}
+                      | {"chunked": true} | {"stall_after": 1000} | {"no_answer": true}
+                      | {"drip": [1024, 20]} | {"chain": 5}}}
 
 "serve_missing": "TEXT" answers every path under the folder that is missing, or that would
 lead outside the served folder, with 200 and TEXT. "missing" says how a file that does not
@@ -28,7 +29,9 @@ that many bytes and sends the whole body, on a connection kept open unless the c
 to close it (the extra bytes then wait there for the next request); "chunked" sends the body
 in chunks ("drop_after" then cuts it before the last one); "stall_after" sends the headers and
 that many body bytes, then nothing for a minute; "no_answer" reads the request and never
-answers.
+answers; "drip" sends the body that many bytes at a time, that many seconds apart, just fast
+enough to beat a wait for each read; "chain" answers 302 to the same path with "?hop=N+1" until
+the hop number reaches that count, then the body: redirects each to a new address.
 
 Each request can be logged as one JSON line (method, path, headers) with --log.
 """
@@ -95,6 +98,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         fault = config.get("faults", {}).get(os.path.basename(path), {})
         if fault.get("no_answer"):
             return self.stall()
+        if "chain" in fault:
+            hop = int(urllib.parse.parse_qs(urllib.parse.urlsplit(self.path).query).get("hop", ["0"])[0])
+            if hop < fault["chain"]:
+                self.send_response(302)
+                here = urllib.parse.urlsplit(self.path).path
+                self.send_header("Location", f"https://localhost:{self.server.server_address[1]}{here}?hop={hop + 1}")
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
         if "redirect" in fault:
             self.send_response(fault.get("status", 302))
             self.send_header("Location", fault["redirect"].replace("{port}", str(self.server.server_address[1])))
@@ -137,9 +149,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.stall()
         end = min(size, fault.get("drop_after", size))
         if fault.get("chunked"):
-            self.send_chunks(read, end, last=end == size)
+            self.send_chunks(read, end, last=end == size, rate=fault.get("rate"))
         else:
-            self.send_body(read, end, fault.get("rate"))
+            self.send_body(read, end, fault.get("rate"), fault.get("drip"))
         if end < size:
             self.abort()
         elif fault.get("length_delta", 0) > 0:
@@ -164,19 +176,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if send_body:
             self.wfile.write(body)
 
-    def send_body(self, read, size, rate):
-        step = max(1, rate // 10) if rate else CHUNK
+    def send_body(self, read, size, rate, drip=None):
+        step = drip[0] if drip else max(1, rate // 10) if rate else CHUNK
         for offset in range(0, size, step):
             self.wfile.write(read(offset, min(step, size - offset)))
-            if rate:
+            if rate or drip:
                 self.wfile.flush()
-                time.sleep(step / rate)
+                time.sleep(drip[1] if drip else step / rate)
         self.wfile.flush()
 
-    def send_chunks(self, read, size, last):
+    def send_chunks(self, read, size, last, rate=None):
         for offset in range(0, size, CHUNK):
             piece = read(offset, min(CHUNK, size - offset))
             self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+            if rate:
+                self.wfile.flush()
+                time.sleep(len(piece) / rate)
         if last:
             self.wfile.write(b"0\r\n\r\n")
         self.wfile.flush()

@@ -37,7 +37,9 @@ class ServerTest(unittest.TestCase):
             "slow.bin": {"rate": 40000},
             "unsized.bin": {"no_length": True},
             "generated.bin": {"generate": 100_000},
-            "generated-dropped.bin": {"generate": 100_000, "drop_after": 5000}}}).encode())
+            "generated-dropped.bin": {"generate": 100_000, "drop_after": 5000},
+            "dripped.bin": {"generate": 3000, "drip": [1000, 0.2]},
+            "chained.bin": {"generate": 10, "chain": 2}}}).encode())
         for name in ("dropped.bin", "unsized.bin", "broken.bin"):
             cls.write("faulty/" + name, cls.big)
         cls.write("faulty/slow.bin", cls.big[:20000])
@@ -113,6 +115,16 @@ class ServerTest(unittest.TestCase):
         status, body, _ = self.get("/faulty/slow.bin")
         self.assertEqual((status, body), (200, self.big[:20000]))
         self.assertGreaterEqual(time.monotonic() - started, 0.4)   # 20000 bytes at 40000/s
+
+    def test_dripped_bodies_and_chains_of_redirects(self):
+        started = time.monotonic()
+        status, body, _ = self.get("/faulty/dripped.bin")
+        self.assertEqual((status, body), (200, self.big[:3000]))
+        self.assertGreaterEqual(time.monotonic() - started, 0.4)   # two pauses between three drops
+        status, _, headers = self.get("/faulty/chained.bin?hop=1")
+        self.assertEqual(status, 302)
+        self.assertEqual(headers["Location"], f"https://localhost:{self.port}/faulty/chained.bin?hop=2")
+        self.assertEqual(self.get("/faulty/chained.bin?hop=2")[:2], (200, self.big[:10]))
 
     def test_requests_outside_the_folder_are_refused(self):
         self.assertEqual(self.get("/plain/../../certs/ca.key")[0], 403)

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Starts or stops the local HTTPS servers that the Windows tests reach:
-#   serve.sh start STATE_DIR CERT_DIR WWW_SOURCE PORT UNTRUSTED_PORT NGINX_PORT
+#   serve.sh start STATE_DIR CERT_DIR WWW_SOURCE PORT UNTRUSTED_PORT NGINX_PORT [PROXY_PORT]
 #   serve.sh stop STATE_DIR
 # PORT serves STATE_DIR/www (a copy of WWW_SOURCE) with a certificate of the test CA;
 # UNTRUSTED_PORT serves the same folder with a certificate that no one trusts. Requests are
 # logged to STATE_DIR/requests.log. NGINX_PORT is Debian's nginx, as a maker would set it up,
-# serving STATE_DIR/nginx/www with the test CA's certificate. The servers are stopped by the
-# process ids recorded here.
+# serving STATE_DIR/nginx/www with the test CA's certificate. PROXY_PORT is a CONNECT proxy
+# (proxyd.py) logging to STATE_DIR/proxy.log, which wants credentials for UNTRUSTED_PORT. The
+# servers are stopped by the process ids recorded here.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cmd=${1:?usage: serve.sh start|stop STATE_DIR ...}
@@ -30,14 +31,28 @@ start_one() {   # name port cert key
     --port "$2" --log "$state/requests.log" --ready-file "$ready" \
     </dev/null >"$state/httpsd-$1.log" 2>&1 9>&- &
   echo $! > "$state/httpsd-$1.pid"
+  wait_ready "$1" "httpsd ($1) did not start on port $2:"
+}
+
+wait_ready() {   # name message: until the server's ready file is written, or it has died
   for _ in $(seq 100); do
-    [ -s "$ready" ] && return 0
+    [ -s "$state/httpsd-$1.port" ] && return 0
     alive "$state/httpsd-$1.pid" || break
     sleep 0.1
   done
-  echo "httpsd ($1) did not start on port $2:" >&2
+  echo "$2" >&2
   cat "$state/httpsd-$1.log" >&2
   return 1
+}
+
+start_proxy() {   # port refused-port
+  local ready="$state/httpsd-proxy.port"
+  rm -f "$ready"
+  : > "$state/proxy.log"
+  setsid /usr/bin/python3 "$here/proxyd.py" --port "$1" --refuse "$2" --log "$state/proxy.log" \
+    --ready-file "$ready" </dev/null >"$state/httpsd-proxy.log" 2>&1 9>&- &
+  echo $! > "$state/httpsd-proxy.pid"
+  wait_ready proxy "the proxy did not start on port $1:"
 }
 
 start_nginx() {   # port cert key
@@ -90,6 +105,7 @@ case $cmd in
     start_one trusted "$port" "$certs/server.pem" "$certs/server.key"
     start_one untrusted "$untrusted" "$certs/rogue-server.pem" "$certs/rogue-server.key"
     start_nginx "$nginx_port" "$certs/server.pem" "$certs/server.key"
+    [ -z "${8:-}" ] || start_proxy "$8" "$untrusted"
     ;;
   stop)
     [ -d "$state" ] || exit 0

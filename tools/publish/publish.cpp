@@ -257,6 +257,9 @@ std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s)
         m.fichiers.push_back({nom, taille, empreinte});
     }
     c.manifeste = ecritmanifeste(m);
+    if (c.manifeste.size() > taillemaxmanifeste)
+        return "the manifest would be " + std::to_string(c.manifeste.size()) + " bytes, more than the "
+               + std::to_string(taillemaxmanifeste) + " the updater reads: shorten the file names";
     const std::string rs = s.signe(c.manifeste);
     if (rs.size() != 128)
         return "signing the manifest failed";

@@ -5,6 +5,7 @@
 #include "web_request.h"
 #include "web_rules.h"
 
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,14 +15,30 @@ namespace libmaj {
 namespace {
 
 constexpr DWORD tailleblocs = 256 * 1024;
+constexpr DWORD taillemin = 4 * 1024;
+
+// Reads ask for what the link brings in a fraction of the progress window: a whole block at
+// full speed, a few KiB on a slow link, whose reads then still complete inside the window
+// on a platform whose reads complete only once their buffer is full.
+DWORD taillesuivante(DWORD taille, double duree)
+{
+    const double fenetre = delailecture();
+    if (duree < fenetre / 16 && taille < tailleblocs)
+        return taille * 2;
+    if (duree > fenetre / 4 && taille > taillemin)
+        return taille / 2;
+    return taille;
+}
 
 }  // namespace
 
-// Receives the body into a new temporary file beside the destination, a block at a time,
-// yielding to the window between blocks; the arrival holds the file, flushed and still open,
-// when it arrived whole (and, with `attendu`, of that size and hash). The file is created only
-// once the headers promise a plain body of a known length, and stays marked for deletion: a
-// failure, a time-out or a killed process leaves nothing under its name.
+// Receives the body into a new temporary file beside the destination, yielding to the window
+// between reads; the arrival holds the file, flushed and still open, when it arrived whole
+// (and, with `attendu`, of that size and hash). The file is created only once the headers
+// promise a plain body of a length it may have, and stays marked for deletion: a failure, a
+// time-out or a killed process leaves nothing under its name. The answer comes within
+// delaireponse() and the body then brings at least progresminimal bytes in every
+// delailecture(), or it is given up.
 Arrivee recoitfichier(const std::string& adresse, const std::string& destination, const Attendu* attendu)
 {
     Arrivee arrivee;
@@ -32,15 +49,19 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
     if (!session)
         return arrivee;
     Requete requete(session.get());
-    if (!requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD))
+    if (!requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD,
+                       horlogemonotone() + delaireponse()))
         return arrivee;
     Lecture& lecture = requete.lecture;
-    // The headers alone decide here: a body of exactly the announced length would be whole,
-    // and a signed file can only be its signed size.
-    if (!lecture.longueurannoncee || !corpscomplet(lecture, *lecture.longueurannoncee)
-        || (attendu && *lecture.longueurannoncee != attendu->taille))
+    // The headers alone decide here. Unsigned, a body of exactly the announced length would
+    // be whole, and without one its end could not be told from a cut. Signed, a length that
+    // is announced can only be the signed size, and the signed size and hash prove a body
+    // sent without one.
+    const auto& annoncee = lecture.longueurannoncee;
+    if (attendu ? !corpssignecomplet(lecture, attendu->taille, attendu->taille)
+                : !annoncee || !corpscomplet(lecture, *annoncee))
         return arrivee;
-    const unsigned long long annoncee = *lecture.longueurannoncee;
+    const unsigned long long limite = attendu ? attendu->taille : *annoncee;
     // The temporary name is the updater's own: what an earlier run left there goes.
     const std::string temporaire = nomtemporaire(destination);
     PoigneeFichier sortie = creeneuf(temporaire, true);
@@ -49,29 +70,49 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
     std::optional<Sha256Parallele> empreinte;
     if (attendu && !empreinte.emplace(tailleblocs).valide())
         return arrivee;
-    std::vector<char> tampon(empreinte ? 0 : tailleblocs);
-    unsigned long long recus = 0;
+    unsigned long long recus = 0, recusfenetre = 0;
+    double fenetre = horlogemonotone();
+    DWORD taille = 4 * taillemin;
     for (;;) {
-        char* bloc = empreinte ? empreinte->tampon() : tampon.data();
+        const double debut = horlogemonotone();
+        const char* bloc = nullptr;
         DWORD lus = 0;
-        const bool lu = requete.lit(bloc, tailleblocs, lus);
-        if (empreinte)
-            empreinte->ajoute(lu ? lus : 0);
+        bool lu = requete.lit(taille, fenetre + delailecture(), bloc, lus);
+        // A window that ends with a read under way is enough if it brought enough before.
+        while (!lu && requete.enattente() && recusfenetre >= progresminimal) {
+            fenetre += delailecture();
+            recusfenetre = 0;
+            lu = requete.lit(taille, fenetre + delailecture(), bloc, lus);
+        }
         if (!lu) {
             lecture.echeclecture = true;
             break;
         }
         if (lus == 0)
             break;
-        if (lus > annoncee - recus)
-            return arrivee;   // longer than announced: not the file that was promised
+        if (lus > limite - recus)
+            return arrivee;   // longer than announced or signed: not the file that was promised
+        if (empreinte) {
+            std::memcpy(empreinte->tampon(), bloc, lus);
+            empreinte->ajoute(lus);
+        }
         DWORD ecrits = 0;
         if (!WriteFile(sortie.get(), bloc, lus, &ecrits, nullptr) || ecrits != lus)
             return arrivee;
         recus += lus;
+        recusfenetre += lus;
+        const double fin = horlogemonotone();
+        if (fin >= fenetre + delailecture()) {
+            if (recusfenetre < progresminimal)
+                return arrivee;   // slower than any link the updater waits for
+            fenetre = fin;
+            recusfenetre = 0;
+        }
+        taille = taillesuivante(taille, fin - debut);
         cedemessages();
     }
-    if (!corpscomplet(lecture, recus) || !FlushFileBuffers(sortie.get()))
+    const bool complet = attendu ? corpssignecomplet(lecture, recus, attendu->taille) : corpscomplet(lecture, recus);
+    if (!complet || !FlushFileBuffers(sortie.get()))
         return arrivee;
     if (empreinte && empreinte->fin() != attendu->sha256)
         return arrivee;

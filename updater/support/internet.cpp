@@ -39,15 +39,18 @@ PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages)
 }
 
 std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const std::string& adresse,
-                         const std::string& site, std::string& page)
+                         const std::string& site, std::string& page, std::size_t taillemax)
 {
     page.clear();
     PoigneeInternet session = ouvreinternet(titre, messages);
     if (!session)
         return pagesansinternet;
     DeleteUrlCacheEntryA(adresse.c_str());
+    // The whole page, redirects included, by one time: a server cannot hold the run by
+    // sending it a little at a time.
+    const double jusqua = horlogemonotone() + delaipage();
     Requete requete(session.get());
-    const bool ouverte = requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE);
+    const bool ouverte = requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE, jusqua);
     cedemessages();
     if (!ouverte) {
         if (messages == 1)
@@ -55,21 +58,21 @@ std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const 
         return pagemanquante;
     }
     Lecture& lecture = requete.lecture;
-    char tampon[1024];
     for (;;) {
         cedemessages();
+        const char* bloc = nullptr;
         DWORD lus = 0;
-        if (!requete.lit(tampon, sizeof tampon, lus)) {
+        if (!requete.lit(1024, jusqua, bloc, lus)) {
             lecture.echeclecture = true;
             break;
         }
         if (lus == 0)
             break;
-        if (page.size() + lus > taillemaxpage) {
+        if (page.size() + lus > taillemax) {
             lecture.tropgrand = true;
             break;
         }
-        page.append(tampon, lus);
+        page.append(bloc, lus);
     }
     if (lecture.tropgrand)
         page.clear();

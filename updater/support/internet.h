@@ -3,6 +3,7 @@
 #pragma once
 
 #include "file_handles.h"
+#include "web_rules.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -27,10 +28,11 @@ std::int16_t testconnexion(std::int16_t messages);
 PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages);
 
 // Fetches the address into `page`. Returns 1 when the page was read whole, 2 when it is
-// missing (not opened, an error status, not whole, or holding a missing-page marker), 0 when
-// there is no Internet access. `site` names the site in the page message only.
+// missing (not opened, an error status, not whole within delaipage(), longer than `taillemax`,
+// or holding a missing-page marker), 0 when there is no Internet access. `site` names the
+// site in the page message only.
 std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const std::string& adresse,
-                         const std::string& site, std::string& page);
+                         const std::string& site, std::string& page, std::size_t taillemax = taillemaxpage);
 
 // Downloads the address into the destination file: 1 when the destination now holds the
 // whole new file, 0 when it still holds what it held before (or nothing, if it held nothing).

@@ -1,5 +1,6 @@
 #include "web_request.h"
 
+#include "run_state.h"
 #include "wait.h"
 
 #include <algorithm>
@@ -24,6 +25,11 @@ double delailecture()
     return TIDEWELL_DELAI_RESEAU;
 }
 
+double delaipage()
+{
+    return 2 * TIDEWELL_DELAI_RESEAU;
+}
+
 // What one request shares with WinINet's status callback, which runs on threads of its own.
 // A read still pending when it is given up may yet write into `tampon` and `lus`: such an
 // exchange is left allocated rather than freed under WinINet's hands.
@@ -36,8 +42,9 @@ public:
     DWORD erreur = 0;
     HINTERNET cree = nullptr;
     std::vector<char> tampon;
+    DWORD taille = 0;         // what the read under way asked for
     DWORD lus = 0;
-    DWORD recus = 0;          // what the platform said it received during the read
+    DWORD recu = 0;           // what the platform last said it received during the read
     bool enattente = false;   // an operation was started and has not completed
 };
 
@@ -63,7 +70,7 @@ void CALLBACK rappel(HINTERNET, DWORD_PTR contexte, DWORD statut, LPVOID informa
             if (!e->second->cree)
                 e->second->cree = reinterpret_cast<HINTERNET>(resultat->dwResult);
         } else if (statut == INTERNET_STATUS_RESPONSE_RECEIVED && taille == sizeof(DWORD)) {
-            e->second->recus += *static_cast<const DWORD*>(information);
+            e->second->recu = *static_cast<const DWORD*>(information);
         } else if (statut == INTERNET_STATUS_REQUEST_COMPLETE) {
             e->second->resultat = resultat->dwResult;
             e->second->erreur = resultat->dwError;
@@ -75,17 +82,19 @@ void CALLBACK rappel(HINTERNET, DWORD_PTR contexte, DWORD statut, LPVOID informa
     }
 }
 
-// Waits for the exchange's operation; false on time-out.
-bool attendsfin(Echange& e, double secondes)
+// Waits for the exchange's operation until `jusqua`; false if it is still under way then.
+bool attendsfin(Echange& e, double jusqua)
 {
-    return attendsurmessages(e.fait, secondes);
+    const double reste = jusqua - horlogemonotone();
+    return attendsurmessages(e.fait, reste > 0 ? reste : 0);
 }
 
 }  // namespace
 
 PoigneeInternet sessionasynchrone()
 {
-    PoigneeInternet session(InternetOpenA("OPEN_INTERNET", INTERNET_OPEN_TYPE_DIRECT, "", "", INTERNET_FLAG_ASYNC));
+    const DWORD acces = etat().proxysysteme ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_DIRECT;
+    PoigneeInternet session(InternetOpenA("OPEN_INTERNET", acces, "", "", INTERNET_FLAG_ASYNC));
     if (session && InternetSetStatusCallbackA(session.get(), rappel) == INTERNET_INVALID_STATUS_CALLBACK)
         session.reset();
     return session;
@@ -122,7 +131,7 @@ void Requete::ferme()
     echange_ = nullptr;
 }
 
-bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux)
+bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua)
 {
     ferme();
     echange_ = new Echange;
@@ -136,8 +145,11 @@ bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux)
     // "Connection: close": a connection whose body did not end where its length said would
     // otherwise hand its leftover bytes to the next request as that one's answer.
     static const char entetes[] = "Connection: close\r\n";
+    // Through a proxy, one that wants credentials the platform cannot give by itself is an
+    // answer like any other that is not a page: never a prompt.
+    const DWORD ui = etat().proxysysteme ? INTERNET_FLAG_NO_UI : 0;
     HINTERNET h = InternetOpenUrlA(session_, adresse.c_str(), entetes, DWORD(sizeof entetes - 1),
-                                   drapeaux | INTERNET_FLAG_NO_AUTO_REDIRECT, contexte);
+                                   drapeaux | INTERNET_FLAG_NO_AUTO_REDIRECT | ui, contexte);
     if (h) {
         std::lock_guard<std::mutex> garde(verrou);
         echange_->enattente = false;
@@ -147,7 +159,7 @@ bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux)
             echange_->enattente = false;
             return false;
         }
-        if (!attendsfin(*echange_, delaireponse()))
+        if (!attendsfin(*echange_, jusqua))
             return false;
         if (!echange_->resultat)
             return false;
@@ -168,11 +180,11 @@ bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux)
     return true;
 }
 
-bool Requete::ouvre(const std::string& adresse, DWORD drapeaux)
+bool Requete::ouvre(const std::string& adresse, DWORD drapeaux, double jusqua)
 {
     std::string a = adresse;
     for (int sauts = 0;; ++sauts) {
-        if (!ouvreune(a, drapeaux))
+        if (!ouvreune(a, drapeaux, jusqua))
             return false;
         const unsigned long s = lecture.statuthttp;
         const bool redirection = s == 301 || s == 302 || s == 303 || s == 307 || s == 308;
@@ -205,42 +217,84 @@ std::string Requete::entete(DWORD quoi) const
     }
 }
 
-bool Requete::lit(char* vers, DWORD taille, DWORD& lus)
+bool Requete::enattente() const
+{
+    std::lock_guard<std::mutex> garde(verrou);
+    return echange_ && echange_->enattente;
+}
+
+bool Requete::lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus)
 {
     lus = 0;
+    bloc = nullptr;
     if (!requete_ || !echange_)
         return false;
     Echange& e = *echange_;
-    if (e.tampon.size() < taille)
-        e.tampon.resize(taille);
-    {
-        std::lock_guard<std::mutex> garde(verrou);
-        e.enattente = true;
-        e.lus = 0;
-        e.recus = 0;
-        ResetEvent(e.fait);
-    }
-    if (InternetReadFile(requete_.get(), e.tampon.data(), taille, &e.lus)) {
-        std::lock_guard<std::mutex> garde(verrou);
-        e.enattente = false;
-    } else {
+    if (!enattente()) {
+        if (e.tampon.size() < taille)
+            e.tampon.resize(taille);
+        {
+            std::lock_guard<std::mutex> garde(verrou);
+            e.enattente = true;
+            e.taille = taille;
+            e.lus = 0;
+            e.recu = 0;
+            ResetEvent(e.fait);
+        }
+        if (InternetReadFile(requete_.get(), e.tampon.data(), taille, &e.lus)) {
+            std::lock_guard<std::mutex> garde(verrou);
+            e.enattente = false;
+            lus = std::min(e.lus, taille);
+            bloc = e.tampon.data();
+            return true;
+        }
         if (GetLastError() != ERROR_IO_PENDING) {
             std::lock_guard<std::mutex> garde(verrou);
             e.enattente = false;
             return false;
         }
-        if (!attendsfin(e, delailecture()) || !e.resultat)
-            return false;
-        // Measured under Wine: now and then a read that completes in the background reports
-        // no byte although it filled the buffer (its count is overwritten after it was
-        // given); what it said it received is then the count.
-        std::lock_guard<std::mutex> garde(verrou);
-        if (e.lus == 0)
-            e.lus = e.recus;
     }
-    lus = std::min(e.lus, taille);
-    std::memcpy(vers, e.tampon.data(), lus);
+    if (!attendsfin(e, jusqua) || !e.resultat)
+        return false;
+    DWORD n = 0, recu = 0;
+    {
+        std::lock_guard<std::mutex> garde(verrou);
+        n = std::min(e.lus, e.taille);
+        recu = e.recu;
+    }
+    // Measured under Wine: a read that completes in the background while its call is still
+    // returning now and then has its count zeroed after it was given, though it filled the
+    // buffer. Wine then said what it put there in its last "received" notice; a read that
+    // really ends the body leaves nothing to be read after it, which is asked to tell the two
+    // apart (on a platform without the fault, a count of 0 is always the body's end).
+    if (n == 0 && recu > 0 && recu <= e.taille && !finducorps(jusqua))
+        n = recu;
+    lus = n;
+    bloc = e.tampon.data();
     return true;
+}
+
+bool Requete::finducorps(double jusqua)
+{
+    Echange& e = *echange_;
+    DWORD disponible = 0;
+    {
+        std::lock_guard<std::mutex> garde(verrou);
+        e.enattente = true;
+        ResetEvent(e.fait);
+    }
+    if (InternetQueryDataAvailable(requete_.get(), &disponible, 0, 0)) {
+        std::lock_guard<std::mutex> garde(verrou);
+        e.enattente = false;
+        return disponible == 0;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        std::lock_guard<std::mutex> garde(verrou);
+        e.enattente = false;
+        return true;
+    }
+    // More is coming: not the end. The question must be answered before the next read.
+    return !attendsfin(e, jusqua);
 }
 
 }  // namespace libmaj

@@ -1,7 +1,7 @@
 // One GET over HTTPS under the rules that every page fetch and download follows: redirects
 // are taken by the updater itself (https only, at most redirectionsmax in a row), no
-// connection is ever used for a second request, and the wait for the answer and for each
-// read is bounded. The waits keep the window's messages flowing.
+// connection is ever used for a second request, and every wait ends by a time the caller
+// sets. The waits keep the window's messages flowing.
 #pragma once
 
 #include "internet.h"
@@ -14,14 +14,18 @@
 
 namespace libmaj {
 
-// How long a silent server is waited for, in seconds: for the answer's headers (connection
-// and TLS handshake included), and for each read of the body. A transfer that keeps moving
-// is never cut off, however slow.
+// The bounds, in seconds. A download's answer (connection, TLS handshake and headers, every
+// redirect included) comes within delaireponse(); its body then brings at least
+// progresminimal() bytes in every delailecture() (a slow link that keeps moving is never cut
+// off; one that drips slower is). A page comes whole, redirects and all, within delaipage().
 double delaireponse();
 double delailecture();
+double delaipage();
+constexpr unsigned long long progresminimal = 64 * 1024;
 
-// An asynchronous session with the agent "OPEN_INTERNET", direct: the only kind in which
-// every wait can be bounded.
+// An asynchronous session with the agent "OPEN_INTERNET", the only kind in which every wait
+// can be bounded: direct, or through the user's proxy settings where the build says so
+// (etat().proxysysteme).
 PoigneeInternet sessionasynchrone();
 
 class Echange;
@@ -33,18 +37,23 @@ public:
     Requete(const Requete&) = delete;
     Requete& operator=(const Requete&) = delete;
 
-    // Sends the request and waits for the answer's headers, following redirects. False when
-    // no answer came (no connection, a refused certificate, a time-out); otherwise `lecture`
-    // says what the headers announced. A refused redirect leaves its 3xx status there.
-    bool ouvre(const std::string& adresse, DWORD drapeaux);
+    // Sends the request and waits for the answer's headers, following redirects, until
+    // `jusqua` (on horlogemonotone()) at the latest. False when no answer came (no connection, a refused
+    // certificate, the time up); otherwise `lecture` says what the headers announced. A
+    // refused redirect leaves its 3xx status there.
+    bool ouvre(const std::string& adresse, DWORD drapeaux, double jusqua);
     Lecture lecture;
 
-    // Reads the next part of the body into `vers`: true with `lus` 0 at its end; false when
-    // the read failed or the server fell silent for longer than delailecture().
-    bool lit(char* vers, DWORD taille, DWORD& lus);
+    // Reads the next part of the body, at most `taille` bytes, into the request's own buffer
+    // (`bloc`, good until the next read): true with `lus` 0 at its end. False when the read
+    // failed, or when it was still under way at `jusqua`: enattente() then says so, and the
+    // next call goes on waiting for that same read.
+    bool lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus);
+    bool enattente() const;
 
 private:
-    bool ouvreune(const std::string& adresse, DWORD drapeaux);
+    bool ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua);
+    bool finducorps(double jusqua);
     std::string entete(DWORD quoi) const;
     void ferme();
 

@@ -64,6 +64,11 @@ bool corpscomplet(const Lecture& lecture, unsigned long long recus)
     return corpslisible(lecture) && lecture.longueurannoncee && *lecture.longueurannoncee == recus;
 }
 
+bool corpssignecomplet(const Lecture& lecture, unsigned long long recus, unsigned long long taille)
+{
+    return corpslisible(lecture) && (!lecture.longueurannoncee || *lecture.longueurannoncee == taille) && recus == taille;
+}
+
 bool redirectionpermise(const std::string& adresse)
 {
     return majuscules(adresse.substr(0, 8)) == "HTTPS://" && adresse.size() > 8;

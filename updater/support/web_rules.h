@@ -46,6 +46,10 @@ std::int16_t statutpage(const Lecture& lecture, const std::string& texte);
 // read, and exactly the announced length, which must be announced.
 bool corpscomplet(const Lecture& lecture, unsigned long long recus);
 
+// The same for a signed file of `taille` bytes, whose size and hash prove it whole: sent
+// with that length, or with none (in chunks, or ended by the connection's close).
+bool corpssignecomplet(const Lecture& lecture, unsigned long long recus, unsigned long long taille);
+
 // Where a redirect may lead: an absolute https address, at most this many times in a row.
 constexpr int redirectionsmax = 5;
 bool redirectionpermise(const std::string& adresse);

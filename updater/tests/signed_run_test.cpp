@@ -100,6 +100,8 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     writeFile(app / "B.dll.~maj", "received by an earlier run");
     writeFile(app / "Etatmaj.ini.~maj", "Edition=9\r\nCle=1\r\n");
     writeFile(app / "B.dll.sav", "the user's own too");   // the signed backup's first name taken
+    // Served in chunks, without a length, as a dynamic handler does: the signature proves it whole.
+    server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true}}}");
     const UpdaterRun run = runUpdater(app);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.box) << run.box->text;
@@ -130,6 +132,11 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
          [&](ServerTree& s, SignedApp&) { standard(s); s.write("Maj/C.dat", "c v3"); }},
         {"a file longer than signed", "F1",
          [&](ServerTree& s, SignedApp&) { standard(s); s.write("Maj/A.dll", "a v2 and more"); }},
+        {"a file in chunks cut before its last one", "F2",
+         [&](ServerTree& s, SignedApp&) {
+             standard(s);
+             s.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true, \"drop_after\": 300000}}}");
+         }},
         {"the manifest tampered with", "S3",
          [&](ServerTree& s, SignedApp&) {
              standard(s);

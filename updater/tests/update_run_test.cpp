@@ -322,3 +322,31 @@ TEST(UpdateRun, AnApplicationFolderWithSpacesIsRestartedByItsQuotedPath)
     EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2");
     EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
 }
+
+// Built with TIDEWELL_PROXY "system", the updater reaches its server through the proxy of the
+// user's settings (set here in a prefix of the test's own): every request of the run is a
+// tunnel in the proxy's log. The default build, with the same settings, goes direct.
+TEST(UpdateRun, TheSystemProxyBuildGoesThroughTheUsersProxyAndTheDefaultOneNever)
+{
+    ASSERT_EQ(testsupport::runToEnd("reg add \"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\" "
+                                    "/v ProxyEnable /t REG_DWORD /d 1 /f"), 0u);
+    ASSERT_EQ(testsupport::runToEnd("reg add \"HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\" "
+                                    "/v ProxyServer /d " + std::string(std::getenv("TIDEWELL_TEST_PROXY")) + " /f"),
+              0u);
+    ServerTree server("Abacor");
+    server.publish({{"Prog.exe", "prog v2"}}, "5");
+    const std::string log = std::getenv("TIDEWELL_TEST_PROXY_LOG");
+    for (const auto& [updater, tunnels] : {std::pair<const char*, int>{TIDEWELL_PROXY_EXE, 4}, {TIDEWELL_EXE, 0}}) {
+        AppFolder app("tidewell-proxy", updater);
+        writeFile(app / "Abacor.ini", "");
+        const std::size_t before = readFile(log).size();
+        runUpdater(app);
+        EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2") << updater;
+        // Version, list, size and the one file.
+        const std::string seen = readFile(log).substr(before);
+        int count = 0;
+        for (auto at = seen.find("CONNECT localhost:"); at != std::string::npos; at = seen.find("CONNECT localhost:", at + 1))
+            ++count;
+        EXPECT_EQ(count, tunnels) << updater << ": " << seen;
+    }
+}

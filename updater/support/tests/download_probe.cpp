@@ -1,9 +1,12 @@
 // Downloads one address into one file with telechargefichier, or, given the file's signed
 // size and SHA-256, as a signed run does (hashed as it streams, then installed), or with
 // "--bare" as the plainest use of the platform's stack does (one synchronous request, 256 KiB
-// reads written straight to the file: the yardstick); then prints the result, the time taken
-// and the process's peak memory:
-//   download_probe [--bare] URL DESTINATION [SIZE SHA256]
+// reads written straight to the file: the yardstick; "--bare-flushed" then flushes the file to
+// the disk, as a download must before it may replace a file), or with "--page" fetches it as a page
+// with lecturepage (result: its status); then prints the result, the time taken and the
+// process's peak memory:
+//   download_probe [--bare | --bare-flushed] URL DESTINATION [SIZE SHA256]
+//   download_probe --page URL
 // The exit code is the routine's result (1 downloaded, 0 not).
 #include "internet.h"
 
@@ -14,11 +17,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
-int bare(const char* url, const char* destination)
+int bare(const char* url, const char* destination, bool flushed)
 {
     libmaj::PoigneeInternet session(InternetOpenA("OPEN_INTERNET", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     libmaj::PoigneeInternet request(session ? InternetOpenUrlA(session.get(), url, nullptr, 0,
@@ -33,7 +37,7 @@ int bare(const char* url, const char* destination)
         if (!InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read))
             return 0;
         if (read == 0)
-            return 1;
+            return !flushed || FlushFileBuffers(file.get()) ? 1 : 0;
         if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read)
             return 0;
     }
@@ -43,19 +47,24 @@ int bare(const char* url, const char* destination)
 
 int main(int argc, char** argv)
 {
-    const bool plainest = argc > 1 && std::strcmp(argv[1], "--bare") == 0;
-    if (plainest) {
+    const bool flushed = argc > 1 && std::strcmp(argv[1], "--bare-flushed") == 0;
+    const bool plainest = flushed || (argc > 1 && std::strcmp(argv[1], "--bare") == 0);
+    const bool page = argc == 3 && std::strcmp(argv[1], "--page") == 0;
+    if (plainest || page) {
         --argc;
         ++argv;
     }
-    if (argc != 3 && argc != 5)
+    if (argc != 3 && argc != 5 && !page)
         return 2;
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
     int resultat = 0;
-    if (plainest) {
-        resultat = bare(argv[1], argv[2]);
+    if (page) {
+        std::string texte;
+        resultat = libmaj::lecturepage("Tidewell", 0, argv[1], "Corvane", texte);
+    } else if (plainest) {
+        resultat = bare(argv[1], argv[2], flushed);
     } else if (argc == 5) {
         libmaj::Arrivee arrivee = libmaj::telechargeverifie(argv[1], argv[2], {std::strtoull(argv[3], nullptr, 10), argv[4]});
         resultat = arrivee.place() ? 1 : 0;
