@@ -168,6 +168,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return None
         return full
 
+    def send_header(self, keyword, value):
+        if keyword.lower() == "connection":
+            self.connection_said = True
+        super().send_header(keyword, value)
+
+    def end_headers(self):
+        # As real servers do, a client that asked for the connection to close is told that it
+        # closes; told nothing, the platform's stack keeps it for the next request, which then
+        # finds it closed.
+        if self.close_connection and not getattr(self, "connection_said", False):
+            super().send_header("Connection", "close")
+        self.connection_said = False
+        super().end_headers()
+
     def send_simple(self, status, body, send_body):
         self.send_response(status)
         self.send_header("Content-Type", "text/html")

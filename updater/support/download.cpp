@@ -110,6 +110,9 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
         }
         taille = taillesuivante(taille, fin - debut);
         cedemessages();
+        // The signed size and hash decide; a server holding back a body's end holds nothing.
+        if (attendu && recus == limite)
+            break;
     }
     const bool complet = attendu ? corpssignecomplet(lecture, recus, attendu->taille) : corpscomplet(lecture, recus);
     if (!complet || !FlushFileBuffers(sortie.get()))

@@ -45,6 +45,7 @@ public:
     DWORD taille = 0;         // what the read under way asked for
     DWORD lus = 0;
     DWORD recu = 0;           // what the platform last said it received during the read
+    DWORD disponible = 0;     // what a query under way says can be read at once
     bool enattente = false;   // an operation was started and has not completed
 };
 
@@ -267,34 +268,44 @@ bool Requete::lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus)
     // buffer. Wine then said what it put there in its last "received" notice; a read that
     // really ends the body leaves nothing to be read after it, which is asked to tell the two
     // apart (on a platform without the fault, a count of 0 is always the body's end).
-    if (n == 0 && recu > 0 && recu <= e.taille && !finducorps(jusqua))
-        n = recu;
+    if (n == 0 && recu > 0 && recu <= e.taille) {
+        const Reste reste = resteducorps(jusqua);
+        if (reste == Reste::inconnu)
+            return false;
+        if (reste == Reste::suite)
+            n = recu;
+    }
     lus = n;
     bloc = e.tampon.data();
     return true;
 }
 
-bool Requete::finducorps(double jusqua)
+Requete::Reste Requete::resteducorps(double jusqua)
 {
     Echange& e = *echange_;
-    DWORD disponible = 0;
     {
         std::lock_guard<std::mutex> garde(verrou);
         e.enattente = true;
+        e.disponible = 0;
         ResetEvent(e.fait);
     }
-    if (InternetQueryDataAvailable(requete_.get(), &disponible, 0, 0)) {
+    // The count goes into the exchange, which outlives a query given up while under way.
+    if (InternetQueryDataAvailable(requete_.get(), &e.disponible, 0, 0)) {
         std::lock_guard<std::mutex> garde(verrou);
         e.enattente = false;
-        return disponible == 0;
+        return e.disponible == 0 ? Reste::fin : Reste::suite;
     }
     if (GetLastError() != ERROR_IO_PENDING) {
         std::lock_guard<std::mutex> garde(verrou);
         e.enattente = false;
-        return true;
+        return Reste::inconnu;
     }
-    // More is coming: not the end. The question must be answered before the next read.
-    return !attendsfin(e, jusqua);
+    // An answer that does not come in time says nothing: the read is then a failed one. Wine
+    // gives the count in the completion too.
+    if (!attendsfin(e, jusqua) || !e.resultat)
+        return Reste::inconnu;
+    std::lock_guard<std::mutex> garde(verrou);
+    return std::max<DWORD>(e.disponible, e.erreur) == 0 ? Reste::fin : Reste::suite;
 }
 
 }  // namespace libmaj

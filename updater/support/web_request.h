@@ -53,7 +53,9 @@ public:
 
 private:
     bool ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua);
-    bool finducorps(double jusqua);
+    // What is left of the body after a read: nothing, more, or no answer in time.
+    enum class Reste { fin, suite, inconnu };
+    Reste resteducorps(double jusqua);
     std::string entete(DWORD quoi) const;
     void ferme();
 
