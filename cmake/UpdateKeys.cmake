@@ -1,7 +1,7 @@
 # The public keys the updater accepts release signatures from, built into it: empty (releases
 # are not checked), or one or two entries "id:key" separated by a comma, the key as the
 # publishing tool prints it (128 lower-case hexadecimal digits, X then Y of a P-256 point).
-# Two entries are the current key and the next one, during a rotation. A malformed value is
+# Two entries are the current key and the next one, with a higher id, during a rotation. A malformed value is
 # refused here rather than producing an updater that would refuse every release.
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   cmake_minimum_required(VERSION 3.25)
@@ -30,6 +30,12 @@ function(tidewell_check_update_keys value)
     endif()
     if(CMAKE_MATCH_1 IN_LIST ids)
       message(FATAL_ERROR "TIDEWELL_UPDATE_KEYS: the id ${CMAKE_MATCH_1} is given twice")
+    endif()
+    # The updater retires every key below the highest it has seen signed: a next key with a
+    # lower id would be retired by its own predecessor.
+    if(ids AND NOT CMAKE_MATCH_1 GREATER ids)
+      message(FATAL_ERROR "TIDEWELL_UPDATE_KEYS: the next key's id ${CMAKE_MATCH_1} is not above the current "
+                          "key's ${ids}; give the current key first, then the next one with a higher id")
     endif()
     list(APPEND ids ${CMAKE_MATCH_1})
   endforeach()

@@ -68,7 +68,7 @@ trap cleanup EXIT
   $((port + 2))
 rm -rf "$state/www/Abacor" "$state/www/.Abacor."*
 "$publish" --release "$demo/release" --out "$state/www/Abacor" \
-  --version 2 --subversion 1 --date "$(date +%d/%m/%Y)" --key "$keys/demo-key.pem" --key-id 1 --expires 30
+  --version 2 --subversion 1 --date "$(date +%d/%m/%Y)" --key "$keys/demo-key.pem" --key-id 1 --release-number 1 --expires 30
 echo "Update server: https://localhost:$port/Abacor (HTTPS, certificate of a test CA trusted by Wine)"
 "$run" --start
 

@@ -42,8 +42,9 @@ expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateServer.cmake "address"
 string(REPEAT "0123456789abcdef" 8 key)
 string(TOUPPER "1:${key}" upper)
 expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateKeys.cmake "keys"
-  ACCEPTED "" "1:${key}" "1:${key},2:${key}" "9999:${key}"
-  REFUSED "0:${key}" "1:${key}0" "1:${key},1:${key}" "1:${key},2:${key},3:${key}" "1:" "${key}"
+  ACCEPTED "" "1:${key}" "1:${key},2:${key}" "9:${key},10:${key}" "9999:${key}"
+  REFUSED "0:${key}" "1:${key}0" "1:${key},1:${key}" "2:${key},1:${key}" "10:${key},9:${key}"
+          "1:${key},2:${key},3:${key}" "1:" "${key}"
           "1:${key}," "1: ${key}" "a:${key}" "${upper}")
 
 expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateServer.cmake "proxy setting" VARIABLE PROXY

@@ -76,7 +76,7 @@ bool enregistre(const Journal& j, const std::string& dossier)
 {
     const std::string etat = chemin(dossier, nometat);
     std::string texte;
-    libmaj::litfichiertexte(etat, texte, 256);
+    libmaj::litfichiertexte(etat, texte, taillemaxetat);
     const auto avant = lectureetat(texte);
     if (avant && avant->edition > j.edition)
         return true;
@@ -262,6 +262,20 @@ std::string repriseinstallation(const std::string& dossier)
     if (!range(*j, dossier, gardees, true) && inacheve.empty())
         return "R0";   // something it names could not be removed yet: kept for a later run
     return inacheve;
+}
+
+bool etatinscriptible(const std::string& dossier)
+{
+    const std::string etat = chemin(dossier, nometat);
+    const DWORD attributs = GetFileAttributesA(etat.c_str());
+    if (attributs == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (attributs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
+        return false;
+    const libmaj::PoigneeFichier f(CreateFileA(etat.c_str(), GENERIC_WRITE | DELETE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+    return f.get() != INVALID_HANDLE_VALUE;
 }
 
 bool placesuffisante(const Manifeste& m, const std::string& dossier)

@@ -141,6 +141,8 @@ std::optional<Manifeste> lecturemanifeste(const std::string& texte, std::string&
         return echec("M4");
     if (!edition || !date(valeurs[3]) || !cle || *cle < 1 || *cle > 9999)
         return echec("M5");
+    if (*edition > editionmax)
+        return echec("M11");   // a number that would leave no room to the releases after it
     m.cible = valeurs[1];
     m.edition = *edition;
     m.expire = valeurs[3];

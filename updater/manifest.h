@@ -17,6 +17,10 @@ inline constexpr const char nomsignature[] = "Signature.ini";
 inline constexpr std::size_t taillemaxmanifeste = 32 * 1024;
 inline constexpr std::size_t taillemaxsignature = 4 * 1024;
 
+// The highest release number: far below what 64 bits hold, so that no signed release can
+// leave its successors no number to take (the floor a build takes has the same bound).
+inline constexpr std::uint64_t editionmax = 999999999;
+
 // A file as the manifest vouches for it: its name, size in bytes and SHA-256 (64 lower-case
 // hexadecimal digits).
 struct Empreinte {
@@ -53,8 +57,8 @@ struct Manifeste {
 std::string ecritmanifeste(const Manifeste& m);
 
 // Reads a manifest strictly: every line known, in its place, once; names the updater would
-// fetch; sizes and hashes well formed; at most 50 files. Nothing, with `raison` set to a short
-// code, for anything else.
+// fetch; sizes and hashes well formed; at most 50 files; a release number up to editionmax.
+// Nothing, with `raison` set to a short code, for anything else.
 std::optional<Manifeste> lecturemanifeste(const std::string& texte, std::string& raison);
 
 // The signature file: the key id and the raw r||s signature (64 bytes) in hexadecimal.

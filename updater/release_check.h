@@ -27,10 +27,13 @@ inline constexpr char perimee[] = "S8";       // the manifest is past its expiry
 inline constexpr char page[] = "S9";          // an update file missing or not the signed bytes
 inline constexpr char liste[] = "S10";        // the file list is not the manifest's
 inline constexpr char place[] = "P1";         // too little room on the volume for the release
+inline constexpr char etat[] = "P2";          // the record of the last release cannot be written
 }  // namespace coderefus
 
 // The last signed release installed beside the updater, and the id of the key that signed it.
 inline constexpr char nometat[] = "Etatmaj.ini";
+// What is read of it at most: a record is some thirty bytes, anything much longer is not one.
+inline constexpr std::size_t taillemaxetat = 256;
 struct EtatSigne {
     std::uint64_t edition = 0;
     int cle = 0;

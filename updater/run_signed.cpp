@@ -126,8 +126,12 @@ void Main::rechercheverifiee()
         refuse(reprise);
         return;
     }
+    if (!etatinscriptible(dossierappli)) {
+        refuse(coderefus::etat);
+        return;
+    }
     std::string etat;
-    libmaj::litfichiertexte(dossierappli + "\\" + nometat, etat);
+    libmaj::litfichiertexte(dossierappli + "\\" + nometat, etat, taillemaxetat);
     const EtatSigne minimum = minimumrequis(lectureetat(etat), editionplancher);
     Manifeste manifeste;
     std::string pages[3];

@@ -1,12 +1,18 @@
 // tidewell-publish: writes the update server's tree for one application from a release.
 //   tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]
-//                    [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]]
+//                    [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
+//                     [--previous-public-key ID:KEY] | --unsigned]
 //   tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
+//                    [--previous-public-key ID:KEY]
 //   tidewell-publish --print-public-key KEY.pem [--key-id N]
 // DIR/Maj holds the files afterwards; Listfich.ini, Taillefich.ini and Version.ini sit beside
 // it, and with --key the signed Manifeste.ini and Signature.ini. Upload the tree as
 // <server>/Abacor or <server>/Quillon. The private key never goes into the tree. --resign
 // signs a published tree again (a new expiry, release number or key) without changing its files.
+// A tree's current signed release is trusted only when it verifies with the signing key's
+// public key or the one --previous-public-key gives (at a rotation: as --print-public-key
+// printed it), and its files are still what it signed.
+#include "manifest.h"
 #include "publish.h"
 #ifdef TIDEWELL_SIGNING
 #include "signing.h"
@@ -16,6 +22,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace {
@@ -44,9 +51,11 @@ std::string dansjours(long jours)
 int usage()
 {
     std::fprintf(stderr, "usage: tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]\n"
-                         "                        [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]]\n"
+                         "                        [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]\n"
+                         "                         [--previous-public-key ID:KEY] | --unsigned]\n"
                          "       tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] "
                          "[--expires DAYS]\n"
+                         "                        [--previous-public-key ID:KEY]\n"
                          "       tidewell-publish --print-public-key KEY.pem [--key-id N]\n");
     return 2;
 }
@@ -60,15 +69,34 @@ unsigned long long positif(const std::string& s, unsigned long long borne)
     return n <= borne ? n : 0;
 }
 
+#ifdef TIDEWELL_SIGNING
+// "id:key" as --print-public-key prints it; nothing for anything else.
+std::optional<tidewell::publication::ClePublique> clepubliquedonnee(const std::string& texte)
+{
+    const auto deux = texte.find(':');
+    if (deux == std::string::npos)
+        return std::nullopt;
+    const int id = static_cast<int>(positif(texte.substr(0, deux), 9999));
+    const std::string publique = texte.substr(deux + 1);
+    if (!id || publique.size() != 128 || publique.find_first_not_of("0123456789abcdef") != std::string::npos)
+        return std::nullopt;
+    return tidewell::publication::ClePublique{id, publique};
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv)
 try {
     tidewell::publication::Release release;
-    std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365";
+    std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365", precedente;
     release.date = aujourdhui();
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--unsigned") {
+            release.sanssignature = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return usage();
         const std::string valeur = argv[++i];
@@ -83,6 +111,7 @@ try {
         else if (option == "--expires") expire = valeur;
         else if (option == "--print-public-key") clepublique = valeur;
         else if (option == "--resign") resigner = valeur;
+        else if (option == "--previous-public-key") precedente = valeur;
         else return usage();
     }
     const int id = static_cast<int>(positif(idcle, 9999));
@@ -111,6 +140,8 @@ try {
 #endif
     if (resigner.empty() ? release.dossier.empty() || sortie.empty() : cle.empty() || !sortie.empty())
         return usage();
+    if ((release.sanssignature && (!cle.empty() || !resigner.empty())) || (!precedente.empty() && cle.empty()))
+        return usage();
     tidewell::publication::Signataire signataire;
 #ifdef TIDEWELL_SIGNING
     sig::CleSignature k;
@@ -118,14 +149,24 @@ try {
         std::string erreur;
         k = sig::chargecle(cle, erreur);
         const unsigned long long jours = positif(expire, 36500);
-        const unsigned long long numero = edition.empty() ? 0 : positif(edition, ~0ULL >> 1);
-        if (!k || !jours || (!edition.empty() && !numero)) {
+        const unsigned long long numero = edition.empty() ? 0 : positif(edition, tidewell::editionmax);
+        const auto avant = precedente.empty() ? std::optional<tidewell::publication::ClePublique>()
+                                              : clepubliquedonnee(precedente);
+        if (!k || !jours || (!edition.empty() && !numero) || (!precedente.empty() && !avant)) {
             std::fprintf(stderr, "refused: %s\n",
                          !k ? erreur.c_str()
-                            : !jours ? "--expires must be a number of days from 1 to 36500"
-                                     : "--release-number must be a whole number from 1");
+                         : !jours ? "--expires must be a number of days from 1 to 36500"
+                         : !avant && !precedente.empty()
+                             ? "--previous-public-key must be id:key as --print-public-key prints it"
+                             : "--release-number must be a whole number from 1 to 999999999");
             return 1;
         }
+        signataire.connues.push_back({id, sig::clepublique(*k)});
+        if (avant)
+            signataire.connues.push_back(*avant);
+        signataire.verifie = [](const std::string& publique, const std::string& rs, const std::string& octets) {
+            return sig::verifie(publique, rs, octets);
+        };
         signataire.cle = id;
         signataire.edition = numero;
         signataire.expire = dansjours(static_cast<long>(jours));

@@ -221,28 +221,86 @@ std::string lit(const fs::path& chemin, bool& lu)
     return texte;
 }
 
+// What a tree file is against what the manifest signed: empty when the same, otherwise the
+// words for the difference.
+std::string ecart(const fs::path& fichier, const std::string& nom, const Empreinte& signe, const Signataire& s)
+{
+    std::error_code ec;
+    const auto taille = fs::file_size(fichier, ec);
+    if (ec)
+        return nom + " is missing or cannot be read";
+    const std::string empreinte = s.sha256fichier(fichier);
+    if (taille == signe.taille && empreinte == signe.sha256)
+        return {};
+    return nom + " is " + std::to_string(taille) + " bytes of SHA-256 " + empreinte + ", the manifest signed "
+           + std::to_string(signe.taille) + " bytes of SHA-256 " + signe.sha256;
+}
+
+// The tree's current signed release, trusted: its manifest's signature verifies with one of
+// the keys the maker named, and every update file and file is still what it signed. Nothing,
+// and no error, when the tree holds no manifest; otherwise `erreur` says what is wrong.
+std::optional<Manifeste> releasecourante(const fs::path& arbre, const Signataire& s, std::string& erreur)
+{
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(arbre / nommanifeste, ec)))
+        return std::nullopt;
+    const auto refus = [&](const std::string& pourquoi) {
+        erreur = "the tree's current release cannot be trusted: " + pourquoi
+                 + "; publish from the maker's copy of the tree, or remove the tree and give --release-number";
+        return std::nullopt;
+    };
+    bool lu = true;
+    const std::string texte = lit(arbre / nommanifeste, lu);
+    const std::string signature = lit(arbre / nomsignature, lu);
+    const auto sig = lu ? lecturesignature(signature) : std::nullopt;
+    if (!sig)
+        return refus(std::string(nomsignature) + " is missing or malformed");
+    const auto cle = std::find_if(s.connues.begin(), s.connues.end(), [&](const ClePublique& c) { return c.cle == sig->cle; });
+    if (cle == s.connues.end())
+        return refus("it is signed by key " + std::to_string(sig->cle)
+                     + ", which is neither the signing key's id nor that of --previous-public-key");
+    if (!s.verifie || !s.verifie(cle->publique, sig->rs, texte))
+        return refus(std::string(nommanifeste) + " does not verify with key " + std::to_string(sig->cle)
+                     + ": it was changed after it was signed, or signed by another key");
+    std::string raison;
+    auto m = lecturemanifeste(texte, raison);
+    if (!m)
+        return refus(std::string(nommanifeste) + " cannot be read (" + raison + ")");
+    if (m->cle != sig->cle)
+        return refus(std::string(nommanifeste) + " names key " + std::to_string(m->cle) + " but is signed by key "
+                     + std::to_string(sig->cle));
+    for (const auto& p : m->pages)
+        if (const std::string e = ecart(arbre / p.nom, p.nom, p, s); !e.empty())
+            return refus(e);
+    for (const auto& f : m->fichiers)
+        if (const std::string e = ecart(arbre / "Maj" / f.nom, "Maj/" + f.nom, f, s); !e.empty())
+            return refus(e);
+    return m;
+}
+
 // Signs the content: the manifest of the three update files and every listed file, and its
-// signature. An error text, empty when signed.
-std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s)
+// signature, after the tree's trusted current release `courante` (if any). An error text,
+// empty when signed.
+std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s, const std::optional<Manifeste>& courante)
 {
     Manifeste m;
     m.cible = libmaj::majuscules(arbre.filename().string());
     if (m.cible != "ABACOR" && m.cible != "QUILLON")
         return "a signed tree must be named Abacor or Quillon (the manifest names its target)";
-    std::uint64_t precedente = 0;
-    bool lu = true;
-    const std::string courant = lit(arbre / nommanifeste, lu);
-    if (lu) {
-        std::string raison;
-        const auto ancien = lecturemanifeste(courant, raison);
-        if (!ancien)
-            return "the tree's current manifest cannot be read (" + raison + "); give --release-number";
-        precedente = ancien->edition;
-    }
+    // A tree without a release says nothing of the numbers the installed copies recorded.
+    if (!courante && !s.edition)
+        return "the tree holds no signed release: give --release-number, above the last one published for "
+               "this application";
+    const std::uint64_t precedente = courante ? courante->edition : 0;
     m.edition = s.edition ? s.edition : precedente + 1;
+    if (m.edition > editionmax)
+        return "release number " + std::to_string(m.edition) + " is above the highest, " + std::to_string(editionmax);
     if (m.edition <= precedente)
         return "release number " + std::to_string(m.edition) + " is not above the tree's current "
                + std::to_string(precedente);
+    if (courante && s.cle < courante->cle)
+        return "key id " + std::to_string(s.cle) + " is below the id " + std::to_string(courante->cle)
+               + " of the key that signed the tree's current release, which every copy that installed it has retired";
     m.expire = s.expire;
     m.cle = s.cle;
     for (const auto& [nom, texte] : {std::pair<const char*, const std::string*>{"Version.ini", &c.version},
@@ -325,7 +383,15 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
     Contenu contenu{fichiers, liste, std::to_string(r.kilooctets) + "\r\n",
                     "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion + "\r\nDate=" + date
                         + "\r\n", {}, {}};
-    std::string erreur = signataire ? signecontenu(contenu, arbre, *signataire) : std::string();
+    std::string erreur;
+    if (signataire) {
+        const auto courante = releasecourante(arbre, *signataire, erreur);
+        if (erreur.empty())
+            erreur = signecontenu(contenu, arbre, *signataire, courante);
+    } else if (!release.sanssignature && fs::exists(fs::symlink_status(arbre / nommanifeste, ec))) {
+        erreur = "the tree holds a signed release, and every signed client refuses an unsigned one: sign with "
+                 "--key, or give --unsigned to publish unsigned all the same";
+    }
     if (erreur.empty())
         erreur = bascule(arbre, contenu);
     if (!erreur.empty()) {
@@ -339,25 +405,27 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
 Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
 {
     Resultat r;
+    std::string erreur;
+    const auto courante = releasecourante(arbre, signataire, erreur);
+    if (!courante && erreur.empty())
+        erreur = "no signed tree at " + arbre.string();
+    if (!erreur.empty()) {
+        r.erreurs.push_back(erreur);
+        return r;
+    }
     bool lu = true;
     Contenu c;
     c.liste = lit(arbre / "Listfich.ini", lu);
     c.taille = lit(arbre / "Taillefich.ini", lu);
     c.version = lit(arbre / "Version.ini", lu);
-    const std::string texte = lit(arbre / nommanifeste, lu);
-    std::string raison;
-    const auto ancien = lu ? lecturemanifeste(texte, raison) : std::nullopt;
-    if (!ancien) {
-        r.erreurs.push_back("no signed tree at " + arbre.string() + (raison.empty() ? "" : " (" + raison + ")"));
-        return r;
-    }
-    for (const auto& f : ancien->fichiers)
+    for (const auto& f : courante->fichiers)
         c.fichiers.emplace_back(f.nom, arbre / "Maj" / f.nom);
-    std::string erreur = signecontenu(c, arbre, signataire);
+    erreur = signecontenu(c, arbre, signataire, courante);
     if (erreur.empty()) {
-        // Only what was signed is signed again: a tree changed since would be vouched for.
+        // Only what was signed is signed again, even should the tree change while it is read.
+        std::string raison;
         const auto nouveau = lecturemanifeste(c.manifeste, raison);
-        if (!nouveau || nouveau->pages != ancien->pages || nouveau->fichiers != ancien->fichiers)
+        if (!lu || !nouveau || nouveau->pages != courante->pages || nouveau->fichiers != courante->fichiers)
             erreur = "the tree is no longer what its manifest signed; publish the release again";
     }
     if (erreur.empty())
@@ -366,7 +434,7 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
         r.erreurs.push_back(erreur);
         return r;
     }
-    for (const auto& f : ancien->fichiers)
+    for (const auto& f : courante->fichiers)
         r.fichiers.push_back(f.nom);
     r.edition = c.edition;
     return r;

@@ -14,6 +14,9 @@ struct Release {
     std::string version;             // UTF-8, as given by the maker
     std::string sousversion;
     std::string date;
+    // Published unsigned over a tree that holds a signed release: the maker's explicit choice,
+    // since every signed client refuses such a release.
+    bool sanssignature = false;
 };
 
 struct Resultat {
@@ -23,9 +26,18 @@ struct Resultat {
     std::uint64_t edition = 0;          // the signed release number; 0 when not signed
 };
 
+// A public key the maker names: its id and X||Y in 128 hexadecimal digits.
+struct ClePublique {
+    int cle = 0;
+    std::string publique;
+};
+
 // What signing a publication takes: the key's id, the release number (0: one more than the
-// tree's current manifest), the last day the release is valid ("YYYY-MM-DD", UTC), and the
-// routines that hash (SHA-256, hexadecimal) and sign (r||s, hexadecimal; empty on failure).
+// tree's current release, which is then needed), the last day the release is valid
+// ("YYYY-MM-DD", UTC), and the routines that hash (SHA-256, hexadecimal) and sign (r||s,
+// hexadecimal; empty on failure). The tree's current release is trusted only once its
+// signature verifies (`verifie`: r||s over bytes by a public key) with one of `connues`, the
+// signing key's own public key and, at a rotation, the previous key's.
 struct Signataire {
     int cle = 0;
     std::uint64_t edition = 0;
@@ -33,17 +45,21 @@ struct Signataire {
     std::function<std::string(const std::string& octets)> sha256;
     std::function<std::string(const std::filesystem::path& fichier)> sha256fichier;
     std::function<std::string(const std::string& octets)> signe;
+    std::vector<ClePublique> connues;
+    std::function<bool(const std::string& publique, const std::string& rs, const std::string& octets)> verifie;
 };
 
 // Checks the release against what the updater can install whole and, if it can, writes into
 // `arbre`: Maj/ with the files, Listfich.ini, Taillefich.ini and Version.ini, and with a
-// signataire also Manifeste.ini and Signature.ini. Nothing is written when the release is
-// refused; the live tree is switched to the new one whole.
+// signataire also Manifeste.ini and Signature.ini. Signed, the tree's current release must
+// verify and still be what it signed, and the new one takes a higher number (and no lower
+// key id); unsigned, the tree must hold no signed release unless the release says so. Nothing
+// is written when the release is refused; the live tree is switched to the new one whole.
 Resultat publie(const Release& release, const std::filesystem::path& arbre, const Signataire* signataire = nullptr);
 
 // Signs the published tree `arbre` again, with a new expiry, release number or key, leaving
-// its files and update files byte for byte as they are; refused when they are no longer what
-// the tree's manifest signed.
+// its files and update files byte for byte as they are; refused unless the tree's manifest
+// verifies with a key of the signataire's `connues` and its files are still what it signed.
 Resultat resigne(const std::filesystem::path& arbre, const Signataire& signataire);
 
 // Text in code page 1252 from UTF-8; false when a character has no place in that code page.

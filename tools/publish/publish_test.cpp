@@ -1,5 +1,6 @@
 // The publishing tool writes what the updater reads, and refuses what it could not install.
 #include "publish.h"
+#include "tree_files.h"
 #include "update_files.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +12,6 @@ namespace fs = std::filesystem;
 using namespace tidewell::publication;
 
 namespace {
-
-std::string lit(const fs::path& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
-
-void ecrit(const fs::path& p, const std::string& s)
-{
-    std::ofstream(p, std::ios::binary) << s;
-}
 
 class Publish : public ::testing::Test {
 protected:
@@ -119,6 +109,10 @@ TEST_F(Publish, RefusesWhatTheUpdaterCouldNotInstallWhole)
         ecrit(release / ("f" + std::to_string(i) + ".dat"), "x");
     const Resultat trop = refuse({release, "1", "", ""});   // 51 files
     EXPECT_NE(trop.erreurs.front().find("51 files"), std::string::npos);
+    fs::remove(release / "ok.dat");
+    const Resultat cinquante = publie({release, "1", "", ""}, arbre);   // the most the updater installs
+    ASSERT_TRUE(cinquante.erreurs.empty()) << cinquante.erreurs.front();
+    EXPECT_EQ(tidewell::lectureliste(lit(arbre / "Listfich.ini")).nombre, 50);
 }
 
 TEST(CodePage1252, FromUtf8)

@@ -6,9 +6,11 @@
 #include <openssl/core_names.h>
 #include <openssl/ecdsa.h>
 #include <openssl/evp.h>
+#include <openssl/param_build.h>
 #include <openssl/pem.h>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace tidewell::signature {
@@ -113,6 +115,65 @@ std::string signe(const Cle& cle, const std::string& octets)
                                         octets.size()) == 1;
     EVP_MD_CTX_free(ctx);
     return fait ? rsdepuisder(der.data(), n) : std::string();
+}
+
+namespace {
+
+template <typename T, void (*libere)(T*)>
+struct Libere {
+    void operator()(T* p) const { libere(p); }
+};
+template <typename T, void (*libere)(T*)>
+using Possede = std::unique_ptr<T, Libere<T, libere>>;
+
+void libereder(unsigned char* p)
+{
+    OPENSSL_free(p);
+}
+
+// The public key X||Y (128 hexadecimal digits) as an OpenSSL key; null for anything else.
+Possede<EVP_PKEY, EVP_PKEY_free> clepubliquedepuis(const std::string& publique)
+{
+    auto point = libmaj::octetsdepuishexa(publique);
+    if (!point || point->size() != 64)
+        return nullptr;
+    point->insert(point->begin(), 4);   // an uncompressed point
+    const Possede<OSSL_PARAM_BLD, OSSL_PARAM_BLD_free> bld(OSSL_PARAM_BLD_new());
+    if (!bld || !OSSL_PARAM_BLD_push_utf8_string(bld.get(), OSSL_PKEY_PARAM_GROUP_NAME, "prime256v1", 0)
+        || !OSSL_PARAM_BLD_push_octet_string(bld.get(), OSSL_PKEY_PARAM_PUB_KEY, point->data(), point->size()))
+        return nullptr;
+    const Possede<OSSL_PARAM, OSSL_PARAM_free> params(OSSL_PARAM_BLD_to_param(bld.get()));
+    const Possede<EVP_PKEY_CTX, EVP_PKEY_CTX_free> ctx(EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr));
+    EVP_PKEY* cle = nullptr;
+    if (!params || !ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1
+        || EVP_PKEY_fromdata(ctx.get(), &cle, EVP_PKEY_PUBLIC_KEY, params.get()) != 1)
+        return nullptr;
+    return Possede<EVP_PKEY, EVP_PKEY_free>(cle);
+}
+
+}  // namespace
+
+bool verifie(const std::string& publique, const std::string& rs, const std::string& octets)
+{
+    const auto cle = clepubliquedepuis(publique);
+    const auto brut = libmaj::octetsdepuishexa(rs);
+    if (!cle || !brut || brut->size() != 64)
+        return false;
+    const Possede<ECDSA_SIG, ECDSA_SIG_free> sig(ECDSA_SIG_new());
+    BIGNUM* r = BN_bin2bn(brut->data(), 32, nullptr);
+    BIGNUM* s = BN_bin2bn(brut->data() + 32, 32, nullptr);
+    if (!sig || !r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1) {
+        BN_free(r);
+        BN_free(s);
+        return false;
+    }
+    unsigned char* der = nullptr;
+    const int n = i2d_ECDSA_SIG(sig.get(), &der);
+    const Possede<unsigned char, libereder> possede(der);
+    const Possede<EVP_MD_CTX, EVP_MD_CTX_free> md(EVP_MD_CTX_new());
+    return n > 0 && md && EVP_DigestVerifyInit(md.get(), nullptr, EVP_sha256(), nullptr, cle.get()) == 1
+           && EVP_DigestVerify(md.get(), der, static_cast<std::size_t>(n),
+                               reinterpret_cast<const unsigned char*>(octets.data()), octets.size()) == 1;
 }
 
 }  // namespace tidewell::signature

@@ -26,6 +26,10 @@ std::string clepublique(const Cle& cle);
 // hexadecimal digits; empty when signing failed.
 std::string signe(const Cle& cle, const std::string& octets);
 
+// True when `rs` (r||s in hexadecimal) is a signature of the SHA-256 of `octets` by the public
+// key X||Y `publique` (as clepublique gives it).
+bool verifie(const std::string& publique, const std::string& rs, const std::string& octets);
+
 // SHA-256 in 64 lower-case hexadecimal digits: of bytes, and of a file read a block at a time
 // (empty when the file cannot be read).
 std::string sha256(const std::string& octets);

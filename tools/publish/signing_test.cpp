@@ -1,21 +1,22 @@
-// Release signatures as the maker's tool makes them, checked by OpenSSL's own verifier: the
-// raw r||s form turned back into DER, against the public key the tool prints.
+// Release signatures as the maker's tool makes them, checked by OpenSSL's own verifier (the
+// raw r||s form turned back into DER, against the public key the tool prints), and the tool's
+// refusal of a tree that is not what it signed.
 #include "manifest.h"
 #include "publish.h"
+#include "tree_files.h"
+#include "release_check.h"
 #include "signing.h"
 
-#include <openssl/bn.h>
-#include <openssl/core_names.h>
-#include <openssl/ecdsa.h>
 #include <openssl/evp.h>
-#include <openssl/param_build.h>
 #include <openssl/pem.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 using namespace tidewell::signature;
@@ -23,56 +24,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<unsigned char> octets(const std::string& hex)
-{
-    std::vector<unsigned char> o;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        o.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return o;
-}
-
 // A new key of the given curve, written as PEM; its file name.
-std::string nouvellecle(const char* courbe, const fs::path& dossier)
+std::string nouvellecle(const char* courbe, const fs::path& dossier, const std::string& nom = "")
 {
     EVP_PKEY* k = EVP_EC_gen(courbe);
-    const fs::path chemin = dossier / (std::string(courbe) + ".pem");
+    const fs::path chemin = dossier / (std::string(courbe) + nom + ".pem");
     FILE* f = std::fopen(chemin.c_str(), "wb");
     PEM_write_PrivateKey(f, k, nullptr, nullptr, 0, nullptr, nullptr);
     std::fclose(f);
     EVP_PKEY_free(k);
     return chemin.string();
-}
-
-// OpenSSL's verdict on an r||s signature of `message` by the public key X||Y.
-bool verifie(const std::string& publique, const std::string& rs, const std::string& message)
-{
-    std::vector<unsigned char> point = octets(publique);
-    point.insert(point.begin(), 4);
-    OSSL_PARAM_BLD* bld = OSSL_PARAM_BLD_new();
-    OSSL_PARAM_BLD_push_utf8_string(bld, OSSL_PKEY_PARAM_GROUP_NAME, "prime256v1", 0);
-    OSSL_PARAM_BLD_push_octet_string(bld, OSSL_PKEY_PARAM_PUB_KEY, point.data(), point.size());
-    OSSL_PARAM* params = OSSL_PARAM_BLD_to_param(bld);
-    EVP_PKEY_CTX* pctx = EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr);
-    EVP_PKEY* pub = nullptr;
-    if (EVP_PKEY_fromdata_init(pctx) != 1 || EVP_PKEY_fromdata(pctx, &pub, EVP_PKEY_PUBLIC_KEY, params) != 1)
-        pub = nullptr;
-    const std::vector<unsigned char> brut = octets(rs);
-    ECDSA_SIG* sig = ECDSA_SIG_new();
-    ECDSA_SIG_set0(sig, BN_bin2bn(brut.data(), 32, nullptr), BN_bin2bn(brut.data() + 32, 32, nullptr));
-    unsigned char* der = nullptr;
-    const int n = i2d_ECDSA_SIG(sig, &der);
-    EVP_MD_CTX* md = EVP_MD_CTX_new();
-    const bool bon = pub && n > 0 && EVP_DigestVerifyInit(md, nullptr, EVP_sha256(), nullptr, pub) == 1
-                     && EVP_DigestVerify(md, der, static_cast<std::size_t>(n),
-                                         reinterpret_cast<const unsigned char*>(message.data()), message.size()) == 1;
-    EVP_MD_CTX_free(md);
-    OPENSSL_free(der);
-    ECDSA_SIG_free(sig);
-    EVP_PKEY_free(pub);
-    EVP_PKEY_CTX_free(pctx);
-    OSSL_PARAM_free(params);
-    OSSL_PARAM_BLD_free(bld);
-    return bon;
 }
 
 class Signing : public ::testing::Test {
@@ -121,27 +82,73 @@ TEST_F(Signing, SignaturesVerifyIndependentlyIncludingNumbersWithLeadingZeros)
     EXPECT_EQ(rsdepuisder(reinterpret_cast<const unsigned char*>("\x30\x02\x02\x00"), 4), "");   // not a signature
 }
 
-TEST_F(Signing, ASignedPublicationVerifiesIndependentlyAndItsNumberOnlyGrows)
+namespace {
+
+// A maker with keys of ids 1 to 3 and a published tree of one file.
+class Maker : public Signing {
+protected:
+    fs::path release = dossier / "release", arbre = dossier / "Abacor";
+    CleSignature cles[4];
+    void SetUp() override
+    {
+        Signing::SetUp();
+        fs::create_directories(release);
+        ecrit(release / "Prog.exe", std::string(70000, 'p'));
+        for (int id = 1; id <= 3; ++id) {
+            std::string erreur;
+            cles[id] = chargecle(nouvellecle("prime256v1", dossier, std::to_string(id)), erreur);
+            ASSERT_TRUE(cles[id]) << erreur;
+        }
+    }
+    // Signing with key `id`, which knows its own public key and, at a rotation, key `avant`'s.
+    tidewell::publication::Signataire signataire(int id, std::uint64_t edition = 0, int avant = 0)
+    {
+        tidewell::publication::Signataire s;
+        s.cle = id;
+        s.edition = edition;
+        s.expire = "2027-12-07";
+        s.sha256 = [](const std::string& o) { return sha256(o); };
+        s.sha256fichier = [](const fs::path& p) { return sha256fichier(p.string()); };
+        const Cle* cle = cles[id].get();
+        s.signe = [cle](const std::string& o) { return signe(*cle, o); };
+        s.connues.push_back({id, clepublique(*cles[id])});
+        if (avant)
+            s.connues.push_back({avant, clepublique(*cles[avant])});
+        s.verifie = [](const std::string& k, const std::string& rs, const std::string& o) { return verifie(k, rs, o); };
+        return s;
+    }
+    std::string publie(const tidewell::publication::Signataire& s, bool sanssignature = false)
+    {
+        tidewell::publication::Release r{release, "5", "", ""};
+        r.sanssignature = sanssignature;
+        const auto resultat = tidewell::publication::publie(r, arbre, &s);
+        return resultat.erreurs.empty() ? "" : resultat.erreurs.front();
+    }
+    std::string resigne(const tidewell::publication::Signataire& s)
+    {
+        const auto resultat = tidewell::publication::resigne(arbre, s);
+        return resultat.erreurs.empty() ? "" : resultat.erreurs.front();
+    }
+    // The tree's files with their contents, to see that a refusal wrote nothing.
+    std::string etat()
+    {
+        std::string tout;
+        for (const auto& e : fs::recursive_directory_iterator(arbre))
+            if (e.is_regular_file())
+                tout += e.path().string() + "=" + lit(e.path()) + ";";
+        return tout;
+    }
+};
+
+}  // namespace
+
+TEST_F(Maker, ASignedPublicationVerifiesIndependentlyAndItsNumberOnlyGrows)
 {
-    std::string erreur;
-    const auto cle = chargecle(nouvellecle("prime256v1", dossier), erreur);
-    ASSERT_TRUE(cle) << erreur;
-    const fs::path release = dossier / "release", arbre = dossier / "Abacor";
-    fs::create_directories(release);
-    std::ofstream(release / "Prog.exe", std::ios::binary) << std::string(70000, 'p');
-    tidewell::publication::Signataire s;
-    s.cle = 2;
-    s.expire = "2027-12-07";
-    s.sha256 = [](const std::string& o) { return sha256(o); };
-    s.sha256fichier = [](const fs::path& p) { return sha256fichier(p.string()); };
-    s.signe = [&cle](const std::string& o) { return signe(*cle, o); };
-    const auto lit = [](const fs::path& p) {
-        std::ifstream f(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), {});
-    };
+    // A new tree says nothing of the numbers already published: the first one is given.
+    EXPECT_NE(publie(signataire(2)).find("give --release-number"), std::string::npos);
+    EXPECT_FALSE(fs::exists(arbre));
     for (std::uint64_t attendu : {1u, 2u}) {
-        const auto r = tidewell::publication::publie({release, "5", "", ""}, arbre, &s);
-        ASSERT_TRUE(r.erreurs.empty()) << r.erreurs.front();
+        ASSERT_EQ(publie(signataire(2, attendu == 1 ? 1 : 0)), "");
         const std::string texte = lit(arbre / tidewell::nommanifeste);
         std::string raison;
         const auto m = tidewell::lecturemanifeste(texte, raison);
@@ -153,27 +160,133 @@ TEST_F(Signing, ASignedPublicationVerifiesIndependentlyAndItsNumberOnlyGrows)
         const auto sig = tidewell::lecturesignature(lit(arbre / tidewell::nomsignature));
         ASSERT_TRUE(sig);
         EXPECT_EQ(sig->cle, 2);
-        EXPECT_TRUE(verifie(clepublique(*cle), sig->rs, texte));
+        EXPECT_TRUE(verifie(clepublique(*cles[2]), sig->rs, texte));
+        EXPECT_FALSE(verifie(clepublique(*cles[1]), sig->rs, texte));
     }
-    s.edition = 2;   // not above the tree's current number: refused, the tree kept
-    EXPECT_FALSE(tidewell::publication::publie({release, "6", "", ""}, arbre, &s).erreurs.empty());
+    EXPECT_NE(publie(signataire(2, 2)), "");   // not above the tree's current number: refused, the tree kept
     EXPECT_NE(lit(arbre / tidewell::nommanifeste).find("Edition=2\r\n"), std::string::npos);
 
     // Signed again with a new expiry: a new number, the same files and update files.
     const std::string liste = lit(arbre / "Listfich.ini"), version = lit(arbre / "Version.ini");
-    s.edition = 0;
+    auto s = signataire(2);
     s.expire = "2028-01-31";
-    const auto r = tidewell::publication::resigne(arbre, s);
-    ASSERT_TRUE(r.erreurs.empty()) << r.erreurs.front();
-    EXPECT_EQ(r.edition, 3u);
+    ASSERT_EQ(resigne(s), "");
     const std::string texte = lit(arbre / tidewell::nommanifeste);
     EXPECT_NE(texte.find("Edition=3\r\nExpire=2028-01-31\r\n"), std::string::npos);
-    EXPECT_TRUE(verifie(clepublique(*cle), tidewell::lecturesignature(lit(arbre / tidewell::nomsignature))->rs, texte));
+    EXPECT_TRUE(verifie(clepublique(*cles[2]), tidewell::lecturesignature(lit(arbre / tidewell::nomsignature))->rs, texte));
     EXPECT_EQ(lit(arbre / "Listfich.ini"), liste);
     EXPECT_EQ(lit(arbre / "Version.ini"), version);
     EXPECT_TRUE(lit(arbre / "Maj" / "Prog.exe") == std::string(70000, 'p'));
-    // A tree changed since it was signed is not signed again.
-    std::ofstream(arbre / "Maj" / "Prog.exe", std::ios::binary) << std::string(70000, 'q');
-    EXPECT_FALSE(tidewell::publication::resigne(arbre, s).erreurs.empty());
-    EXPECT_EQ(lit(arbre / tidewell::nommanifeste), texte);
+}
+
+// Whoever can write the server's tree cannot get it signed: a tree that is not what its
+// manifest signed, or whose manifest does not verify with a key the maker names, is neither
+// signed again nor published over, and nothing is written.
+TEST_F(Maker, ATreeChangedSinceItWasSignedIsRefusedAndNothingIsWritten)
+{
+    struct Cas {
+        const char* quoi;
+        std::function<void()> change;
+        const char* dit;
+    };
+    const std::string autre(70001, 'm');
+    const std::vector<Cas> cas = {
+        {"a file replaced", [&] { ecrit(arbre / "Maj" / "Prog.exe", std::string(70000, 'q')); },
+         "Maj/Prog.exe is 70000 bytes of SHA-256"},
+        {"a file replaced and its size and hash written into the manifest",
+         [&] {
+             ecrit(arbre / "Maj" / "Prog.exe", autre);
+             std::string m = lit(arbre / tidewell::nommanifeste);
+             const std::string avant = "Prog.exe;70000;" + sha256(std::string(70000, 'p'));
+             m.replace(m.find(avant), avant.size(), "Prog.exe;70001;" + sha256(autre));
+             ecrit(arbre / tidewell::nommanifeste, m);
+         },
+         "does not verify with key 1"},
+        {"an update file changed", [&] { ecrit(arbre / "Version.ini", "[Version]\r\nVersion=6\r\n"); },
+         "Version.ini is"},
+        {"a file gone", [&] { fs::remove(arbre / "Maj" / "Prog.exe"); }, "Maj/Prog.exe is missing"},
+        {"the signature gone", [&] { fs::remove(arbre / tidewell::nomsignature); }, "Signature.ini is missing"},
+        {"signed by a key the maker did not name",
+         [&] {
+             const std::string m = lit(arbre / tidewell::nommanifeste);
+             ecrit(arbre / tidewell::nomsignature, tidewell::ecritsignature({3, signe(*cles[3], m)}));
+         },
+         "signed by key 3"},
+        {"a number that would freeze every copy, signed by the maker's key",
+         [&] {
+             std::string m = lit(arbre / tidewell::nommanifeste);
+             m.replace(m.find("Edition=1\r\n"), 11, "Edition=18446744073709551614\r\n");
+             ecrit(arbre / tidewell::nommanifeste, m);
+             ecrit(arbre / tidewell::nomsignature, tidewell::ecritsignature({1, signe(*cles[1], m)}));
+         },
+         "cannot be read (M11)"},
+    };
+    for (const auto& c : cas) {
+        SCOPED_TRACE(c.quoi);
+        fs::remove_all(dossier / "Abacor");
+        ASSERT_EQ(publie(signataire(1, 1)), "");
+        c.change();
+        const std::string avant = etat();
+        for (const std::string& refus : {resigne(signataire(1)), publie(signataire(1))}) {
+            EXPECT_NE(refus.find(c.dit), std::string::npos) << refus;
+            EXPECT_NE(refus.find("cannot be trusted"), std::string::npos) << refus;
+        }
+        EXPECT_EQ(etat(), avant);
+    }
+}
+
+// Numbers that cannot be reset or run out, and keys whose ids only rise.
+TEST_F(Maker, NumbersNeverRestartOrRunOutAndKeyIdsNeverFall)
+{
+    ASSERT_EQ(publie(signataire(2, 999999998)), "");
+    ASSERT_EQ(publie(signataire(2)), "");   // the highest
+    EXPECT_NE(resigne(signataire(2)).find("above the highest, 999999999"), std::string::npos);
+    EXPECT_NE(publie(signataire(2, 1000000000)).find("above the highest"), std::string::npos);
+
+    fs::remove_all(dossier / "Abacor");
+    ASSERT_EQ(publie(signataire(2, 7)), "");
+    // An older key, even one the maker names, would be refused by every copy that installed 7.
+    EXPECT_NE(publie(signataire(1, 0, 2)).find("key id 1 is below the id 2"), std::string::npos);
+    // The next key takes over only with the current one named.
+    EXPECT_NE(publie(signataire(3)).find("signed by key 2"), std::string::npos);
+    ASSERT_EQ(resigne(signataire(3, 0, 2)), "");
+    EXPECT_NE(lit(arbre / tidewell::nommanifeste).find("Edition=8\r\n"), std::string::npos);
+
+    // Unsigned over a signed tree only when the maker says so; numbering then starts again
+    // only from a number given.
+    const std::string avant = etat();
+    const auto sanscle = tidewell::publication::publie({release, "5", "", ""}, arbre);
+    ASSERT_FALSE(sanscle.erreurs.empty());
+    EXPECT_NE(sanscle.erreurs.front().find("--unsigned"), std::string::npos);
+    EXPECT_EQ(etat(), avant);
+    tidewell::publication::Release r{release, "5", "", ""};
+    r.sanssignature = true;
+    ASSERT_TRUE(tidewell::publication::publie(r, arbre).erreurs.empty());
+    EXPECT_FALSE(fs::exists(arbre / tidewell::nommanifeste));
+    EXPECT_NE(publie(signataire(3)).find("give --release-number"), std::string::npos);
+    EXPECT_EQ(publie(signataire(3, 9)), "");
+}
+
+// Every character the name rule lets through comes back from the manifest and the list as
+// the updater reads them, and the two agree.
+TEST_F(Maker, EveryCharacterANameMayHoldIsReadBackExactly)
+{
+    const std::vector<std::string> noms = {"Az09._-+~()!$&',;=@.dat", "a;b;1.dat", ";", "x;;;y"};
+    for (const auto& nom : noms)
+        ecrit(release / nom, nom);
+    ASSERT_EQ(publie(signataire(1, 1)), "");
+    std::string raison;
+    const auto m = tidewell::lecturemanifeste(lit(arbre / tidewell::nommanifeste), raison);
+    ASSERT_TRUE(m) << raison;
+    const tidewell::ListeFichiers liste = tidewell::lectureliste(lit(arbre / "Listfich.ini"));
+    EXPECT_TRUE(tidewell::listeconforme(*m, liste));
+    std::vector<std::string> lus;
+    for (const auto& f : m->fichiers) {
+        lus.push_back(f.nom);
+        EXPECT_EQ(f.sha256, sha256(f.nom == "Prog.exe" ? std::string(70000, 'p') : f.nom)) << f.nom;
+    }
+    auto attendus = noms;
+    attendus.push_back("Prog.exe");
+    std::sort(attendus.begin(), attendus.end());
+    EXPECT_EQ(lus, attendus);
 }

@@ -66,6 +66,9 @@ TEST(Manifest, RefusesEveryLiberty)
     EXPECT_EQ(refus(remplace(t, "Format=1", "Format=2")), "M3");
     EXPECT_EQ(refus(remplace(t, "Edition=12", "Edition=012")), "M5");
     EXPECT_EQ(refus(remplace(t, "Edition=12", "Edition=-1")), "M5");
+    EXPECT_EQ(refus(remplace(t, "Edition=12", "Edition=18446744073709551614")), "M11");   // a freeze
+    EXPECT_EQ(refus(remplace(t, "Edition=12", "Edition=1000000000")), "M11");
+    EXPECT_EQ(refus(remplace(t, "Edition=12", "Edition=999999999")), "accepted");
     EXPECT_EQ(refus(remplace(t, "Expire=2027-12-07", "Expire=2027-13-07")), "M5");
     EXPECT_EQ(refus(remplace(t, "Cle=1", "Cle=0")), "M5");
     EXPECT_EQ(refus(remplace(t, "Page=Version.ini", "Page=Listfich.ini")), "M6");   // out of order
