@@ -267,12 +267,17 @@ std::string repriseinstallation(const std::string& dossier)
 bool etatinscriptible(const std::string& dossier)
 {
     const std::string etat = chemin(dossier, nometat);
+    // The record is written beside itself, then renamed over the old one: neither name may be
+    // a folder, and the old one must let this user delete it (its attributes are cleared first).
+    const DWORD temporaire = GetFileAttributesA(libmaj::nomtemporaire(etat).c_str());
+    if (temporaire != INVALID_FILE_ATTRIBUTES && (temporaire & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     const DWORD attributs = GetFileAttributesA(etat.c_str());
     if (attributs == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_FILE_NOT_FOUND;
-    if (attributs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
+    if (attributs & FILE_ATTRIBUTE_DIRECTORY)
         return false;
-    const libmaj::PoigneeFichier f(CreateFileA(etat.c_str(), GENERIC_WRITE | DELETE,
+    const libmaj::PoigneeFichier f(CreateFileA(etat.c_str(), DELETE | FILE_WRITE_ATTRIBUTES,
                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                OPEN_EXISTING, 0, nullptr));
     return f.get() != INVALID_HANDLE_VALUE;

@@ -36,9 +36,9 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
 // the kept release cannot be recorded, the journal then kept for a later run.
 std::string repriseinstallation(const std::string& dossier);
 
-// False when the record of the last release (nometat) is there but cannot be replaced: a
-// folder, a read-only file, or one this user may not write. A release installed there could
-// never be recorded, and each run would install it again.
+// False when the record of the last release (nometat) cannot be replaced: it or its
+// temporary name is a folder, or it is a file this user may not delete. A release installed
+// there could never be recorded, and each run would install it again.
 bool etatinscriptible(const std::string& dossier);
 
 // True unless the folder's volume is known to lack the room the release takes at its

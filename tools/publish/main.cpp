@@ -90,6 +90,7 @@ int main(int argc, char** argv)
 try {
     tidewell::publication::Release release;
     std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365", precedente;
+    bool optionssignature = false;   // an option that only a signed publication takes
     release.date = aujourdhui();
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -107,11 +108,11 @@ try {
         else if (option == "--date") release.date = valeur;
         else if (option == "--key") cle = valeur;
         else if (option == "--key-id") idcle = valeur;
-        else if (option == "--release-number") edition = valeur;
-        else if (option == "--expires") expire = valeur;
+        else if (option == "--release-number") edition = valeur, optionssignature = true;
+        else if (option == "--expires") expire = valeur, optionssignature = true;
         else if (option == "--print-public-key") clepublique = valeur;
         else if (option == "--resign") resigner = valeur;
-        else if (option == "--previous-public-key") precedente = valeur;
+        else if (option == "--previous-public-key") precedente = valeur, optionssignature = true;
         else return usage();
     }
     const int id = static_cast<int>(positif(idcle, 9999));
@@ -129,7 +130,12 @@ try {
             return 1;
         }
         // The form TIDEWELL_UPDATE_KEYS takes.
-        std::printf("%d:%s\n", id, sig::clepublique(*k).c_str());
+        const std::string publique = sig::clepublique(*k);
+        if (publique.empty()) {
+            std::fprintf(stderr, "refused: the public key of %s cannot be read\n", clepublique.c_str());
+            return 1;
+        }
+        std::printf("%d:%s\n", id, publique.c_str());
         return 0;
     }
 #else
@@ -140,7 +146,7 @@ try {
 #endif
     if (resigner.empty() ? release.dossier.empty() || sortie.empty() : cle.empty() || !sortie.empty())
         return usage();
-    if ((release.sanssignature && (!cle.empty() || !resigner.empty())) || (!precedente.empty() && cle.empty()))
+    if ((release.sanssignature && (!cle.empty() || !resigner.empty())) || (optionssignature && cle.empty()))
         return usage();
     tidewell::publication::Signataire signataire;
 #ifdef TIDEWELL_SIGNING
@@ -152,16 +158,22 @@ try {
         const unsigned long long numero = edition.empty() ? 0 : positif(edition, tidewell::editionmax);
         const auto avant = precedente.empty() ? std::optional<tidewell::publication::ClePublique>()
                                               : clepubliquedonnee(precedente);
-        if (!k || !jours || (!edition.empty() && !numero) || (!precedente.empty() && !avant)) {
+        const std::string publique = k ? sig::clepublique(*k) : std::string();
+        // The key before the signing one: a lower id, and another key.
+        const bool avantvalide = !avant || (avant->cle < id && avant->publique != publique);
+        if (!k || publique.empty() || !jours || (!edition.empty() && !numero) || (!precedente.empty() && !avant)
+            || !avantvalide) {
             std::fprintf(stderr, "refused: %s\n",
                          !k ? erreur.c_str()
+                         : publique.empty() ? "the key's public point cannot be read"
                          : !jours ? "--expires must be a number of days from 1 to 36500"
+                         : !avantvalide ? "--previous-public-key must be another key, of an id below --key-id's"
                          : !avant && !precedente.empty()
                              ? "--previous-public-key must be id:key as --print-public-key prints it"
                              : "--release-number must be a whole number from 1 to 999999999");
             return 1;
         }
-        signataire.connues.push_back({id, sig::clepublique(*k)});
+        signataire.connues.push_back({id, publique});
         if (avant)
             signataire.connues.push_back(*avant);
         signataire.verifie = [](const std::string& publique, const std::string& rs, const std::string& octets) {

@@ -175,9 +175,12 @@ std::string bascule(const fs::path& arbre, const Contenu& c)
     const bool present = fs::exists(fs::symlink_status(arbre, ec));
     fs::path ancien;   // what the live tree held, removed once the new one is in place
     if (lien) {
-        ancien = fs::read_symlink(arbre, ec);
-        if (!ancien.empty() && ancien.is_relative())
-            ancien = arbre.parent_path() / ancien;
+        // Only a release folder this tool made beside the tree goes: a link to anything else
+        // (made by hand, or by whoever can write the tree) leaves what it points to alone.
+        const fs::path cible = fs::read_symlink(arbre, ec);
+        const std::string propre = "." + arbre.filename().string() + ".release-";
+        if (!ec && cible.is_relative() && !cible.has_parent_path() && cible.string().rfind(propre, 0) == 0)
+            ancien = arbre.parent_path() / cible;
     }
     fs::path enplace = nouveau;   // what takes the live tree's name
     const fs::path lienneuf = voisin(arbre, "link");
@@ -221,6 +224,9 @@ std::string lit(const fs::path& chemin, bool& lu)
     return texte;
 }
 
+// How far above the tree's current release a publication may number the next one.
+constexpr std::uint64_t sautmax = 1000;
+
 // What a tree file is against what the manifest signed: empty when the same, otherwise the
 // words for the difference.
 std::string ecart(const fs::path& fichier, const std::string& nom, const Empreinte& signe, const Signataire& s)
@@ -229,7 +235,7 @@ std::string ecart(const fs::path& fichier, const std::string& nom, const Emprein
     const auto taille = fs::file_size(fichier, ec);
     if (ec)
         return nom + " is missing or cannot be read";
-    const std::string empreinte = s.sha256fichier(fichier);
+    const std::string empreinte = taille == signe.taille ? s.sha256fichier(fichier) : std::string("(not read)");
     if (taille == signe.taille && empreinte == signe.sha256)
         return {};
     return nom + " is " + std::to_string(taille) + " bytes of SHA-256 " + empreinte + ", the manifest signed "
@@ -269,6 +275,8 @@ std::optional<Manifeste> releasecourante(const fs::path& arbre, const Signataire
     if (m->cle != sig->cle)
         return refus(std::string(nommanifeste) + " names key " + std::to_string(m->cle) + " but is signed by key "
                      + std::to_string(sig->cle));
+    if (m->cible != libmaj::majuscules(arbre.filename().string()))
+        return refus(std::string(nommanifeste) + " is " + m->cible + "'s, not this tree's");
     for (const auto& p : m->pages)
         if (const std::string e = ecart(arbre / p.nom, p.nom, p, s); !e.empty())
             return refus(e);
@@ -298,6 +306,10 @@ std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s,
     if (m.edition <= precedente)
         return "release number " + std::to_string(m.edition) + " is not above the tree's current "
                + std::to_string(precedente);
+    // A slip of the finger must not use up the numbers the releases to come need.
+    if (courante && m.edition - precedente > sautmax)
+        return "release number " + std::to_string(m.edition) + " is more than " + std::to_string(sautmax)
+               + " above the tree's current " + std::to_string(precedente);
     if (courante && s.cle < courante->cle)
         return "key id " + std::to_string(s.cle) + " is below the id " + std::to_string(courante->cle)
                + " of the key that signed the tree's current release, which every copy that installed it has retired";

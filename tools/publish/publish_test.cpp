@@ -75,6 +75,17 @@ TEST_F(Publish, ARepublicationSwitchesTheWholeTreeAtOnceOrLeavesItAsItWas)
     EXPECT_NE(r.erreurs.front().find("the live tree is as it was"), std::string::npos) << r.erreurs.front();
     EXPECT_EQ(lit(arbre / "Listfich.ini"), "new.dat\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(racine), fs::directory_iterator()), 3);
+
+    // A live tree linked by hand to a folder of the maker's: the link is replaced, the folder
+    // it pointed to stays as it was.
+    fs::remove(release / "b.dat");
+    fs::remove(arbre);
+    fs::create_directories(racine / "travail");
+    ecrit(racine / "travail" / "notes.txt", "n");
+    fs::create_directory_symlink(racine / "travail", arbre);
+    ASSERT_TRUE(publie({release, "4", "", ""}, arbre).erreurs.empty());
+    EXPECT_EQ(lit(racine / "travail" / "notes.txt"), "n");
+    EXPECT_EQ(lit(arbre / "Listfich.ini"), "a.dat\r\nnew.dat\r\n");
 }
 
 TEST_F(Publish, RefusesWhatTheUpdaterCouldNotInstallWhole)

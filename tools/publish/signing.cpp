@@ -53,12 +53,16 @@ CleSignature chargecle(const std::string& fichierpem, std::string& erreur)
 
 std::string clepublique(const Cle& cle)
 {
-    unsigned char point[65];
-    std::size_t n = 0;
-    if (!EVP_PKEY_get_octet_string_param(cle.cle, OSSL_PKEY_PARAM_PUB_KEY, point, sizeof point, &n) || n != 65
-        || point[0] != 4)
-        return {};
-    return libmaj::hexadepuisoctets(point + 1, 64);   // after the uncompressed point's 0x04
+    // The coordinates themselves: a key file may hold its point in compressed form.
+    BIGNUM* x = nullptr;
+    BIGNUM* y = nullptr;
+    unsigned char point[64];
+    const bool lu = EVP_PKEY_get_bn_param(cle.cle, OSSL_PKEY_PARAM_EC_PUB_X, &x) == 1
+                    && EVP_PKEY_get_bn_param(cle.cle, OSSL_PKEY_PARAM_EC_PUB_Y, &y) == 1
+                    && BN_bn2binpad(x, point, 32) == 32 && BN_bn2binpad(y, point + 32, 32) == 32;
+    BN_free(x);
+    BN_free(y);
+    return lu ? libmaj::hexadepuisoctets(point, 64) : std::string();
 }
 
 std::string sha256(const std::string& octets)

@@ -7,6 +7,7 @@
 #include "release_check.h"
 #include "signing.h"
 
+#include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
@@ -51,9 +52,23 @@ TEST_F(Signing, OnlyAP256PrivateKeyIsTaken)
     EXPECT_FALSE(chargecle(nouvellecle("secp384r1", dossier), erreur));
     EXPECT_NE(erreur.find("P-256"), std::string::npos) << erreur;
     EXPECT_FALSE(chargecle((dossier / "absent.pem").string(), erreur));
-    const auto cle = chargecle(nouvellecle("prime256v1", dossier), erreur);
+    const std::string pem = nouvellecle("prime256v1", dossier);
+    const auto cle = chargecle(pem, erreur);
     ASSERT_TRUE(cle) << erreur;
     EXPECT_EQ(clepublique(*cle).size(), 128u);
+    // The same key with its point written compressed gives the same public key.
+    FILE* f = std::fopen(pem.c_str(), "rb");
+    EVP_PKEY* k = PEM_read_PrivateKey(f, nullptr, nullptr, nullptr);
+    std::fclose(f);
+    EVP_PKEY_set_utf8_string_param(k, OSSL_PKEY_PARAM_EC_POINT_CONVERSION_FORMAT, "compressed");
+    const std::string compresse = (dossier / "compressed.pem").string();
+    f = std::fopen(compresse.c_str(), "wb");
+    PEM_write_PrivateKey(f, k, nullptr, nullptr, 0, nullptr, nullptr);
+    std::fclose(f);
+    EVP_PKEY_free(k);
+    const auto meme = chargecle(compresse, erreur);
+    ASSERT_TRUE(meme) << erreur;
+    EXPECT_EQ(clepublique(*meme), clepublique(*cle));
 }
 
 TEST_F(Signing, SignaturesVerifyIndependentlyIncludingNumbersWithLeadingZeros)
@@ -212,6 +227,14 @@ TEST_F(Maker, ATreeChangedSinceItWasSignedIsRefusedAndNothingIsWritten)
              ecrit(arbre / tidewell::nomsignature, tidewell::ecritsignature({3, signe(*cles[3], m)}));
          },
          "signed by key 3"},
+        {"another application's signed tree copied in",
+         [&] {
+             std::string m = lit(arbre / tidewell::nommanifeste);
+             m.replace(m.find("Cible=ABACOR"), 12, "Cible=QUILLON");
+             ecrit(arbre / tidewell::nommanifeste, m);
+             ecrit(arbre / tidewell::nomsignature, tidewell::ecritsignature({1, signe(*cles[1], m)}));
+         },
+         "is QUILLON's"},
         {"a number that would freeze every copy, signed by the maker's key",
          [&] {
              std::string m = lit(arbre / tidewell::nommanifeste);
@@ -245,6 +268,7 @@ TEST_F(Maker, NumbersNeverRestartOrRunOutAndKeyIdsNeverFall)
 
     fs::remove_all(dossier / "Abacor");
     ASSERT_EQ(publie(signataire(2, 7)), "");
+    EXPECT_NE(publie(signataire(2, 1008)).find("more than 1000 above"), std::string::npos);   // a slip
     // An older key, even one the maker names, would be refused by every copy that installed 7.
     EXPECT_NE(publie(signataire(1, 0, 2)).find("key id 1 is below the id 2"), std::string::npos);
     // The next key takes over only with the current one named.

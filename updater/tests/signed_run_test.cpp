@@ -100,6 +100,9 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     writeFile(app / "B.dll.~maj", "received by an earlier run");
     writeFile(app / "Etatmaj.ini.~maj", "Edition=9\r\nCle=1\r\n");
     writeFile(app / "B.dll.sav", "the user's own too");   // the signed backup's first name taken
+    // A record restored from a read-only medium is still the updater's to replace.
+    writeFile(app / "Etatmaj.ini", "Edition=4\r\nCle=1\r\n");
+    SetFileAttributesA((app / "Etatmaj.ini").c_str(), FILE_ATTRIBUTE_READONLY);
     // Served in chunks, without a length, as a dynamic handler does: the signature proves it whole.
     server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true}}}");
     const UpdaterRun run = runUpdater(app);
@@ -199,6 +202,12 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
              standard(s);
              CreateDirectoryA((a / "Etatmaj.ini").c_str(), nullptr);
              writeFile(a / "Etatmaj.ini\\inside", "kept");
+         }},
+        {"a folder where the record is written before its rename", "P2",
+         [&](ServerTree& s, SignedApp& a) {
+             standard(s);
+             CreateDirectoryA((a / "Etatmaj.ini.~maj").c_str(), nullptr);
+             writeFile(a / "Etatmaj.ini.~maj\\inside", "kept");
          }},
     };
     for (const auto& c : cases) {
