@@ -139,8 +139,10 @@ public:
     }
     STDMETHODIMP Skip(ULONG n) override
     {
+        // S_OK when all n were skipped, even up to the very end.
+        const bool tous = n <= elements_.size() - position_;
         position_ = std::min<std::size_t>(elements_.size(), position_ + n);
-        return position_ < elements_.size() ? S_OK : S_FALSE;
+        return tous ? S_OK : S_FALSE;
     }
     STDMETHODIMP Reset() override
     {
@@ -576,9 +578,10 @@ STDMETHODIMP Wheel::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS*
     case DISPID_StopWheel: hr = StopWheel(); break;
     default: hr = StartWheel(); break;
     }
-    if (SUCCEEDED(hr))
+    // Without an EXCEPINFO to carry it, the method's own error is the answer.
+    if (SUCCEEDED(hr) || !excepinfo)
         return hr;
-    if (excepinfo) {
+    {
         *excepinfo = EXCEPINFO{};
         excepinfo->scode = hr;
         excepinfo->bstrSource = SysAllocString(L"RotelleCV.Wheel");
@@ -673,7 +676,10 @@ STDMETHODIMP Wheel::EnumAdvise(IEnumSTATDATA** e)
     if (!e)
         return E_POINTER;
     *e = nullptr;
-    return avis_ ? avis_->EnumAdvise(e) : S_OK;
+    // An enumerator, empty until a sink is advised, as the platform's holder gives one.
+    if (!avis_ && FAILED(CreateOleAdviseHolder(avis_.put())))
+        return E_OUTOFMEMORY;
+    return avis_->EnumAdvise(e);
 }
 
 STDMETHODIMP Wheel::GetMiscStatus(DWORD, DWORD* status)

@@ -152,6 +152,8 @@ Form::Form()
     }
     object_ = new Automation({{L"hWnd",
                                [this](VARIANT* v) {
+                                   if (hwndFails)
+                                       return E_ACCESSDENIED;
                                    v->vt = VT_I4;
                                    v->lVal = HandleToLong(window_);
                                    return S_OK;

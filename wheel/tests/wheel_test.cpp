@@ -355,7 +355,31 @@ TEST_F(WheelControl, DescribesItselfThroughThePublishedTypeLibrary)
     EXPECT_EQ(d->Invoke(0x60030004, IID_NULL, 0, DISPATCH_METHOD, &one, nullptr, nullptr, nullptr), DISP_E_BADPARAMCOUNT);
     EXPECT_EQ(d->Invoke(0x60030004, IID_IDispatch, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr),
               DISP_E_UNKNOWNINTERFACE);
+    // A method that fails: its error comes in the EXCEPINFO when there is one, as the answer
+    // itself otherwise.
+    form->hwndFails = true;
+    Site* failing = add(true, false);
+    IDispatch* f = nullptr;
+    ASSERT_EQ(failing->control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&f)), S_OK);
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXCEPINFO excepinfo = {};
+    EXPECT_EQ(f->Invoke(0x60030005, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &excepinfo, nullptr),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(excepinfo.scode, E_ACCESSDENIED);
+    SysFreeString(excepinfo.bstrSource);
+    SysFreeString(excepinfo.bstrDescription);
+    EXPECT_EQ(f->Invoke(0x60030005, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), E_ACCESSDENIED);
+    f->Release();
+    form->hwndFails = false;
     d->Release();
+
+    // No sink advised yet: still an enumerator, and an empty one.
+    IEnumSTATDATA* advises = nullptr;
+    EXPECT_EQ(site->control->EnumAdvise(&advises), S_OK);
+    ASSERT_NE(advises, nullptr);
+    STATDATA data = {};
+    EXPECT_EQ(advises->Next(1, &data, nullptr), S_FALSE);
+    advises->Release();
 
     IPersistStream* stream = nullptr;
     ASSERT_EQ(site->control->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&stream)), S_OK);
@@ -367,6 +391,9 @@ TEST_F(WheelControl, DescribesItselfThroughThePublishedTypeLibrary)
     ASSERT_EQ(points->EnumConnectionPoints(&all), S_OK);
     IConnectionPoint* found[2] = {};
     ULONG got = 0;
+    EXPECT_EQ(all->Skip(1), S_OK);   // exactly to the end
+    EXPECT_EQ(all->Skip(1), S_FALSE);
+    all->Reset();
     EXPECT_EQ(all->Next(2, found, &got), S_FALSE);
     ASSERT_EQ(got, 1u);   // its one point, for the event interface
     IID iid = {};
