@@ -463,9 +463,13 @@ HRESULT Wheel::RaiseWheelRotate(std::int32_t WheelDelta, std::int32_t X, std::in
     arguments[3].ppdispVal = &Ctrl;
     DISPPARAMS params = {arguments, nullptr, 4, 0};
     const std::vector<Abonne> abonnes = abonnes_;
-    for (const auto& a : abonnes)
+    for (const auto& a : abonnes) {
+        // One that an earlier handler disconnected has been told it gets nothing more.
+        if (std::none_of(abonnes_.begin(), abonnes_.end(), [&](const Abonne& b) { return b.cookie == a.cookie; }))
+            continue;
         a.sink->Invoke(DISPID_WheelRotate, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                        nullptr, nullptr);
+    }
     // A sink may have put another object in Ctrl; the one released is the one held now.
     if (Ctrl)
         Ctrl->Release();

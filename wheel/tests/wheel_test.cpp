@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,6 +40,36 @@ WNDPROC currentProcedure(HWND w)
 {
     return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(w, GWLP_WNDPROC));
 }
+
+// A sink of the tests' own beside the host's, counting its calls; it lives on the test's stack.
+class CountingSink : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != DIID___Wheel_) {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { *n = 0; return S_OK; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        ++calls;
+        if (then)
+            then();
+        return S_OK;
+    }
+    ULONG refs = 1;
+    int calls = 0;
+    std::function<void()> then;
+};
 
 class WheelControl : public ::testing::Test {
 protected:
@@ -221,6 +252,30 @@ TEST_F(WheelControl, ReleasingTheLastReferenceInsideTheHandler)
     EXPECT_EQ(wheel(-120), form->wheelResult);
     EXPECT_EQ(count(*form, Event::formMessage), 1);
     EXPECT_TRUE(container::libraryUnloadable());
+}
+
+// A sink that an earlier handler of the same event disconnected is not called any more.
+TEST_F(WheelControl, ASinkDisconnectedByAnEarlierHandlerIsNotCalled)
+{
+    Site* site = add();
+    IConnectionPointContainer* points = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&points)), S_OK);
+    IConnectionPoint* point = nullptr;
+    ASSERT_EQ(points->FindConnectionPoint(DIID___Wheel_, &point), S_OK);
+    points->Release();
+    CountingSink first, second;
+    DWORD a = 0, b = 0;
+    ASSERT_EQ(point->Advise(&first, &a), S_OK);
+    ASSERT_EQ(point->Advise(&second, &b), S_OK);
+    first.then = [&] { point->Unadvise(b); };
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(first.calls, 1);
+    EXPECT_EQ(second.calls, 0);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);   // the host's own sink, advised before them
+    EXPECT_EQ(point->Unadvise(a), S_OK);
+    point->Release();
+    EXPECT_EQ(first.refs, 1u);
+    EXPECT_EQ(second.refs, 1u);
 }
 
 TEST_F(WheelControl, AFailedEventStillPassesTheMessageOn)
