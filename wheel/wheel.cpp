@@ -407,7 +407,10 @@ HRESULT Wheel::charge()
         demarrage_ = true;
         return S_OK;
     }
-    return StartWheel();
+    // A hook that cannot start leaves the control stopped, not the container's form unloaded;
+    // why is the thread's error information, as from any start.
+    StartWheel();
+    return S_OK;
 }
 
 STDMETHODIMP Wheel::OnAmbientPropertyChange(DISPID id)

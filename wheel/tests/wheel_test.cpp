@@ -278,6 +278,36 @@ TEST_F(WheelControl, ASinkDisconnectedByAnEarlierHandlerIsNotCalled)
     EXPECT_EQ(second.refs, 1u);
 }
 
+// Saved state loads even where the hook cannot start (here the form's hWnd cannot be read):
+// the control is then stopped and the form is left alone.
+TEST_F(WheelControl, LoadingSucceedsWhereTheHookCannotStart)
+{
+    form->hwndFails = true;
+    Site* site = add(true, false);
+    IPersistStreamInit* stream = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&stream)), S_OK);
+    IStream* saved = nullptr;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &saved), S_OK);
+    EXPECT_EQ(stream->Load(saved), S_OK);
+    saved->Release();
+    stream->Release();
+    IPersistPropertyBag* bag = nullptr;
+    ASSERT_EQ(site->control->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&bag)), S_OK);
+    struct EmptyBag : IPropertyBag {
+        STDMETHODIMP QueryInterface(REFIID, void** ppv) override { *ppv = nullptr; return E_NOINTERFACE; }
+        STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+        STDMETHODIMP_(ULONG) Release() override { return 1; }
+        STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
+        STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
+    } empty;
+    EXPECT_EQ(bag->Load(&empty, nullptr), S_OK);
+    bag->Release();
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 0);
+    EXPECT_EQ(count(*form, Event::formMessage), 1);
+}
+
 TEST_F(WheelControl, AFailedEventStillPassesTheMessageOn)
 {
     add();
