@@ -47,6 +47,11 @@ HRESULT HookWindow(HWND Window, Wheel* Control)
 {
     if (!Window)
         return S_OK;
+    // Another thread's window gets its messages where this thread's table is not, another
+    // process's cannot be subclassed at all, and a handle that is no window has no thread:
+    // none is hooked, so no entry is left that nothing would ever remove.
+    if (GetWindowThreadProcessId(Window, nullptr) != GetCurrentThreadId())
+        return Control->erreur(E_INVALIDARG, L"The form's window belongs to another thread");
     UnhookWindow(Window);
     auto& table = etatthread().table;
     const auto cle = reinterpret_cast<std::intptr_t>(Window);

@@ -155,7 +155,7 @@ Form::Form()
                                    if (hwndFails)
                                        return E_ACCESSDENIED;
                                    v->vt = VT_I4;
-                                   v->lVal = HandleToLong(window_);
+                                   v->lVal = HandleToLong(hwndGiven ? hwndGiven : window_);
                                    return S_OK;
                                }},
                               {L"ActiveControl", [this](VARIANT* v) {

@@ -66,6 +66,7 @@ public:
     LRESULT wheelResult = 0x5A5A;         // what the form's own procedure answers to a wheel
     bool activeControlFails = false;      // "ActiveControl" cannot be read
     bool hwndFails = false;               // "hWnd" cannot be read
+    HWND hwndGiven = nullptr;             // "hWnd" names this window rather than the form's
     std::function<void(Site&)> duringEvent;   // runs inside the host's WheelRotate handler
 
     IDispatch* formObject() const { return object_; }

@@ -308,6 +308,44 @@ TEST_F(WheelControl, LoadingSucceedsWhereTheHookCannotStart)
     EXPECT_EQ(count(*form, Event::formMessage), 1);
 }
 
+// A form whose window is another thread's (a host that creates its forms on a thread of their
+// own) or no window at all is not hooked: StartWheel says so and leaves no entry behind.
+TEST_F(WheelControl, AWindowOfAnotherThreadOrNoneIsNeverHooked)
+{
+    HWND other = nullptr;
+    HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread owner([&] {
+        other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        SetEvent(made);
+        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            MSG m;
+            while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&m);
+        }
+        DestroyWindow(other);
+    });
+    WaitForSingleObject(made, INFINITE);
+    ASSERT_NE(other, nullptr);
+    const WNDPROC before = currentProcedure(other);
+    Site* site = add(true, false);
+    for (HWND w : {other, reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7ffe1234))}) {
+        form->hwndGiven = w;
+        EXPECT_TRUE(FAILED(site->call(L"StartWheel")));
+    }
+    EXPECT_EQ(currentProcedure(other), before);
+    form->hwndGiven = nullptr;
+    EXPECT_EQ(site->call(L"StartWheel"), S_OK);   // its own form, as ever
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    site->call(L"StopWheel");
+    site->releaseControl();
+    EXPECT_TRUE(container::libraryUnloadable());   // no entry kept the control
+    SetEvent(done);
+    owner.join();
+    CloseHandle(made);
+    CloseHandle(done);
+}
+
 TEST_F(WheelControl, AFailedEventStillPassesTheMessageOn)
 {
     add();
