@@ -126,6 +126,10 @@ LRESULT CALLBACK HookWindowProc(HWND Window, UINT message, WPARAM wParam, LPARAM
         // Nobody asks after a failed event: its error must not linger for the host's next call.
         if (FAILED(hr))
             SetErrorInfo(0, nullptr);
+        // A handler that closed the form leaves no window to pass the message to, and the
+        // saved procedure may have gone with it.
+        if (!IsWindow(Window))
+            return 0;
         if (const auto j = table.trouve(cle))
             precedente = procedure(table[*j].PrevWndProc);
     }

@@ -346,6 +346,18 @@ TEST_F(WheelControl, AWindowOfAnotherThreadOrNoneIsNeverHooked)
     CloseHandle(done);
 }
 
+// A handler that closes the form ends the message there: nothing is passed on for a window
+// that no longer exists, whose procedure may have gone with it.
+TEST_F(WheelControl, AHandlerThatClosesTheFormEndsTheMessageThere)
+{
+    add();
+    form->duringEvent = [this](Site&) { DestroyWindow(form->window()); };
+    EXPECT_EQ(wheel(-120), 0);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(count(*form, Event::formMessage), 0);
+    EXPECT_FALSE(IsWindow(form->window()));
+}
+
 TEST_F(WheelControl, AFailedEventStillPassesTheMessageOn)
 {
     add();
