@@ -83,27 +83,6 @@ void CALLBACK rappel(HINTERNET, DWORD_PTR contexte, DWORD statut, LPVOID informa
     }
 }
 
-// Marks the exchange as waiting for the operation about to start.
-void attend(Echange& e)
-{
-    std::lock_guard<std::mutex> garde(verrou);
-    e.enattente = true;
-    ResetEvent(e.fait);
-}
-
-// What the operation just started on the exchange became, from its call's result: done at
-// once, under way (its completion comes through the callback), or failed.
-enum class Depart { fini, encours, echec };
-Depart depart(Echange& e, bool fait)
-{
-    const bool encours = !fait && GetLastError() == ERROR_IO_PENDING;
-    if (!encours) {
-        std::lock_guard<std::mutex> garde(verrou);
-        e.enattente = false;
-    }
-    return fait ? Depart::fini : encours ? Depart::encours : Depart::echec;
-}
-
 // Waits for the exchange's operation until `jusqua`; false if it is still under way then.
 bool attendsfin(Echange& e, double jusqua)
 {
@@ -172,10 +151,15 @@ bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua
     const DWORD ui = etat().proxysysteme ? INTERNET_FLAG_NO_UI : 0;
     HINTERNET h = InternetOpenUrlA(session_, adresse.c_str(), entetes, DWORD(sizeof entetes - 1),
                                    drapeaux | INTERNET_FLAG_NO_AUTO_REDIRECT | ui, contexte);
-    const Depart d = depart(*echange_, h != nullptr);
-    if (d == Depart::echec)
-        return false;
-    if (d == Depart::encours) {
+    if (h) {
+        std::lock_guard<std::mutex> garde(verrou);
+        echange_->enattente = false;
+    } else {
+        if (GetLastError() != ERROR_IO_PENDING) {
+            std::lock_guard<std::mutex> garde(verrou);
+            echange_->enattente = false;
+            return false;
+        }
         if (!attendsfin(*echange_, jusqua))
             return false;
         if (!echange_->resultat)
@@ -250,17 +234,25 @@ bool Requete::lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus)
     if (!enattente()) {
         if (e.tampon.size() < taille)
             e.tampon.resize(taille);
-        e.taille = taille;
-        e.lus = 0;
-        e.recu = 0;
-        attend(e);
-        const Depart d = depart(e, InternetReadFile(requete_.get(), e.tampon.data(), taille, &e.lus));
-        if (d == Depart::echec)
-            return false;
-        if (d == Depart::fini) {
+        {
+            std::lock_guard<std::mutex> garde(verrou);
+            e.enattente = true;
+            e.taille = taille;
+            e.lus = 0;
+            e.recu = 0;
+            ResetEvent(e.fait);
+        }
+        if (InternetReadFile(requete_.get(), e.tampon.data(), taille, &e.lus)) {
+            std::lock_guard<std::mutex> garde(verrou);
+            e.enattente = false;
             lus = std::min(e.lus, taille);
             bloc = e.tampon.data();
             return true;
+        }
+        if (GetLastError() != ERROR_IO_PENDING) {
+            std::lock_guard<std::mutex> garde(verrou);
+            e.enattente = false;
+            return false;
         }
     }
     if (!attendsfin(e, jusqua) || !e.resultat)
@@ -291,14 +283,23 @@ bool Requete::lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus)
 Requete::Reste Requete::resteducorps(double jusqua)
 {
     Echange& e = *echange_;
-    e.disponible = 0;
-    attend(e);
+    {
+        std::lock_guard<std::mutex> garde(verrou);
+        e.enattente = true;
+        e.disponible = 0;
+        ResetEvent(e.fait);
+    }
     // The count goes into the exchange, which outlives a query given up while under way.
-    const Depart d = depart(e, InternetQueryDataAvailable(requete_.get(), &e.disponible, 0, 0));
-    if (d == Depart::echec)
-        return Reste::inconnu;
-    if (d == Depart::fini)
+    if (InternetQueryDataAvailable(requete_.get(), &e.disponible, 0, 0)) {
+        std::lock_guard<std::mutex> garde(verrou);
+        e.enattente = false;
         return e.disponible == 0 ? Reste::fin : Reste::suite;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        std::lock_guard<std::mutex> garde(verrou);
+        e.enattente = false;
+        return Reste::inconnu;
+    }
     // An answer that does not come in time says nothing: the read is then a failed one. Wine
     // gives the count in the completion too.
     if (!attendsfin(e, jusqua) || !e.resultat)
