@@ -339,9 +339,14 @@ TEST(UpdateRun, TheSystemProxyBuildGoesThroughTheUsersProxyAndTheDefaultOneNever
     for (const auto& [updater, tunnels] : {std::pair<const char*, int>{TIDEWELL_PROXY_EXE, 4}, {TIDEWELL_EXE, 0}}) {
         AppFolder app("tidewell-proxy", updater);
         writeFile(app / "Abacor.ini", "");
-        const std::size_t before = readFile(log).size();
-        runUpdater(app);
-        EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2") << updater;
+        const std::string requests = std::getenv("TIDEWELL_TEST_REQUEST_LOG");
+        const std::size_t before = readFile(log).size(), requestsBefore = readFile(requests).size();
+        const ULONGLONG started = GetTickCount64();
+        const UpdaterRun run = runUpdater(app);
+        EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2")
+            << updater << " ended with " << run.exitCode << " after " << GetTickCount64() - started << " ms"
+            << (run.box ? ", box: " + run.box->text : std::string()) << "; the server saw:\n"
+            << readFile(requests).substr(requestsBefore);
         // Version, list, size and the one file.
         const std::string seen = readFile(log).substr(before);
         int count = 0;
