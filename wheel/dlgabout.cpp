@@ -76,6 +76,11 @@ dlgAbout& dlgAbout::duthread()
     return *about;
 }
 
+void dlgAbout::oublieclasse()
+{
+    UnregisterClassA(classedialogue, module());
+}
+
 dlgAbout::~dlgAbout()
 {
     decharge();

@@ -19,6 +19,10 @@ public:
     // This thread's dialog.
     static dlgAbout& duthread();
 
+    // The dialog's window class goes with the module: registered again by a later load,
+    // perhaps at another address, it must not find the old one there.
+    static void oublieclasse();
+
 private:
     static LRESULT CALLBACK procedure(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK procedurebouton(HWND, UINT, WPARAM, LPARAM);

@@ -17,6 +17,9 @@ struct HookEntry {
     std::intptr_t Window = 0;
     Ref Control;
     std::intptr_t PrevWndProc = 0;
+    // Set through the wide calls: the window was a Unicode one when it was hooked, so the saved
+    // procedure is called and put back through those calls too.
+    bool Unicode = false;
 };
 
 template <class R>

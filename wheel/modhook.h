@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace rotelle {
 
 // Replaces the window's procedure and records the window with its control; an earlier entry
@@ -17,8 +19,8 @@ HRESULT HookWindow(HWND Window, Wheel* Control);
 
 // Puts back the procedure of the first entry for the window and removes the entry, while
 // ours is the window's procedure; otherwise only lets the control go and keeps passing the
-// window's messages on.
-void UnhookWindow(HWND Window);
+// window's messages on. With `seulement`, only an entry of that control is touched.
+void UnhookWindow(HWND Window, const Wheel* seulement = nullptr);
 
 // Puts back the entry's saved procedure where ours is still the window's (at thread end).
 void DefaitHook(const HookEntry<ComRef<Wheel>>& entree);
@@ -27,5 +29,9 @@ LRESULT CALLBACK HookWindowProc(HWND Window, UINT message, WPARAM wParam, LPARAM
 
 // Entries in this thread's table, for those who look from outside.
 int HookCount();
+
+// Places kept in other subclassers' chains, in every thread: our procedure is still called
+// there, so the module must stay loaded.
+extern std::atomic<long> placesgardees;
 
 }  // namespace rotelle

@@ -1,5 +1,7 @@
 // The in-process server: the class factory of Wheel and the exports COM finds it by.
+#include "dlgabout.h"
 #include "identities.h"
+#include "modhook.h"
 #include "thread_state.h"
 #include "wheel.h"
 
@@ -36,9 +38,12 @@ public:
         *ppv = nullptr;
         if (exterieur)
             return CLASS_E_NOAGGREGATION;
-        Wheel* controle = new (std::nothrow) Wheel();
-        if (!controle)
+        Wheel* controle = nullptr;
+        try {
+            controle = new Wheel();
+        } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
+        }
         const HRESULT hr = controle->QueryInterface(riid, ppv);
         controle->Release();
         return hr;
@@ -71,7 +76,10 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow()
 {
-    return rotelle::objetsvivants == 0 && rotelle::verrous == 0 ? S_OK : S_FALSE;
+    if (rotelle::objetsvivants != 0 || rotelle::verrous != 0 || rotelle::placesgardees != 0)
+        return S_FALSE;
+    rotelle::oubliebibliotheque();   // read again by whoever comes next, if the module stays
+    return S_OK;
 }
 
 // Each thread's hooks and dialog end with the thread. When the process ends (`reserve` set) the
@@ -88,6 +96,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD raison, LPVOID reserve)
         if (!reserve) {
             rotelle::finthread();
             rotelle::fermeetats();
+            rotelle::dlgAbout::oublieclasse();
         }
         break;
     default:

@@ -12,9 +12,17 @@
 
 namespace rotelle {
 
+// A wheel event being raised for a window, told when the window is destroyed meanwhile.
+struct CadreEvenement {
+    std::intptr_t fenetre;
+    bool detruite;
+    CadreEvenement* precedent;
+};
+
 struct EtatThread {
     HookTable<ComRef<Wheel>> table;
     std::unique_ptr<dlgAbout> about;
+    CadreEvenement* evenements = nullptr;   // innermost first
 };
 
 // This thread's state, created on first use; `etatexistant` gives nullptr where there is none.

@@ -6,6 +6,7 @@
 #include "wheel_message.h"
 
 #include <algorithm>
+#include <new>
 
 namespace rotelle {
 
@@ -55,8 +56,13 @@ public:
         if (FAILED(sink->QueryInterface(DIID___Wheel, reinterpret_cast<void**>(dispatch.put())))
             && FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.put()))))
             return CONNECT_E_CANNOTCONNECT;
+        *cookie = 0;
+        try {
+            controle_->abonnes_.push_back({controle_->prochaincookie_, dispatch});
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
         *cookie = controle_->prochaincookie_++;
-        controle_->abonnes_.push_back({*cookie, dispatch});
         return S_OK;
     }
     STDMETHODIMP Unadvise(DWORD cookie) override
@@ -140,8 +146,9 @@ public:
     STDMETHODIMP Skip(ULONG n) override
     {
         // S_OK when all n were skipped, even up to the very end.
-        const bool tous = n <= elements_.size() - position_;
-        position_ = std::min<std::size_t>(elements_.size(), position_ + n);
+        const std::size_t reste = elements_.size() - position_;
+        const bool tous = n <= reste;
+        position_ += tous ? n : reste;
         return tous ? S_OK : S_FALSE;
     }
     STDMETHODIMP Reset() override
@@ -153,7 +160,12 @@ public:
     {
         if (!e)
             return E_POINTER;
-        *e = new Enumeration(elements_, position_);
+        *e = nullptr;
+        try {
+            *e = new Enumeration(elements_, position_);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
         return S_OK;
     }
 
@@ -172,10 +184,15 @@ STDMETHODIMP Wheel::PointConnexion::EnumConnections(IEnumConnections** e)
 {
     if (!e)
         return E_POINTER;
-    std::vector<CONNECTDATA> donnees;
-    for (const auto& a : controle_->abonnes_)
-        donnees.push_back({a.sink.get(), a.cookie});
-    *e = new Connexions(std::move(donnees));
+    *e = nullptr;
+    try {
+        std::vector<CONNECTDATA> donnees;
+        for (const auto& a : controle_->abonnes_)
+            donnees.push_back({a.sink.get(), a.cookie});
+        *e = new Connexions(std::move(donnees));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return S_OK;
 }
 
@@ -247,15 +264,54 @@ HRESULT bibliothequemodule(ComRef<ITypeLib>& bibliotheque, std::wstring& chemin)
     return hr;
 }
 
+namespace {
+
+// The module's type library, read once for every caller in the process and given back only
+// when the module may be unloaded: hosts ask for names at every late-bound call.
+SRWLOCK verroubibliotheque = SRWLOCK_INIT;
+ITypeLib* bibliothequecachee = nullptr;
+
+}  // namespace
+
 HRESULT typeinfo(REFGUID guid, ITypeInfo** ti)
 {
     if (!ti)
         return E_POINTER;
     *ti = nullptr;
-    std::wstring chemin;
     ComRef<ITypeLib> bibliotheque;
-    const HRESULT hr = bibliothequemodule(bibliotheque, chemin);
-    return FAILED(hr) ? hr : bibliotheque->GetTypeInfoOfGuid(guid, ti);
+    AcquireSRWLockShared(&verroubibliotheque);
+    bibliotheque = ComRef<ITypeLib>(bibliothequecachee);
+    ReleaseSRWLockShared(&verroubibliotheque);
+    if (!bibliotheque) {
+        // Read without the lock held: the reader takes the loader's own lock.
+        HRESULT hr = E_OUTOFMEMORY;
+        try {
+            std::wstring chemin;
+            hr = bibliothequemodule(bibliotheque, chemin);
+        } catch (const std::bad_alloc&) {
+        }
+        if (FAILED(hr))
+            return hr;
+        AcquireSRWLockExclusive(&verroubibliotheque);
+        if (bibliothequecachee)
+            bibliotheque = ComRef<ITypeLib>(bibliothequecachee);   // another thread was first
+        else {
+            bibliothequecachee = bibliotheque.get();
+            bibliothequecachee->AddRef();
+        }
+        ReleaseSRWLockExclusive(&verroubibliotheque);
+    }
+    return bibliotheque->GetTypeInfoOfGuid(guid, ti);
+}
+
+void oubliebibliotheque()
+{
+    AcquireSRWLockExclusive(&verroubibliotheque);
+    ITypeLib* b = bibliothequecachee;
+    bibliothequecachee = nullptr;
+    ReleaseSRWLockExclusive(&verroubibliotheque);
+    if (b)
+        b->Release();
 }
 
 HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARTYPE type, VARIANT* valeur)
@@ -358,7 +414,11 @@ HWND Wheel::fenetreenplace()
 
 HRESULT Wheel::About()
 {
-    const HRESULT hr = dlgAbout::duthread().Show();
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        hr = dlgAbout::duthread().Show();
+    } catch (const std::bad_alloc&) {
+    }
     return FAILED(hr) ? erreur(hr, L"The About dialog cannot be shown") : hr;
 }
 
@@ -366,6 +426,32 @@ HRESULT Wheel::StopWheel()
 {
     if (HostWnd_ != 0)
         UnhookWindow(static_cast<HWND>(LongToHandle(HostWnd_)));
+    return S_OK;
+}
+
+void Wheel::arretepropre()
+{
+    // Only this control's own entry: another control that took the form over keeps it.
+    if (HostWnd_ != 0)
+        UnhookWindow(static_cast<HWND>(LongToHandle(HostWnd_)), this);
+}
+
+HRESULT Wheel::accroche(HWND fenetre, bool parfenetre)
+{
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        hr = HookWindow(fenetre, this);
+    } catch (const std::bad_alloc&) {
+        hr = erreur(E_OUTOFMEMORY, L"Out of memory");
+    }
+    if (FAILED(hr))
+        return hr;   // the hook it had, if any, is as it was
+    // A form of its own before this one stays the control's no longer.
+    const std::int32_t ancienne = HostWnd_;
+    if (ancienne != 0 && ancienne != HandleToLong(fenetre))
+        arretepropre();
+    HostWnd_ = HandleToLong(fenetre);
+    parfenetre_ = parfenetre;
     return S_OK;
 }
 
@@ -384,19 +470,17 @@ HRESULT Wheel::StartWheel()
         HWND fenetre = fenetreenplace();
         if (!fenetre)
             return erreur(hr, L"The control's form cannot be reached");
-        parfenetre_ = true;
-        HostWnd_ = HandleToLong(fenetre);
-        return HookWindow(fenetre, this);
+        return accroche(fenetre, true);
     }
     if (FAILED(hr))
         return hr;
-    parfenetre_ = false;
     VARIANT hwnd;
     hr = litpropriete(forme.get(), L"hWnd", VT_I4, &hwnd);
     if (FAILED(hr))
         return erreur(hr, L"The form's hWnd cannot be read as a 32-bit number");
-    HostWnd_ = hwnd.lVal;
-    return HookWindow(static_cast<HWND>(LongToHandle(HostWnd_)), this);
+    if (hwnd.lVal == 0)
+        return S_OK;   // nothing to hook, and the hook it had stays
+    return accroche(static_cast<HWND>(LongToHandle(hwnd.lVal)), false);
 }
 
 HRESULT Wheel::charge()
@@ -408,8 +492,9 @@ HRESULT Wheel::charge()
         return S_OK;
     }
     // A hook that cannot start leaves the control stopped, not the container's form unloaded;
-    // why is the thread's error information, as from any start.
-    StartWheel();
+    // a load that succeeds leaves no error behind for the container's next call.
+    if (FAILED(StartWheel()))
+        SetErrorInfo(0, nullptr);
     return S_OK;
 }
 
@@ -421,8 +506,8 @@ STDMETHODIMP Wheel::OnAmbientPropertyChange(DISPID id)
     bool utilisateur = false;
     if (FAILED(modeutilisateur(utilisateur)) || !utilisateur)
         StopWheel();
-    else if (charge_)
-        StartWheel();
+    else if (charge_ && FAILED(StartWheel()))
+        SetErrorInfo(0, nullptr);   // the container's notification succeeded all the same
     return S_OK;
 }
 
@@ -483,10 +568,10 @@ STDMETHODIMP Wheel::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch)
+    if (riid == IID_IUnknown)
         *ppv = static_cast<IDispatch*>(this);
-    else if (riid == IID__Wheel)
-        *ppv = &appels_;
+    else if (riid == IID__Wheel || riid == IID_IDispatch)
+        *ppv = &appels_;   // dual: a host may call on past IDispatch's entries, as the library says
     else if (riid == IID_IConnectionPointContainer)
         *ppv = static_cast<IConnectionPointContainer*>(this);
     else if (riid == IID_IOleObject)
@@ -526,7 +611,7 @@ STDMETHODIMP_(ULONG) Wheel::Release()
     // Terminate: the control stops its hook. Held at one meanwhile, so that references taken
     // and given back on the way do not end it twice.
     references_ = 1;
-    StopWheel();
+    arretepropre();
     site_ = ComRef<IOleClientSite>();
     vue_ = ComRef<IAdviseSink>();
     delete this;
@@ -605,7 +690,12 @@ STDMETHODIMP Wheel::EnumConnectionPoints(IEnumConnectionPoints** e)
 {
     if (!e)
         return E_POINTER;
-    *e = new PointsConnexion({point_});
+    *e = nullptr;
+    try {
+        *e = new PointsConnexion({point_});
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return S_OK;
 }
 
@@ -626,7 +716,8 @@ STDMETHODIMP Wheel::SetClientSite(IOleClientSite* site)
     site_ = ComRef<IOleClientSite>(site);
     if (site_ && demarrage_) {
         demarrage_ = false;
-        StartWheel();   // its failure is the thread's error information, as from any start
+        if (FAILED(StartWheel()))   // as from Load: the container's call succeeds
+            SetErrorInfo(0, nullptr);
     }
     return S_OK;
 }

@@ -99,7 +99,13 @@ public:
     STDMETHODIMP SetClientSite(IOleClientSite* site) override;
     STDMETHODIMP GetClientSite(IOleClientSite** site) override;
     STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP Close(DWORD) override { return S_OK; }
+    // Closing is the container's end of the control (ATL and MFC close, then let go): its own
+    // hook ends there, since the table's reference would otherwise keep it for ever.
+    STDMETHODIMP Close(DWORD) override
+    {
+        arretepropre();
+        return S_OK;
+    }
     STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
     STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
@@ -170,6 +176,8 @@ private:
     HRESULT formeparente(ComRef<IDispatch>& forme, bool& sansforme);
     HWND fenetreenplace();
     HRESULT charge();
+    HRESULT accroche(HWND fenetre, bool parfenetre);
+    void arretepropre();
 
     std::atomic<ULONG> references_{1};
     std::int32_t HostWnd_ = 0;
@@ -197,8 +205,10 @@ HRESULT cheminmodule(std::wstring& chemin);
 // The type library that this module carries as its resource, and the module's path.
 HRESULT bibliothequemodule(ComRef<ITypeLib>& bibliotheque, std::wstring& chemin);
 
-// The type description of `guid` in the library that this module carries as its resource.
+// The type description of `guid` in the library that this module carries as its resource,
+// read once; `oubliebibliotheque` lets the library go before the module is unloaded.
 HRESULT typeinfo(REFGUID guid, ITypeInfo** ti);
+void oubliebibliotheque();
 
 // Reads a property by name, without arguments (GetIDsOfNames, then a property get), as the
 // given type; on failure `valeur` is left empty.

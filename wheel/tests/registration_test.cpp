@@ -368,9 +368,43 @@ TEST_F(Server, HostedByThePlatformsAtlContainer)
 
     ASSERT_EQ(invoke(control, L"StopWheel"), S_OK);
     EXPECT_EQ(GetWindowLongPtrA(form, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&atlForm));
+    EXPECT_EQ(invoke(control, L"About"), S_OK);
+    DestroyWindow(FindWindowA("RotelleAbout", nullptr));
+
+    // Started again, then a component subclasses the form above the control and the control
+    // stops: its place in that chain stays, and with it the library, though the container
+    // lets the control go its own way (ATL's host closes it, takes its site and releases it).
+    ASSERT_EQ(invoke(control, L"StartWheel"), S_OK);
+    static WNDPROC below = nullptr;
+    below = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(form, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(
+        +[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT { return CallWindowProcA(below, w, m, wp, lp); })));
+    const LONG_PTR above = GetWindowLongPtrA(form, GWLP_WNDPROC);
+    ASSERT_EQ(invoke(control, L"StopWheel"), S_OK);
+    EXPECT_EQ(GetWindowLongPtrA(form, GWLP_WNDPROC), above);
+    ASSERT_EQ(invoke(control, L"StartWheel"), S_OK);
     unadvise(control, &events, cookie);
     control->Release();
     containerObject->Release();
+    DestroyWindow(host);   // no StopWheel: the container's own teardown
+    HMODULE library = GetModuleHandleA("RotelleCV.ocx");
+    ASSERT_NE(library, nullptr);
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(GetModuleHandleA("RotelleCV.ocx"), library);   // still called from the chain
+    EXPECT_EQ(SendMessageA(form, WM_MOUSEWHEEL, 0, 0), 0x33);
+    SetWindowLongPtrA(form, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(below));
+    EXPECT_EQ(SendMessageA(form, WM_MOUSEWHEEL, 0, 0), 0x33);   // ours again: given back
+    EXPECT_EQ(GetWindowLongPtrA(form, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&atlForm));
+    EXPECT_EQ(sink.events, 2);
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_EQ(GetModuleHandleA("RotelleCV.ocx"), nullptr);   // nothing of the control is left
+
+    // Loaded again, the library shows its About dialog as the first time.
+    IDispatch* again = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_Wheel, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&again)), S_OK);
+    EXPECT_EQ(invoke(again, L"About"), S_OK);
+    DestroyWindow(FindWindowA("RotelleAbout", nullptr));
+    again->Release();
     DestroyWindow(form);
     ASSERT_EQ(testsupport::runToEnd("regsvr32 /s /u \"" + ocx + "\""), 0u);
 }

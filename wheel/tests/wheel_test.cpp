@@ -206,6 +206,69 @@ TEST_F(WheelControl, OfTwoControlsOnAFormTheLastStartedGetsTheEvents)
     EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
 }
 
+// The end of one control touches only its own hook: another that took the form over keeps it,
+// and a control started on another window lets its old form go.
+TEST_F(WheelControl, EachControlsTeardownEndsOnlyItsOwnHook)
+{
+    Site* first = add();
+    Site* second = add();
+    first->releaseControl();   // not the form's control any more: its end leaves the form hooked
+    wheel(-120);
+    ASSERT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(form->events[0].site, second);
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    form->hwndGiven = other;
+    ASSERT_EQ(second->call(L"StartWheel"), S_OK);
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
+    EXPECT_NE(currentProcedure(other), DefWindowProcA);
+    // Closed as ATL and MFC close a control before they let it go: its hook ends there.
+    EXPECT_EQ(second->control->Close(OLECLOSE_NOSAVE), S_OK);
+    SendMessageA(other, WM_MOUSEWHEEL, wheelWParam(-120), 0);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    second->releaseControl();
+    EXPECT_TRUE(container::libraryUnloadable());
+    DestroyWindow(other);
+}
+
+// A form destroyed while hooked lets its control go with its window.
+TEST_F(WheelControl, AFormDestroyedWhileHookedFreesItsControl)
+{
+    Site* site = add();
+    site->releaseControl();   // the table holds the control's last reference
+    EXPECT_FALSE(container::libraryUnloadable());
+    form.reset();
+    EXPECT_TRUE(container::libraryUnloadable());
+}
+
+// A Unicode form keeps text outside the code page while hooked, and its wheel still raises
+// the event.
+TEST_F(WheelControl, AUnicodeFormKeepsItsTextWhileHooked)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"RotelleTestUnicodeForm";
+    RegisterClassW(&wc);
+    const wchar_t* text = L"\u0141\u00f3d\u017a \u65e5\u672c \u20ac";
+    HWND w = CreateWindowExW(0, wc.lpszClassName, text, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(w, nullptr);
+    form->hwndGiven = w;
+    Site* site = add(true, false);
+    ASSERT_EQ(site->call(L"StartWheel"), S_OK);
+    wchar_t back[64] = {};
+    GetWindowTextW(w, back, 64);
+    EXPECT_STREQ(back, text);
+    const wchar_t* changed = L"\u0393\u03b5\u03b9\u03ac \u4e16\u754c";
+    SetWindowTextW(w, changed);
+    GetWindowTextW(w, back, 64);
+    EXPECT_STREQ(back, changed);
+    SendMessageW(w, WM_MOUSEWHEEL, wheelWParam(-120), 0);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
+    EXPECT_EQ(site->call(L"StopWheel"), S_OK);
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(w, GWLP_WNDPROC)), DefWindowProcW);
+    DestroyWindow(w);
+}
+
 TEST_F(WheelControl, KeepsItsSizeWhateverIsAsked)
 {
     Site* site = add(false);
@@ -302,6 +365,10 @@ TEST_F(WheelControl, LoadingSucceedsWhereTheHookCannotStart)
     } empty;
     EXPECT_EQ(bag->Load(&empty, nullptr), S_OK);
     bag->Release();
+    IErrorInfo* left = nullptr;
+    EXPECT_EQ(GetErrorInfo(0, &left), S_FALSE);   // a load that succeeded leaves no error behind
+    if (left)
+        left->Release();
     EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
     wheel(-120);
     EXPECT_EQ(count(*form, Event::wheelRotate), 0);
@@ -328,16 +395,17 @@ TEST_F(WheelControl, AWindowOfAnotherThreadOrNoneIsNeverHooked)
     ASSERT_NE(other, nullptr);
     const WNDPROC before = currentProcedure(other);
     Site* site = add(true, false);
+    EXPECT_EQ(site->call(L"StartWheel"), S_OK);   // its own form, as ever
     for (HWND w : {other, reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7ffe1234))}) {
         form->hwndGiven = w;
         EXPECT_TRUE(FAILED(site->call(L"StartWheel")));
     }
     EXPECT_EQ(currentProcedure(other), before);
     form->hwndGiven = nullptr;
-    EXPECT_EQ(site->call(L"StartWheel"), S_OK);   // its own form, as ever
-    EXPECT_EQ(wheel(-120), form->wheelResult);
+    EXPECT_EQ(wheel(-120), form->wheelResult);   // a refused start leaves the hook it had
     EXPECT_EQ(count(*form, Event::wheelRotate), 1);
     site->call(L"StopWheel");
+    EXPECT_EQ(currentProcedure(form->window()), &Form::procedure);
     site->releaseControl();
     EXPECT_TRUE(container::libraryUnloadable());   // no entry kept the control
     SetEvent(done);
@@ -450,7 +518,24 @@ TEST_F(WheelControl, AnotherSubclasserAboveTheControlIsNeverCutOut)
     EXPECT_EQ(wheel(-120), form->wheelResult);
     EXPECT_EQ(count(*form, Event::wheelRotate), 1);
     EXPECT_EQ(OtherSubclasser::seen, 1);
+    // Given back while a handler runs: the wheel message still reaches the form after it.
+    form->duringEvent = [w](Site& s) {
+        s.call(L"StopWheel");
+        OtherSubclasser::unhook(w);
+        SendMessageA(w, WM_APP, 0, 0);
+    };
+    EXPECT_EQ(wheel(-120), form->wheelResult);
+    form->duringEvent = nullptr;
+    ASSERT_EQ(site->call(L"StartWheel"), S_OK);
+    OtherSubclasser::hook(w);
+    // A place kept in the other's chain, with no control left, still needs the module.
+    site->call(L"StopWheel");
+    site->releaseControl();
+    EXPECT_FALSE(container::libraryUnloadable());
     OtherSubclasser::unhook(w);
+    EXPECT_EQ(SendMessageA(w, WM_APP, 0, 0), 0x77);   // ours again: the place is given back
+    EXPECT_EQ(currentProcedure(w), &Form::procedure);
+    EXPECT_TRUE(container::libraryUnloadable());
 }
 
 TEST_F(WheelControl, DescribesItselfThroughThePublishedTypeLibrary)
@@ -528,6 +613,9 @@ TEST_F(WheelControl, DescribesItselfThroughThePublishedTypeLibrary)
     ULONG got = 0;
     EXPECT_EQ(all->Skip(1), S_OK);   // exactly to the end
     EXPECT_EQ(all->Skip(1), S_FALSE);
+    EXPECT_EQ(all->Skip(0xFFFFFFFF), S_FALSE);   // never round to the start again
+    EXPECT_EQ(all->Next(1, found, &got), S_FALSE);
+    EXPECT_EQ(got, 0u);
     all->Reset();
     EXPECT_EQ(all->Next(2, found, &got), S_FALSE);
     ASSERT_EQ(got, 1u);   // its one point, for the event interface
@@ -584,6 +672,12 @@ TEST_F(WheelControl, HostsCallingThroughThePublishedCallTableReachTheMethods)
     wheel(-120);
     EXPECT_EQ(count(*form, Event::wheelRotate), 1);
     EXPECT_EQ(call(100), E_NOTIMPL);   // the base object's entries are not provided
+    static_cast<IUnknown*>(wheelItf)->Release();
+    // IDispatch is the same dual table, as the library describes it.
+    ASSERT_EQ(site->control->QueryInterface(IID_IDispatch, &wheelItf), S_OK);
+    EXPECT_EQ(call(slot[L"StopWheel"]), S_OK);
+    wheel(-120);
+    EXPECT_EQ(count(*form, Event::wheelRotate), 1);
     static_cast<IUnknown*>(wheelItf)->Release();
 }
 
