@@ -1,7 +1,5 @@
 #include "call_table.h"
 
-#include "wheel.h"
-
 #include <array>
 
 namespace rotelle {
@@ -83,7 +81,7 @@ const std::array<const void*, entreesappel>& table()
 
 }  // namespace
 
-void initialisevue(VueAppels& vue, Wheel* controle)
+void initialisevue(VueAppels& vue, MethodesAppel* controle)
 {
     vue.table = table().data();
     vue.controle = controle;

@@ -4,21 +4,31 @@
 // answer E_NOTIMPL.
 #pragma once
 
+#include <oaidl.h>
 #include <windows.h>
 
 namespace rotelle {
 
-class Wheel;
-
 constexpr int entreesappel = 492;
 
-// An interface pointer onto the control with that table. Its IUnknown and IDispatch entries
-// go to the control itself, so it shares the control's identity and lifetime.
-struct VueAppels {
-    const void* const* table;
-    Wheel* controle;
+// What the table's entries call: the object's IDispatch and its three methods.
+class MethodesAppel : public IDispatch {
+public:
+    virtual HRESULT About() = 0;
+    virtual HRESULT StopWheel() = 0;
+    virtual HRESULT StartWheel() = 0;
+
+protected:
+    ~MethodesAppel() = default;
 };
 
-void initialisevue(VueAppels& vue, Wheel* controle);
+// An interface pointer onto the object with that table. Its IUnknown and IDispatch entries
+// go to the object itself, so it shares the object's identity and lifetime.
+struct VueAppels {
+    const void* const* table;
+    MethodesAppel* controle;
+};
+
+void initialisevue(VueAppels& vue, MethodesAppel* controle);
 
 }  // namespace rotelle

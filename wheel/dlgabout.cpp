@@ -1,6 +1,6 @@
 #include "dlgabout.h"
 
-#include "thread_state.h"
+#include "module.h"
 
 #include <initializer_list>
 
@@ -15,14 +15,6 @@ constexpr int idLibelle = 102;
 constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD styleetendu = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
 constexpr COLORREF marine = RGB(0, 0, 128);
-
-HINSTANCE module()
-{
-    HMODULE m = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&module), &m);
-    return m;
-}
 
 struct Pixels {
     int x, y;
@@ -68,17 +60,9 @@ HFONT police(double points, int poids, const Pixels& px)
 
 }  // namespace
 
-dlgAbout& dlgAbout::duthread()
-{
-    auto& about = etatthread().about;
-    if (!about)
-        about = std::make_unique<dlgAbout>();
-    return *about;
-}
-
 void dlgAbout::oublieclasse()
 {
-    UnregisterClassA(classedialogue, module());
+    UnregisterClassA(classedialogue, instancemodule());
 }
 
 dlgAbout::~dlgAbout()
@@ -103,7 +87,7 @@ HRESULT dlgAbout::Show()
 
 HRESULT dlgAbout::charge()
 {
-    const HINSTANCE instance = module();
+    const HINSTANCE instance = instancemodule();
     static const bool enregistree = [instance] {
         WNDCLASSEXA wc = {};
         wc.cbSize = sizeof wc;

@@ -16,9 +16,6 @@ public:
     // The dialog's window while it is loaded, for those who look from outside.
     HWND window() const { return fenetre_; }
 
-    // This thread's dialog.
-    static dlgAbout& duthread();
-
     // The dialog's window class goes with the module: registered again by a later load,
     // perhaps at another address, it must not find the old one there.
     static void oublieclasse();

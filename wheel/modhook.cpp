@@ -51,12 +51,23 @@ WNDPROC procedurederepli(HWND Window, bool unicode)
 }
 
 // Removes the entry; a place kept in another subclasser's chain no longer holds the module.
-HookEntry<ComRef<Wheel>> retireentree(HookTable<ComRef<Wheel>>& table, std::size_t i)
+HookEntry<ComRef<CibleMolette>> retireentree(HookTable<ComRef<CibleMolette>>& table, std::size_t i)
 {
-    HookEntry<ComRef<Wheel>> entree = table.retire(i);
+    HookEntry<ComRef<CibleMolette>> entree = table.retire(i);
     if (!entree.Control)
         --placesgardees;
     return entree;
+}
+
+// Puts back the entry's saved procedure where ours is still the window's.
+void defaithook(const HookEntry<ComRef<CibleMolette>>& entree)
+{
+    const HWND Window = reinterpret_cast<HWND>(entree.Window);
+    if (estnotre(Window))
+        poseprocedure(Window, entree.PrevWndProc, entree.Unicode);
+    // The thread's windows end with it: a kept place is never called again.
+    if (!entree.Control)
+        --placesgardees;
 }
 
 }  // namespace
@@ -67,29 +78,21 @@ int HookCount()
     return e ? e->table.HookCount() : 0;
 }
 
-void DefaitHook(const HookEntry<ComRef<Wheel>>& entree)
-{
-    const HWND Window = reinterpret_cast<HWND>(entree.Window);
-    if (estnotre(Window))
-        poseprocedure(Window, entree.PrevWndProc, entree.Unicode);
-    // The thread's windows end with it: a kept place is never called again.
-    if (!entree.Control)
-        --placesgardees;
-}
-
-HRESULT HookWindow(HWND Window, Wheel* Control)
+HRESULT HookWindow(HWND Window, CibleMolette* Control, const wchar_t** pourquoi)
 {
     if (!Window)
         return S_OK;
     // Another thread's window gets its messages where this thread's table is not, another
     // process's cannot be subclassed at all, and a handle that is no window has no thread:
     // none is hooked, so no entry is left that nothing would ever remove.
-    if (GetWindowThreadProcessId(Window, nullptr) != GetCurrentThreadId())
-        return Control->erreur(E_INVALIDARG, L"The form's window belongs to another thread");
+    if (GetWindowThreadProcessId(Window, nullptr) != GetCurrentThreadId()) {
+        *pourquoi = L"The form's window belongs to another thread";
+        return E_INVALIDARG;
+    }
     UnhookWindow(Window);
     auto& table = etatthread().table;
     const auto cle = reinterpret_cast<std::intptr_t>(Window);
-    HookEntry<ComRef<Wheel>> entree{cle, ComRef<Wheel>(Control), 0, IsWindowUnicode(Window) != FALSE};
+    HookEntry<ComRef<CibleMolette>> entree{cle, ComRef<CibleMolette>(Control), 0, IsWindowUnicode(Window) != FALSE};
     // A place still held in the window's chain below another subclasser is taken again:
     // subclassing a second time would make our procedure its own predecessor.
     const auto place = table.trouve(cle);
@@ -98,8 +101,10 @@ HRESULT HookWindow(HWND Window, Wheel* Control)
         entree.PrevWndProc = reprise.PrevWndProc;
         entree.Unicode = reprise.Unicode;
     }
-    if (!table.ajoute(std::move(entree)))
-        return Control->erreur(CTL_E_OVERFLOW_, L"Overflow: too many windows hooked on this thread");
+    if (!table.ajoute(std::move(entree))) {
+        *pourquoi = L"Overflow: too many windows hooked on this thread";
+        return CTL_E_OVERFLOW_;
+    }
     if (!place) {
         auto& ajoutee = table[table.size() - 1];
         SetLastError(0);
@@ -108,7 +113,8 @@ HRESULT HookWindow(HWND Window, Wheel* Control)
         if (echec != 0) {
             // Not hooked after all: an entry kept for it would hold the control for ever.
             table.retire(table.size() - 1);
-            return Control->erreur(HRESULT_FROM_WIN32(echec), L"The form's window cannot be subclassed");
+            *pourquoi = L"The form's window cannot be subclassed";
+            return HRESULT_FROM_WIN32(echec);
         }
         if (procedure(precedente) == &HookWindowProc)
             precedente = reinterpret_cast<LONG_PTR>(procedurederepli(Window, ajoutee.Unicode));
@@ -117,7 +123,7 @@ HRESULT HookWindow(HWND Window, Wheel* Control)
     return S_OK;
 }
 
-void UnhookWindow(HWND Window, const Wheel* seulement)
+void UnhookWindow(HWND Window, const CibleMolette* seulement)
 {
     EtatThread* e = etatexistant();
     const auto i = e ? e->table.trouve(reinterpret_cast<std::intptr_t>(Window)) : std::nullopt;
@@ -139,7 +145,7 @@ void UnhookWindow(HWND Window, const Wheel* seulement)
     // module stays loaded meanwhile.
     if (table[*i].Control) {
         ++placesgardees;
-        ComRef<Wheel> relachee = std::move(table[*i].Control);
+        ComRef<CibleMolette> relachee = std::move(table[*i].Control);
     }
 }
 
@@ -172,7 +178,7 @@ LRESULT CALLBACK HookWindowProc(HWND Window, UINT message, WPARAM wParam, LPARAM
             poseprocedure(Window, retiree.PrevWndProc, retiree.Unicode);
         return appelle(precedente, unicode, Window, message, wParam, lParam);
     }
-    ComRef<Wheel> controle;   // held until the message has been passed on
+    ComRef<CibleMolette> controle;   // held until the message has been passed on
     if (message == WM_MOUSEWHEEL_ && table[*i].Control) {
         controle = table[*i].Control;
         CadreEvenement cadre{cle, false, e->evenements};
@@ -198,6 +204,19 @@ LRESULT CALLBACK HookWindowProc(HWND Window, UINT message, WPARAM wParam, LPARAM
         }
     }
     return appelle(precedente, unicode, Window, message, wParam, lParam);
+}
+
+void finthread()
+{
+    EtatThread* e = etatexistant();
+    if (!e)
+        return;
+    // The thread's windows go with it: each hook is undone where ours is still the window's
+    // procedure, then its control released, with the table consistent for the control's own
+    // unhooking on the way.
+    e->table.vide([](const HookEntry<ComRef<CibleMolette>>& entree) { defaithook(entree); });
+    e->about.reset();
+    oublieetat();
 }
 
 }  // namespace rotelle

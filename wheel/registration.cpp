@@ -2,7 +2,9 @@
 // and the class Wheel with what containers look for. A registration that fails half-way is
 // undone, so nothing is left half-registered.
 #include "identities.h"
-#include "wheel.h"
+#include "module.h"
+
+#include <olectl.h>
 
 #include <string>
 

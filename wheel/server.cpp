@@ -2,6 +2,7 @@
 #include "dlgabout.h"
 #include "identities.h"
 #include "modhook.h"
+#include "module.h"
 #include "thread_state.h"
 #include "wheel.h"
 
@@ -17,15 +18,7 @@ class Fabrique final : public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
-        if (!ppv)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        return interfaceunique(static_cast<IClassFactory*>(this), riid, IID_IClassFactory, ppv);
     }
     // One factory for the process; its references are the server's locks.
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++verrous); }

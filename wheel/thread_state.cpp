@@ -1,9 +1,5 @@
 #include "thread_state.h"
 
-#include "modhook.h"
-
-#include <new>
-
 namespace rotelle {
 
 namespace {
@@ -39,16 +35,19 @@ EtatThread& etatthread()
     return *e;
 }
 
-void finthread()
+dlgAbout& dialoguethread()
+{
+    auto& about = etatthread().about;
+    if (!about)
+        about = std::make_unique<dlgAbout>();
+    return *about;
+}
+
+void oublieetat()
 {
     EtatThread* e = etatexistant();
     if (!e)
         return;
-    // The thread's windows go with it: each hook is undone where ours is still the window's
-    // procedure, then its control released, with the table consistent for the control's own
-    // unhooking on the way.
-    e->table.vide([](const HookEntry<ComRef<Wheel>>& entree) { DefaitHook(entree); });
-    e->about.reset();
     TlsSetValue(emplacement, nullptr);
     delete e;
 }

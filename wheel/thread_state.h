@@ -4,10 +4,12 @@
 // destructors run. When the process ends it is left alone: the host's objects go with it.
 #pragma once
 
+#include "com_ref.h"
 #include "dlgabout.h"
 #include "hook_table.h"
-#include "wheel.h"
+#include "hook_target.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace rotelle {
@@ -20,7 +22,7 @@ struct CadreEvenement {
 };
 
 struct EtatThread {
-    HookTable<ComRef<Wheel>> table;
+    HookTable<ComRef<CibleMolette>> table;
     std::unique_ptr<dlgAbout> about;
     CadreEvenement* evenements = nullptr;   // innermost first
 };
@@ -29,11 +31,14 @@ struct EtatThread {
 EtatThread& etatthread();
 EtatThread* etatexistant();
 
+// This thread's About dialog, created on first use.
+dlgAbout& dialoguethread();
+
 // From the library's entry point: the slot is taken when the library is loaded and given back
-// when it is unloaded; `finthread` ends the calling thread's state (its windows' hooks undone,
-// its controls released, its dialog closed).
+// when it is unloaded. `oublieetat` deletes the calling thread's state, once whoever ends the
+// thread has emptied it.
 bool ouvreetats();
 void fermeetats();
-void finthread();
+void oublieetat();
 
 }  // namespace rotelle

@@ -1,8 +1,14 @@
 // The Wheel control: an ActiveX control, invisible at run time, that hooks its host form's
-// window and raises WheelRotate(Ctrl, Delta, X, Y) for every mouse-wheel message.
+// window and raises WheelRotate(Ctrl, Delta, X, Y) for every mouse-wheel message. The class
+// and its state, shared by the files that implement it, one family of interfaces each:
+// wheel.cpp (life and the default interface), wheel_dispatch.cpp (dispatch, type and error
+// information), wheel_events.cpp (connection point and events), wheel_ole.cpp (OLE object,
+// control and in-place), wheel_persist.cpp (saved state), wheel_view.cpp (view).
 #pragma once
 
 #include "call_table.h"
+#include "com_ref.h"
+#include "hook_target.h"
 
 #include <ocidl.h>
 #include <olectl.h>
@@ -10,50 +16,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace rotelle {
 
-// One counted reference to a COM object.
-template <class T>
-class ComRef {
-public:
-    ComRef() = default;
-    explicit ComRef(T* p) : p_(p)
-    {
-        if (p_)
-            p_->AddRef();
-    }
-    ComRef(const ComRef& o) : ComRef(o.p_) {}
-    ComRef(ComRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    ComRef& operator=(ComRef o) noexcept
-    {
-        std::swap(p_, o.p_);
-        return *this;
-    }
-    ~ComRef()
-    {
-        if (p_)
-            p_->Release();
-    }
-    T* operator->() const { return p_; }
-    T* get() const { return p_; }
-    T** put()
-    {
-        *this = ComRef();
-        return &p_;
-    }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
-
-// Objects of the library alive in the process, for DllCanUnloadNow.
-extern std::atomic<long> objetsvivants;
-
-class Wheel final : public IDispatch,
+class Wheel final : public MethodesAppel,
+                    public CibleMolette,
                     public IConnectionPointContainer,
                     public IOleObject,
                     public IOleControl,
@@ -67,12 +35,12 @@ public:
     Wheel();
 
     // The control's methods, as hosts call them.
-    HRESULT About();
-    HRESULT StopWheel();
-    HRESULT StartWheel();
+    HRESULT About() override;
+    HRESULT StopWheel() override;
+    HRESULT StartWheel() override;
 
     // Raised by the hook for each wheel message of the host window.
-    HRESULT RaiseWheelRotate(std::int32_t WheelDelta, std::int32_t X, std::int32_t Y);
+    HRESULT RaiseWheelRotate(std::int32_t WheelDelta, std::int32_t X, std::int32_t Y) override;
 
     std::int32_t HostWnd() const { return HostWnd_; }
 
@@ -170,6 +138,9 @@ public:
 private:
     class PointConnexion;
     friend class PointConnexion;
+    // The connection point is made and ended where it is defined, with the events.
+    static PointConnexion* creepoint(Wheel* controle);
+    static void detruitpoint(PointConnexion* point);
     ~Wheel();
 
     HRESULT modeutilisateur(bool& utilisateur);
@@ -198,20 +169,5 @@ private:
     ComRef<IAdviseSink> vue_;
     DWORD aspectsvue_ = 0, drapeauxvue_ = 0;
 };
-
-// The full path of this module, however deep its folder.
-HRESULT cheminmodule(std::wstring& chemin);
-
-// The type library that this module carries as its resource, and the module's path.
-HRESULT bibliothequemodule(ComRef<ITypeLib>& bibliotheque, std::wstring& chemin);
-
-// The type description of `guid` in the library that this module carries as its resource,
-// read once; `oubliebibliotheque` lets the library go before the module is unloaded.
-HRESULT typeinfo(REFGUID guid, ITypeInfo** ti);
-void oubliebibliotheque();
-
-// Reads a property by name, without arguments (GetIDsOfNames, then a property get), as the
-// given type; on failure `valeur` is left empty.
-HRESULT litpropriete(IDispatch* objet, const wchar_t* nom, VARTYPE type, VARIANT* valeur);
 
 }  // namespace rotelle
