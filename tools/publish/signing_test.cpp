@@ -205,6 +205,13 @@ TEST_F(Maker, ATreeChangedSinceItWasSignedIsRefusedAndNothingIsWritten)
         const char* dit;
     };
     const std::string autre(70001, 'm');
+    // The manifest changed, then signed again with the maker's own key.
+    const auto changesigne = [&](const std::string& avant, const std::string& apres) {
+        std::string m = lit(arbre / tidewell::nommanifeste);
+        m.replace(m.find(avant), avant.size(), apres);
+        ecrit(arbre / tidewell::nommanifeste, m);
+        ecrit(arbre / tidewell::nomsignature, tidewell::ecritsignature({1, signe(*cles[1], m)}));
+    };
     const std::vector<Cas> cas = {
         {"a file replaced", [&] { ecrit(arbre / "Maj" / "Prog.exe", std::string(70000, 'q')); },
          "Maj/Prog.exe is 70000 bytes of SHA-256"},
@@ -227,22 +234,10 @@ TEST_F(Maker, ATreeChangedSinceItWasSignedIsRefusedAndNothingIsWritten)
              ecrit(arbre / tidewell::nomsignature, tidewell::ecritsignature({3, signe(*cles[3], m)}));
          },
          "signed by key 3"},
-        {"another application's signed tree copied in",
-         [&] {
-             std::string m = lit(arbre / tidewell::nommanifeste);
-             m.replace(m.find("Cible=ABACOR"), 12, "Cible=QUILLON");
-             ecrit(arbre / tidewell::nommanifeste, m);
-             ecrit(arbre / tidewell::nomsignature, tidewell::ecritsignature({1, signe(*cles[1], m)}));
-         },
+        {"another application's signed tree copied in", [&] { changesigne("Cible=ABACOR", "Cible=QUILLON"); },
          "is QUILLON's"},
         {"a number that would freeze every copy, signed by the maker's key",
-         [&] {
-             std::string m = lit(arbre / tidewell::nommanifeste);
-             m.replace(m.find("Edition=1\r\n"), 11, "Edition=18446744073709551614\r\n");
-             ecrit(arbre / tidewell::nommanifeste, m);
-             ecrit(arbre / tidewell::nomsignature, tidewell::ecritsignature({1, signe(*cles[1], m)}));
-         },
-         "cannot be read (M11)"},
+         [&] { changesigne("Edition=1\r\n", "Edition=18446744073709551614\r\n"); }, "cannot be read (M11)"},
     };
     for (const auto& c : cas) {
         SCOPED_TRACE(c.quoi);
