@@ -1,5 +1,6 @@
 // Tidewell.exe: creating the window `main` is starting the program; its load handler runs
 // before the window is shown, its activation handler carries out the update and ends it.
+#include "com.h"
 #include "main_window.h"
 #include "run.h"
 
@@ -8,6 +9,9 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     try {
+        // COM for the whole run: each test of a file that is not there asks the scripting
+        // object, which then stays loaded instead of being loaded again for every new file.
+        libmaj::ApartementCom com;
         tidewell::FenetreMain fenetre(instance);
         tidewell::Main run(fenetre);
         fenetre.suractivation([&run] { run.activation(); });

@@ -1,3 +1,4 @@
+#include "file_handles.h"
 #include "files.h"
 #include "internet.h"
 #include "signature_check.h"
@@ -16,6 +17,9 @@ namespace {
 
 constexpr DWORD tailleblocs = 256 * 1024;
 constexpr DWORD taillemin = 4 * 1024;
+// Small enough that the last flush, which the replace waits for, finds little to write;
+// large enough that a slow disk is asked at most a flush per this many bytes.
+constexpr unsigned long long pasvidange = 8ull << 20;
 
 // Reads ask for what the link brings in a fraction of the progress window: a whole block at
 // full speed, a few KiB on a slow link, whose reads then still complete inside the window
@@ -67,6 +71,7 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
     PoigneeFichier sortie = creeneuf(temporaire, true);
     if (!sortie)
         return arrivee;
+    VidangeFond vidange(sortie.get(), pasvidange);
     std::optional<Sha256Parallele> empreinte;
     if (attendu && !empreinte.emplace(tailleblocs).valide())
         return arrivee;
@@ -99,6 +104,7 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
         DWORD ecrits = 0;
         if (!WriteFile(sortie.get(), bloc, lus, &ecrits, nullptr) || ecrits != lus)
             return arrivee;
+        vidange.ecrit(lus);
         recus += lus;
         recusfenetre += lus;
         const double fin = horlogemonotone();

@@ -1,6 +1,7 @@
 #include "file_handles.h"
 
 #include "signature_check.h"
+#include "wait.h"
 #include "web_rules.h"
 
 #include <cstddef>
@@ -136,6 +137,40 @@ bool ecritdurable(const std::string& chemin, const std::string& texte)
         DeleteFileA(nomtemporaire(chemin).c_str());
     }
     return false;
+}
+
+VidangeFond::VidangeFond(HANDLE fichier, unsigned long long pas)
+    : fichier_(fichier), pas_(pas), libre_(CreateEventA(nullptr, TRUE, TRUE, nullptr))
+{
+}
+
+void VidangeFond::ecrit(unsigned long long octets)
+{
+    depuis_ += octets;
+    if (depuis_ < pas_)
+        return;
+    depuis_ = 0;
+    if (!libre_ || WaitForSingleObject(libre_.get(), 0) != WAIT_OBJECT_0)
+        return;
+    ResetEvent(libre_.get());
+    if (!QueueUserWorkItem(vide, this, WT_EXECUTEDEFAULT))
+        SetEvent(libre_.get());
+}
+
+DWORD WINAPI VidangeFond::vide(void* moi)
+{
+    auto* v = static_cast<VidangeFond*>(moi);
+    FlushFileBuffers(v->fichier_);
+    SetEvent(v->libre_.get());   // the last use of *v: its owner may end it at once
+    return 0;
+}
+
+VidangeFond::~VidangeFond()
+{
+    if (libre_) {
+        while (!attendsurmessages(libre_.get(), 1.0)) {
+        }
+    }
 }
 
 std::optional<Volume> volumede(const std::string& dossier)

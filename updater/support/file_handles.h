@@ -15,6 +15,8 @@ struct FermeFichier {
     void operator()(HANDLE h) const;
 };
 using PoigneeFichier = std::unique_ptr<void, FermeFichier>;
+// Any other handle closed with CloseHandle: threads, events.
+using Poignee = std::unique_ptr<void, FermeFichier>;
 
 // A file's size in bytes and its SHA-256 (64 lower-case hexadecimal digits).
 struct Attendu {
@@ -49,6 +51,30 @@ struct Copie {
     Attendu contenu;
 };
 std::optional<Copie> copieverifiee(const std::string& source, const std::string& copie);
+
+// Sends what is written to an open file to the disk while more is written, one flush for
+// every `pas` bytes, so that the flush that must come before the file may replace another
+// finds little left. Flushes run on the process's thread pool, whose threads the platform's
+// Internet functions already keep: a thread of its own would cost a megabyte under Wine. A
+// flush asked for while one is under way is left to that one. The file stays the caller's
+// and must outlive this object; where nothing can be queued, the final flush does it all.
+class VidangeFond {
+public:
+    VidangeFond(HANDLE fichier, unsigned long long pas);
+    // Waits for a flush under way, serving the thread's window meanwhile.
+    ~VidangeFond();
+    VidangeFond(const VidangeFond&) = delete;
+    VidangeFond& operator=(const VidangeFond&) = delete;
+    // Counts `octets` more written; returns at once.
+    void ecrit(unsigned long long octets);
+
+private:
+    static DWORD WINAPI vide(void* moi);
+
+    HANDLE fichier_;
+    unsigned long long pas_, depuis_ = 0;
+    Poignee libre_;   // signalled while no flush is under way
+};
 
 // Writes the text as the whole file: into a new file beside it, flushed, then renamed over
 // it, so that the file holds its old text or the new one, never a part, even after a power cut.

@@ -2,6 +2,8 @@
 // ECDSA P-256 verification of a manifest's signature. Nothing here is written by hand.
 #pragma once
 
+#include "file_handles.h"
+
 #include <windows.h>
 #include <bcrypt.h>
 
@@ -58,10 +60,6 @@ private:
     void travaille();
     void arrete();
 
-    struct Ferme {
-        void operator()(HANDLE h) const { CloseHandle(h); }
-    };
-    using Poignee = std::unique_ptr<void, Ferme>;
     static constexpr std::size_t nombre = 4;
 
     Sha256 sha_;

@@ -4,10 +4,13 @@
 // reads written straight to the file: the yardstick; "--bare-flushed" then flushes the file to
 // the disk, as a download must before it may replace a file), or with "--page" fetches it as a page
 // with lecturepage (result: its status); then prints the result, the time taken and the
-// process's peak memory:
-//   download_probe [--bare | --bare-flushed] URL DESTINATION [SIZE SHA256]
+// process's peak memory. "--after PAGE" first fetches PAGE with lecturepage, untimed, as a run
+// fetches its pages before its downloads (the platform's TLS set-up is then paid); the thread
+// holds COM throughout, as the updater's does:
+//   download_probe [--after PAGE] [--bare | --bare-flushed] URL DESTINATION [SIZE SHA256]
 //   download_probe --page URL
 // The exit code is the routine's result (1 downloaded, 0 not).
+#include "com.h"
 #include "internet.h"
 
 #include <windows.h>
@@ -47,6 +50,14 @@ int bare(const char* url, const char* destination, bool flushed)
 
 int main(int argc, char** argv)
 {
+    libmaj::ApartementCom com;
+    if (argc > 2 && std::strcmp(argv[1], "--after") == 0) {
+        std::string texte;
+        if (libmaj::lecturepage("Tidewell", 0, argv[2], "Corvane", texte) != 1)
+            return 2;
+        argc -= 2;
+        argv += 2;
+    }
     const bool flushed = argc > 1 && std::strcmp(argv[1], "--bare-flushed") == 0;
     const bool plainest = flushed || (argc > 1 && std::strcmp(argv[1], "--bare") == 0);
     const bool page = argc == 3 && std::strcmp(argv[1], "--page") == 0;

@@ -1,5 +1,6 @@
 // The file routines on real files, and the boxes they show through the real MessageBoxA.
 #include "errors.h"
+#include "file_handles.h"
 #include "files.h"
 #include "messages.h"
 #include "pointer.h"
@@ -230,6 +231,26 @@ TEST_F(Files, SupprimefichierLeavesAFileThatIsHeldOpen)
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
     EXPECT_TRUE(testsupport::exists(path));
     CloseHandle(held);
+}
+
+TEST_F(Files, FlushesInTheBackgroundLeaveTheFileWholeAndTheHandleTheCallers)
+{
+    const std::string path = folder / "flushed.bin";
+    const std::string body = testsupport::generated(1 << 20);
+    PoigneeFichier f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_NE(f.get(), INVALID_HANDLE_VALUE);
+    {
+        VidangeFond vidange(f.get(), 64 * 1024);
+        for (std::size_t at = 0; at < body.size(); at += 16 * 1024) {
+            DWORD written = 0;
+            ASSERT_TRUE(WriteFile(f.get(), body.data() + at, 16 * 1024, &written, nullptr));
+            vidange.ecrit(written);
+        }
+    }
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(f.get(), "!", 1, &written, nullptr) && FlushFileBuffers(f.get()));
+    f.reset();
+    EXPECT_TRUE(testsupport::readFile(path) == body + "!");
 }
 
 TEST_F(Files, TaillefichierMeasuresInBytes)
