@@ -55,7 +55,7 @@ awake() {   # command... -> runs it with a busy loop beside it, which ends by it
   timeout 300 sh -c 'while :; do :; done' &
   hog=$!
   "$@"
-  kill "$hog"
+  kill "$hog" 2>/dev/null || true
   wait "$hog" 2>/dev/null || true
   hog=
 }

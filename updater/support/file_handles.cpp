@@ -153,7 +153,7 @@ void VidangeFond::ecrit(unsigned long long octets)
     if (!libre_ || WaitForSingleObject(libre_.get(), 0) != WAIT_OBJECT_0)
         return;
     ResetEvent(libre_.get());
-    if (!QueueUserWorkItem(vide, this, WT_EXECUTEDEFAULT))
+    if (!QueueUserWorkItem(vide, this, WT_EXECUTELONGFUNCTION))
         SetEvent(libre_.get());
 }
 

@@ -53,8 +53,10 @@ int main(int argc, char** argv)
     libmaj::ApartementCom com;
     if (argc > 2 && std::strcmp(argv[1], "--after") == 0) {
         std::string texte;
-        if (libmaj::lecturepage("Tidewell", 0, argv[2], "Corvane", texte) != 1)
+        if (libmaj::lecturepage("Tidewell", 0, argv[2], "Corvane", texte) != 1) {
+            std::printf("result 2 the page to fetch first could not be fetched\n");
             return 2;
+        }
         argc -= 2;
         argv += 2;
     }
