@@ -26,7 +26,8 @@ struct Attendu {
 };
 
 // Creates the file anew, open to this process alone and marked to be deleted when it is
-// closed: a failure or a killed process leaves nothing under its name. With `ecraselaisse`
+// closed: a failure or a killed process leaves nothing under its name, but for an empty file
+// when the kill lands between the creation and the mark. With `ecraselaisse`
 // what is already there is removed first (a name only the updater uses: what an earlier run
 // left); otherwise an existing file is never touched and the creation fails.
 PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse);
