@@ -2,7 +2,8 @@
 # Throughput of telechargefichier against the plainest loop over the platform's own stack (one
 # synchronous request, 256 KiB reads straight to the file) and against curl, fetching the same
 # generated files from the same local HTTPS server in the same run: 200 MiB as fast as loopback
-# goes, and 100 MiB over a link of 40 MiB/s; best of five each, the destination new each time
+# goes, and 100 MiB over a link of 40 MiB/s; the median of seven each (on this machine the
+# best of a few is whichever contender had a lucky run), the destination new each time
 # (replacing an existing file adds the copy of its backup, which is not the network's), each
 # download in a process that has fetched a page first, as a run has before its downloads: the
 # platform's TLS set-up, a fifth of a second under Wine, is paid once per process. Then
@@ -18,6 +19,7 @@ hog=
 trap 'rm -f "$work"/*.bin; [ -z "$hog" ] || kill "$hog" 2>/dev/null || true' EXIT
 
 best() { awk 'NF && (n++ == 0 || $1 + 0 < b + 0) { b = $1 } END { print b }'; }
+median() { awk 'NF { print $1 }' | sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 curl_get() {   # path -> seconds
   curl -s --fail --cacert "$certs/ca.pem" -o "$work/curl.bin" -w '%{time_total}\n' "$server/bench/$1"
 }
@@ -32,13 +34,13 @@ probe_run() {   # [--bare|--bare-flushed] path file [size sha256] -> "seconds pe
 }
 compare() {   # path MiB label -> prints the line, leaves the peak in $peak
   local c="" t="" b="" f=""
-  for _ in 1 2 3 4 5; do   # round by round, so that a change in the machine's pace meets all four
+  for _ in 1 2 3 4 5 6 7; do   # round by round, so that a change in the machine's pace meets all four
     c+="$(curl_get "$1")"$'\n'
     b+="$(probe_run --bare "$1" bare.bin)"$'\n'
     f+="$(probe_run --bare-flushed "$1" bare.bin)"$'\n'
     t+="$(probe_run "$1" probe.bin)"$'\n'
   done
-  c=$(best <<<"$c") b=$(best <<<"$b") f=$(best <<<"$f") t=$(best <<<"$t")
+  c=$(median <<<"$c") b=$(median <<<"$b") f=$(median <<<"$f") t=$(median <<<"$t")
   read -r _ peak <<<"$(probe_run "$1" probe.bin)"
   cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the two downloads of $1 differ" >&2; exit 1; }
   cmp -s "$work/curl.bin" "$work/bare.bin" || { echo "the plainest loop's download of $1 differs" >&2; exit 1; }

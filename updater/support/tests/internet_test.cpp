@@ -216,6 +216,30 @@ TEST_F(Download, CreatesAFileThatDidNotExist)
     EXPECT_FALSE(leftovers());
 }
 
+// The window's turns while a download's body was partly in: the timer's callback runs only
+// when the thread's messages are served. At full speed no read waits, so no wait serves them.
+std::string arriving;
+constexpr DWORD arrivingsize = 20 << 20;   // the server's bench/small.bin
+int turnsarriving = 0;
+void CALLBACK turn(HWND, UINT, UINT_PTR, DWORD)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(arriving.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 0 &&
+        data.nFileSizeLow < arrivingsize)
+        ++turnsarriving;
+}
+
+TEST_F(Download, ServesTheWindowWhileABodyArrivesAtFullSpeed)
+{
+    arriving = nomtemporaire(dest);
+    turnsarriving = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, turn);
+    ASSERT_NE(timer, 0u);
+    EXPECT_EQ(download("/bench/small.bin"), 1);
+    KillTimer(nullptr, timer);
+    EXPECT_GT(turnsarriving, 0);
+}
+
 TEST_F(Download, AFailedDownloadKeepsTheOldFile)
 {
     // Errors, cut bodies, bodies whose end cannot be told (no length, chunks), bodies not as
