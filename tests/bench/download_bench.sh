@@ -18,8 +18,7 @@ mkdir -p "$work"
 hog=
 trap 'rm -f "$work"/*.bin; [ -z "$hog" ] || kill "$hog" 2>/dev/null || true' EXIT
 
-best() { awk 'NF && (n++ == 0 || $1 + 0 < b + 0) { b = $1 } END { print b }'; }
-median() { awk 'NF { print $1 }' | sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { awk 'NF { print $1 }' | sort -g | awk '{ v[NR] = $1 } END { if (!NR) exit 1; print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 curl_get() {   # path -> seconds
   curl -s --fail --cacert "$certs/ca.pem" -o "$work/curl.bin" -w '%{time_total}\n' "$server/bench/$1"
 }
@@ -91,12 +90,12 @@ awk -v a="$after_body" -v n="$no_answer" -v s="$slow" -v y="$byte" -v p="$page_d
   printf "telechargefichier gives up on a server: silent after 100 KB of body %.1f s, silent before answering %.1f s, sending 7800 bytes/s %.1f s, one byte every 3 s %.1f s (bound: %d s for the answer, then 64 KiB in every %d s)\n", a, n, s, y, b, b
   printf "lecturepage gives up on a page: 1 KiB every 7 s %.1f s, one byte every 3 s %.1f s (bound: the whole page in %d s)\n", p, q, 2 * b }'
 
-# Hashing while downloading: the same 200 MiB, plain and signed, alternately; best of three each.
+# Hashing while downloading: the same 200 MiB, plain and signed, alternately; the median of three each.
 curl_get big.bin >/dev/null
 size=$(stat -c %s "$work/curl.bin")
 sum=$(sha256sum "$work/curl.bin" | cut -d' ' -f1)
-plain=$(for _ in 1 2 3; do probe_run big.bin probe.bin; done | best)
-hashed=$(for _ in 1 2 3; do probe_run big.bin probe.bin "$size" "$sum"; done | best)
+plain=$(for _ in 1 2 3; do probe_run big.bin probe.bin; done | median)
+hashed=$(for _ in 1 2 3; do probe_run big.bin probe.bin "$size" "$sum"; done | median)
 cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the signed download of big.bin differs" >&2; exit 1; }
 awk -v p="$plain" -v h="$hashed" 'BEGIN {
   printf "signed download (SHA-256 as it streams), 200 MiB at full speed: %.2f s, plain %.2f s; ratio %.2f\n", h, p, p / h }'

@@ -59,9 +59,8 @@ std::optional<Copie> copieverifiee(const std::string& source, const std::string&
 // Internet functions already keep: a thread of its own would cost a megabyte under Wine. A
 // flush asked for while one is under way is left to that one. The file stays the caller's
 // and must outlive this object; where nothing can be queued, the final flush does it all.
-// Under Wine a flush runs inside its server, which answers no other call meanwhile, so the
-// download's reads wait for it too; the socket's buffer goes on filling, and flushes of a few
-// MiB hide behind the network where one flush of the whole file at its end did not.
+// Measured under Wine, 200 MiB at full speed: flushes every 2 to 8 MiB hide behind the
+// network, where one flush of the whole file at its end added a tenth of the download.
 class VidangeFond {
 public:
     VidangeFond(HANDLE fichier, unsigned long long pas);

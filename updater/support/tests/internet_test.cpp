@@ -216,8 +216,11 @@ TEST_F(Download, CreatesAFileThatDidNotExist)
     EXPECT_FALSE(leftovers());
 }
 
+namespace {
+
 // The window's turns while a download's body was partly in: the timer's callback runs only
-// when the thread's messages are served. At full speed no read waits, so no wait serves them.
+// when the thread's messages are served. At full speed few reads wait, and so serve them:
+// the download's loop must.
 std::string arriving;
 constexpr DWORD arrivingsize = 20 << 20;   // the server's bench/small.bin
 int turnsarriving = 0;
@@ -228,6 +231,8 @@ void CALLBACK turn(HWND, UINT, UINT_PTR, DWORD)
         data.nFileSizeLow < arrivingsize)
         ++turnsarriving;
 }
+
+}  // namespace
 
 TEST_F(Download, ServesTheWindowWhileABodyArrivesAtFullSpeed)
 {
