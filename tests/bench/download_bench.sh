@@ -2,10 +2,10 @@
 # Throughput of telechargefichier against the plainest loop over the platform's own stack (one
 # synchronous request, 256 KiB reads straight to the file) and against curl, fetching the same
 # generated files from the same local HTTPS server in the same run: 200 MiB as fast as loopback
-# goes, and 100 MiB over a link of 40 MiB/s; the median of seven each (on this machine the
-# best of a few is whichever contender had a lucky run), the destination new each time
-# (replacing an existing file adds the copy of its backup, which is not the network's), each
-# download in a process that has fetched a page first, as a run has before its downloads: the
+# goes, and 100 MiB over a link of 40 MiB/s; eight rounds of the four, each ratio the median of
+# the rounds' own (on this machine the best of a few is whichever contender had a lucky run),
+# the destination new each time (replacing an existing file adds the copy of its backup, which
+# is not the network's), each download in a process that has fetched a page first, as a run has before its downloads: the
 # platform's TLS set-up, a fifth of a second under Wine, is paid once per process. Then
 # the downloading process's peak memory for 200 MiB and for 20 MiB; the time to give up on
 # servers that fall silent, drip just fast enough to beat every single wait, or send a byte at
@@ -22,30 +22,48 @@ median() { awk 'NF { print $1 }' | sort -g | awk '{ v[NR] = $1 } END { if (!NR) 
 curl_get() {   # path -> seconds
   curl -s --fail --cacert "$certs/ca.pem" -o "$work/curl.bin" -w '%{time_total}\n' "$server/bench/$1"
 }
-probe_run() {   # [--bare|--bare-flushed] path file [size sha256] -> "seconds peak-bytes"
+probe_run() {   # [--bare|--bare-flushed] path file [size sha256] -> "seconds peak-bytes cpu-seconds"
   local bare=()
   case $1 in --bare*) bare=("$1"); shift ;; esac
   local out
   rm -f "$work/$2"
   out=$("$run" "$probe" --after "$server/bonjour.txt" "${bare[@]}" "$server/bench/$1" "Z:$work/$2" "${@:3}" || true)   # exit code = result
   grep -q "^result 1 " <<<"$out" || { echo "download of $1 failed: $out" >&2; exit 1; }
-  awk '{print $4, $6}' <<<"$out"
+  awk '{print $4, $6, $10}' <<<"$out"
 }
 compare() {   # path MiB label -> prints the line, leaves the peak in $peak
-  local c="" t="" b="" f=""
-  for _ in 1 2 3 4 5 6 7; do   # round by round, so that a change in the machine's pace meets all four
-    c+="$(curl_get "$1")"$'\n'
-    b+="$(probe_run --bare "$1" bare.bin)"$'\n'
-    f+="$(probe_run --bare-flushed "$1" bare.bin)"$'\n'
-    t+="$(probe_run "$1" probe.bin)"$'\n'
+  local rounds="" round order=(curl bare flushed probe) who i
+  for round in 0 1 2 3 4 5 6 7; do
+    # Each contender takes each place in the round twice: the one after a download that left
+    # 200 MiB for the kernel to write back, or after a pause, is not always the same.
+    local -A s=()
+    for i in 0 1 2 3; do
+      who=${order[(i + round) % 4]}
+      case $who in
+        curl) s[$who]=$(curl_get "$1") ;;
+        bare) s[$who]=$(probe_run --bare "$1" bare.bin | cut -d' ' -f1,3) ;;
+        flushed) s[$who]=$(probe_run --bare-flushed "$1" bare.bin | cut -d' ' -f1,3) ;;
+        probe) s[$who]=$(probe_run "$1" probe.bin | cut -d' ' -f1,3) ;;
+      esac
+    done
+    rounds+="${s[curl]} ${s[bare]} ${s[flushed]} ${s[probe]}"$'\n'
+    cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the two downloads of $1 differ" >&2; exit 1; }
+    cmp -s "$work/curl.bin" "$work/bare.bin" || { echo "the plainest loop's download of $1 differs" >&2; exit 1; }
   done
-  c=$(median <<<"$c") b=$(median <<<"$b") f=$(median <<<"$f") t=$(median <<<"$t")
-  read -r _ peak <<<"$(probe_run "$1" probe.bin)"
-  cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the two downloads of $1 differ" >&2; exit 1; }
-  cmp -s "$work/curl.bin" "$work/bare.bin" || { echo "the plainest loop's download of $1 differs" >&2; exit 1; }
-  awk -v c="$c" -v t="$t" -v b="$b" -v f="$f" -v mib="$2" -v label="$3" 'BEGIN {
-    printf "telechargefichier, %s: %d MiB in %.2f s (%.0f MiB/s); the platform'"'"'s plainest loop %.2f s, ratio %.2f, and with the flush to the disk that a download needs before it replaces a file %.2f s, ratio %.2f (target >= 0.95 at full speed); curl %.2f s, ratio %.2f (target >= 0.9 over the link)\n",
-      label, mib, t, mib / t, b, b / t, f, f / t, c, c / t }'
+  read -r _ peak _ <<<"$(probe_run "$1" probe.bin)"
+  # Columns: curl; the plainest loop, flushed or not, and telechargefichier, each in seconds and
+  # processor seconds. The ratios are the medians of each round's own ratio: this machine's
+  # pace changes by a fifth from one round to the next, and both contenders of a round meet
+  # the same pace. Processor time varies less than the clock, and it is where work of the
+  # updater's own between reads would show.
+  local c t b f rb rf rc rp
+  c=$(awk '{ print $1 }' <<<"$rounds" | median) b=$(awk '{ print $2 }' <<<"$rounds" | median)
+  f=$(awk '{ print $4 }' <<<"$rounds" | median) t=$(awk '{ print $6 }' <<<"$rounds" | median)
+  rb=$(awk '{ print $2 / $6 }' <<<"$rounds" | median) rf=$(awk '{ print $4 / $6 }' <<<"$rounds" | median)
+  rc=$(awk '{ print $1 / $6 }' <<<"$rounds" | median) rp=$(awk '{ print $3 / $7 }' <<<"$rounds" | median)
+  awk -v c="$c" -v t="$t" -v b="$b" -v f="$f" -v rb="$rb" -v rf="$rf" -v rc="$rc" -v rp="$rp" -v mib="$2" -v label="$3" 'BEGIN {
+    printf "telechargefichier, %s: %d MiB in %.2f s (%.0f MiB/s); the platform'"'"'s plainest loop %.2f s, ratio %.2f (processor time %.2f), and with the flush to the disk that a download needs before it replaces a file %.2f s, ratio %.2f (target >= 0.95 at full speed); curl %.2f s, ratio %.2f (target >= 0.9 over the link)\n",
+      label, mib, t, mib / t, b, rb, rp, f, rf, c, rc }'
 }
 
 # This machine's idle cores are slow to wake, and under Wine every read makes round trips to
@@ -64,7 +82,7 @@ compare big.bin 200 "loopback at full speed"
 big_peak=$peak
 awake compare big.bin 200 "loopback at full speed, a core kept awake"
 compare link.bin 100 "over a 40 MiB/s link"
-read -r _ small_peak <<<"$(probe_run small.bin small.bin)"
+read -r _ small_peak _ <<<"$(probe_run small.bin small.bin)"
 awk -v bp="$big_peak" -v sp="$small_peak" 'BEGIN {
   printf "telechargefichier peak memory: %.1f MiB for 200 MiB, %.1f MiB for 20 MiB (target: independent of size)\n",
     bp / 1048576, sp / 1048576 }'
@@ -90,12 +108,15 @@ awk -v a="$after_body" -v n="$no_answer" -v s="$slow" -v y="$byte" -v p="$page_d
   printf "telechargefichier gives up on a server: silent after 100 KB of body %.1f s, silent before answering %.1f s, sending 7800 bytes/s %.1f s, one byte every 3 s %.1f s (bound: %d s for the answer, then 64 KiB in every %d s)\n", a, n, s, y, b, b
   printf "lecturepage gives up on a page: 1 KiB every 7 s %.1f s, one byte every 3 s %.1f s (bound: the whole page in %d s)\n", p, q, 2 * b }'
 
-# Hashing while downloading: the same 200 MiB, plain and signed, alternately; the median of three each.
+# Hashing while downloading: the same 200 MiB, plain and signed, in turn; five rounds.
 curl_get big.bin >/dev/null
 size=$(stat -c %s "$work/curl.bin")
 sum=$(sha256sum "$work/curl.bin" | cut -d' ' -f1)
-plain=$(for _ in 1 2 3; do probe_run big.bin probe.bin; done | median)
-hashed=$(for _ in 1 2 3; do probe_run big.bin probe.bin "$size" "$sum"; done | median)
+pairs=$(for _ in 1 2 3 4 5; do
+  echo "$(probe_run big.bin probe.bin | cut -d' ' -f1) $(probe_run big.bin probe.bin "$size" "$sum" | cut -d' ' -f1)"
+done)
 cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the signed download of big.bin differs" >&2; exit 1; }
-awk -v p="$plain" -v h="$hashed" 'BEGIN {
-  printf "signed download (SHA-256 as it streams), 200 MiB at full speed: %.2f s, plain %.2f s; ratio %.2f\n", h, p, p / h }'
+plain=$(awk '{ print $1 }' <<<"$pairs" | median) hashed=$(awk '{ print $2 }' <<<"$pairs" | median)
+ratio=$(awk '{ print $1 / $2 }' <<<"$pairs" | median)
+awk -v p="$plain" -v h="$hashed" -v r="$ratio" 'BEGIN {
+  printf "signed download (SHA-256 as it streams), 200 MiB at full speed: %.2f s, plain %.2f s; ratio %.2f\n", h, p, r }'
