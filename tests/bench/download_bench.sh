@@ -32,13 +32,14 @@ probe_run() {   # [--bare|--bare-flushed] path file [size sha256] -> "seconds pe
   awk '{print $4, $6, $10}' <<<"$out"
 }
 compare() {   # path MiB label -> prints the line, leaves the peak in $peak
-  local rounds="" round order=(curl bare flushed probe) who i
+  local rounds="" round who
+  # Each contender takes each place in a round twice, and comes right after each other one
+  # equally often: the download after one that left 200 MiB for the kernel to write back,
+  # or after a pause, is not always the same one's.
+  local orders=("curl bare probe flushed" "bare flushed curl probe" "flushed probe bare curl" "probe curl flushed bare")
   for round in 0 1 2 3 4 5 6 7; do
-    # Each contender takes each place in the round twice: the one after a download that left
-    # 200 MiB for the kernel to write back, or after a pause, is not always the same.
     local -A s=()
-    for i in 0 1 2 3; do
-      who=${order[(i + round) % 4]}
+    for who in ${orders[round % 4]}; do
       case $who in
         curl) s[$who]=$(curl_get "$1") ;;
         bare) s[$who]=$(probe_run --bare "$1" bare.bin | cut -d' ' -f1,3) ;;
@@ -54,16 +55,15 @@ compare() {   # path MiB label -> prints the line, leaves the peak in $peak
   # Columns: curl; the plainest loop, flushed or not, and telechargefichier, each in seconds and
   # processor seconds. The ratios are the medians of each round's own ratio: this machine's
   # pace changes by a fifth from one round to the next, and both contenders of a round meet
-  # the same pace. Processor time varies less than the clock, and it is where work of the
-  # updater's own between reads would show.
-  local c t b f rb rf rc rp
-  c=$(awk '{ print $1 }' <<<"$rounds" | median) b=$(awk '{ print $2 }' <<<"$rounds" | median)
-  f=$(awk '{ print $4 }' <<<"$rounds" | median) t=$(awk '{ print $6 }' <<<"$rounds" | median)
-  rb=$(awk '{ print $2 / $6 }' <<<"$rounds" | median) rf=$(awk '{ print $4 / $6 }' <<<"$rounds" | median)
-  rc=$(awk '{ print $1 / $6 }' <<<"$rounds" | median) rp=$(awk '{ print $3 / $7 }' <<<"$rounds" | median)
-  awk -v c="$c" -v t="$t" -v b="$b" -v f="$f" -v rb="$rb" -v rf="$rf" -v rc="$rc" -v rp="$rp" -v mib="$2" -v label="$3" 'BEGIN {
-    printf "telechargefichier, %s: %d MiB in %.2f s (%.0f MiB/s); the platform'"'"'s plainest loop %.2f s, ratio %.2f (processor time %.2f), and with the flush to the disk that a download needs before it replaces a file %.2f s, ratio %.2f (target >= 0.95 at full speed); curl %.2f s, ratio %.2f (target >= 0.9 over the link)\n",
-      label, mib, t, mib / t, b, rb, rp, f, rf, c, rc }'
+  # the same pace. Processor time is where work of the updater's own between reads would
+  # show; here it follows the clock's pace, so it is no steadier a figure.
+  of() { printf %s "$rounds" | awk "NF { print $1 }" | median; }
+  local c t b f rb rf rc tp rp
+  c=$(of '$1') b=$(of '$2') f=$(of '$4') t=$(of '$6') tp=$(of '$7')
+  rb=$(of '$2 / $6') rf=$(of '$4 / $6') rc=$(of '$1 / $6') rp=$(of '$3 / $7')
+  awk -v c="$c" -v t="$t" -v b="$b" -v f="$f" -v rb="$rb" -v rf="$rf" -v rc="$rc" -v tp="$tp" -v rp="$rp" -v mib="$2" -v label="$3" 'BEGIN {
+    printf "telechargefichier, %s: %d MiB in %.2f s (%.0f MiB/s, %.2f s of processor time); the platform'"'"'s plainest loop %.2f s, ratio %.2f (of processor time %.2f), and with the flush to the disk that a download needs before it replaces a file %.2f s, ratio %.2f (target >= 0.95 at full speed); curl %.2f s, ratio %.2f (target >= 0.9 over the link)\n",
+      label, mib, t, mib / t, tp, b, rb, rp, f, rf, c, rc }'
 }
 
 # This machine's idle cores are slow to wake, and under Wine every read makes round trips to
@@ -113,10 +113,12 @@ curl_get big.bin >/dev/null
 size=$(stat -c %s "$work/curl.bin")
 sum=$(sha256sum "$work/curl.bin" | cut -d' ' -f1)
 pairs=$(for _ in 1 2 3 4 5; do
-  echo "$(probe_run big.bin probe.bin | cut -d' ' -f1) $(probe_run big.bin probe.bin "$size" "$sum" | cut -d' ' -f1)"
+  p=$(probe_run big.bin probe.bin | cut -d' ' -f1)
+  h=$(probe_run big.bin probe.bin "$size" "$sum" | cut -d' ' -f1)
+  echo "$p $h"
 done)
 cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the signed download of big.bin differs" >&2; exit 1; }
-plain=$(awk '{ print $1 }' <<<"$pairs" | median) hashed=$(awk '{ print $2 }' <<<"$pairs" | median)
-ratio=$(awk '{ print $1 / $2 }' <<<"$pairs" | median)
+plain=$(awk 'NF { print $1 }' <<<"$pairs" | median) hashed=$(awk 'NF { print $2 }' <<<"$pairs" | median)
+ratio=$(awk 'NF { print $1 / $2 }' <<<"$pairs" | median)
 awk -v p="$plain" -v h="$hashed" -v r="$ratio" 'BEGIN {
   printf "signed download (SHA-256 as it streams), 200 MiB at full speed: %.2f s, plain %.2f s; ratio %.2f\n", h, p, r }'

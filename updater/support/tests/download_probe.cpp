@@ -1,13 +1,14 @@
 // Downloads one address into one file with telechargefichier, or, given the file's signed
 // size and SHA-256, as a signed run does (hashed as it streams, then installed), or with
 // "--bare" as the plainest use of the platform's stack does (one synchronous request, 256 KiB
-// reads written straight to the file: the yardstick; "--bare-flushed" then flushes the file to
-// the disk, as a download must before it may replace a file), or with "--page" fetches it as a page
-// with lecturepage (result: its status); then prints the result, the time taken, the
-// processor time the process spent meanwhile (the kernel's included: a flush's writing is
-// there) and the process's peak memory. "--after PAGE" first fetches PAGE with lecturepage, untimed, as a run
-// fetches its pages before its downloads (the platform's TLS set-up is then paid); the thread
-// holds COM throughout, as the updater's does:
+// reads written straight to the file: the yardstick; "--bare-flushed" then flushes the file
+// to the disk, as a download must before it may replace a file), or with "--page" fetches it
+// as a page with lecturepage (result: its status); then prints the result, the time taken,
+// the processor time its threads spent meanwhile (user and kernel; not the Wine server's, nor
+// the kernel's own threads' writing back; -1 if unknown) and the process's peak memory.
+// "--after PAGE" first fetches PAGE with lecturepage, untimed, as a run fetches its pages
+// before its downloads (the platform's TLS set-up is then paid); the thread holds COM
+// throughout, as the updater's does:
 //   download_probe [--after PAGE] [--bare | --bare-flushed] URL DESTINATION [SIZE SHA256]
 //   download_probe --page URL
 // The exit code is the routine's result (1 downloaded, 0 not).
@@ -52,7 +53,7 @@ double processeur()
 {
     FILETIME creation, fin, noyau, utilisateur;
     if (!GetProcessTimes(GetCurrentProcess(), &creation, &fin, &noyau, &utilisateur))
-        return 0;
+        return -1;
     auto secondes = [](const FILETIME& t) {
         return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
     };
@@ -99,7 +100,8 @@ int main(int argc, char** argv)
         resultat = libmaj::telechargefichier(argv[1], argv[2]);
     }
     QueryPerformanceCounter(&t1);
-    const double cpu = processeur() - cpu0;
+    const double cpu1 = processeur();
+    const double cpu = cpu0 < 0 || cpu1 < 0 ? -1 : cpu1 - cpu0;
     PROCESS_MEMORY_COUNTERS memoire = {};
     memoire.cb = sizeof memoire;
     GetProcessMemoryInfo(GetCurrentProcess(), &memoire, sizeof memoire);
