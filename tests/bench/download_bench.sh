@@ -13,6 +13,7 @@
 # against the plain one. Prints figures; fails only if a download is wrong.
 #   download_bench.sh WINE_RUN PROBE_EXE CERT_DIR SERVER WORK_DIR TIMEOUT_SECONDS
 set -euo pipefail
+shopt -s inherit_errexit   # a download that fails inside $(...) ends the benchmark too
 run=$1 probe=$2 certs=$3 server=$4 work=$5 bound=$6
 mkdir -p "$work"
 hog=
@@ -51,7 +52,7 @@ compare() {   # path MiB label -> prints the line, leaves the peak in $peak
     cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the two downloads of $1 differ" >&2; exit 1; }
     cmp -s "$work/curl.bin" "$work/bare.bin" || { echo "the plainest loop's download of $1 differs" >&2; exit 1; }
   done
-  read -r _ peak _ <<<"$(probe_run "$1" probe.bin)"
+  peak=$(probe_run "$1" probe.bin | cut -d' ' -f2)
   # Columns: curl; the plainest loop, flushed or not, and telechargefichier, each in seconds and
   # processor seconds. The ratios are the medians of each round's own ratio: this machine's
   # pace changes by a fifth from one round to the next, and both contenders of a round meet
@@ -82,7 +83,7 @@ compare big.bin 200 "loopback at full speed"
 big_peak=$peak
 awake compare big.bin 200 "loopback at full speed, a core kept awake"
 compare link.bin 100 "over a 40 MiB/s link"
-read -r _ small_peak _ <<<"$(probe_run small.bin small.bin)"
+small_peak=$(probe_run small.bin small.bin | cut -d' ' -f2)
 awk -v bp="$big_peak" -v sp="$small_peak" 'BEGIN {
   printf "telechargefichier peak memory: %.1f MiB for 200 MiB, %.1f MiB for 20 MiB (target: independent of size)\n",
     bp / 1048576, sp / 1048576 }'
