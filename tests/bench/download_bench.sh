@@ -59,9 +59,17 @@ compare() {   # path MiB label -> prints the line, leaves the peak in $peak
   # the same pace. Processor time is where work of the updater's own between reads would
   # show; here it follows the clock's pace, so it is no steadier a figure.
   of() { printf %s "$rounds" | awk "NF { print $1 }" | median; }
+  # One assignment a line: a line of several has the status of its last one only.
   local c t b f rb rf rc tp rp
-  c=$(of '$1') b=$(of '$2') f=$(of '$4') t=$(of '$6') tp=$(of '$7')
-  rb=$(of '$2 / $6') rf=$(of '$4 / $6') rc=$(of '$1 / $6') rp=$(of '$3 / $7')
+  c=$(of '$1')
+  b=$(of '$2')
+  f=$(of '$4')
+  t=$(of '$6')
+  tp=$(of '$7')
+  rb=$(of '$2 / $6')
+  rf=$(of '$4 / $6')
+  rc=$(of '$1 / $6')
+  rp=$(of '$3 / $7')
   awk -v c="$c" -v t="$t" -v b="$b" -v f="$f" -v rb="$rb" -v rf="$rf" -v rc="$rc" -v tp="$tp" -v rp="$rp" -v mib="$2" -v label="$3" 'BEGIN {
     printf "telechargefichier, %s: %d MiB in %.2f s (%.0f MiB/s, %.2f s of processor time); the platform'"'"'s plainest loop %.2f s, ratio %.2f (of processor time %.2f), and with the flush to the disk that a download needs before it replaces a file %.2f s, ratio %.2f (target >= 0.95 at full speed); curl %.2f s, ratio %.2f (target >= 0.9 over the link)\n",
       label, mib, t, mib / t, tp, b, rb, rp, f, rf, c, rc }'
@@ -119,7 +127,8 @@ pairs=$(for _ in 1 2 3 4 5; do
   echo "$p $h"
 done)
 cmp -s "$work/curl.bin" "$work/probe.bin" || { echo "the signed download of big.bin differs" >&2; exit 1; }
-plain=$(awk 'NF { print $1 }' <<<"$pairs" | median) hashed=$(awk 'NF { print $2 }' <<<"$pairs" | median)
+plain=$(awk 'NF { print $1 }' <<<"$pairs" | median)
+hashed=$(awk 'NF { print $2 }' <<<"$pairs" | median)
 ratio=$(awk 'NF { print $1 / $2 }' <<<"$pairs" | median)
 awk -v p="$plain" -v h="$hashed" -v r="$ratio" 'BEGIN {
   printf "signed download (SHA-256 as it streams), 200 MiB at full speed: %.2f s, plain %.2f s; ratio %.2f\n", h, p, r }'

@@ -431,9 +431,9 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
             return seen != 0 && ms() - seen >= delay;
         });
         // A run may install faster than the one measured, so one that ends before a late
-        // moment inside the install is a finished run, not a fault; the count below still
-        // fails if the kills stop landing.
-        kills += killed;
+        // moment inside the install is a finished run, not a fault; the count below, of the
+        // moments inside the install only, still fails if the kills stop landing there.
+        kills += killed && delay <= end - start;
         server.remove("Manifeste.ini");
         const UpdaterRun next = runUpdater(app);
         server.write("Manifeste.ini", manifest);
@@ -446,10 +446,10 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
         EXPECT_TRUE(now == before || now == after) << "a mixed folder, or something left behind:" << difference(before, now);
         reset();
     }
-    EXPECT_GE(kills, 6) << "the first half of the install was not reached by the kills";
+    EXPECT_GE(kills, 6) << "fewer than half of the moments inside the install were reached by the kills";
     EXPECT_GT(keptOld, 0);
     EXPECT_GT(keptNew, 0);
-    std::printf("install step %.0f ms; after %d kills over it (of %zu tries) the next run found the old release %d "
+    std::printf("install step %.0f ms; %d of the kills inside it landed (of %zu tries) the next run found the old release %d "
                 "times and the new one %d times\n", end - start, kills, moments.size(), keptOld, keptNew);
 }
 

@@ -4,8 +4,8 @@
 // reads written straight to the file: the yardstick; "--bare-flushed" then flushes the file
 // to the disk, as a download must before it may replace a file), or with "--page" fetches it
 // as a page with lecturepage (result: its status); then prints the result, the time taken,
-// the processor time its threads spent meanwhile (user and kernel; not the Wine server's, nor
-// the kernel's own threads' writing back; -1 if unknown) and the process's peak memory.
+// the process's peak memory and the processor time its threads spent meanwhile (user and
+// kernel; not the Wine server's, nor the kernel's own threads' writing back; -1 if unknown).
 // "--after PAGE" first fetches PAGE with lecturepage, untimed, as a run fetches its pages
 // before its downloads (the platform's TLS set-up is then paid); the thread holds COM
 // throughout, as the updater's does:
