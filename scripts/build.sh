@@ -6,7 +6,11 @@
 #           under 32-bit Wine where this machine can run 32-bit code
 # Each Windows build points the updater at a local HTTPS test server of its own, and waits
 # 8 s rather than the shipped 30 s for a silent server, so that the time-out tests stay short.
+# With --configure-only it configures the three and builds nothing, for a caller that builds
+# only the targets it needs.
 set -euo pipefail
+only_configure=
+[ "${1:-}" = --configure-only ] && only_configure=yes
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TIDEWELL_BUILD_DIR:-$top/build}
 port=${TIDEWELL_TEST_PORT:-48443}
@@ -25,15 +29,15 @@ configure win64 -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-x86_64.cmake" \
   -DTIDEWELL_TEST_PORT="$port" -DTIDEWELL_UPDATE_SERVER="https://localhost:$port" \
   -DTIDEWELL_NETWORK_TIMEOUT="$timeout"
-for dir in native win64; do
-  echo "== building $dir"
-  cmake --build "$build/$dir"
-done
 configure win32 -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake" \
   -DTIDEWELL_TEST_PORT="$port32" -DTIDEWELL_UPDATE_SERVER="https://localhost:$port32" \
   -DTIDEWELL_NETWORK_TIMEOUT="$timeout"
-echo "== building win32"
-cmake --build "$build/win32"
+if [ -z "$only_configure" ]; then
+  for dir in native win64 win32; do
+    echo "== building $dir"
+    cmake --build "$build/$dir"
+  done
+fi
 # One CTest run over the three builds, with one summary.
 printf 'subdirs("native" "win64" "win32")\n' > "$build/CTestTestfile.cmake"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# A real update, start to end, on this machine: builds everything, publishes a sample release
-# of Abacor with the maker's tool onto the local HTTPS update server, prepares an application
+# A real update, start to end, on this machine: builds the maker's tool, the updater and a
+# stand-in application (no test), publishes a sample release of Abacor with the maker's tool
+# onto the local HTTPS update server, prepares an application
 # folder holding the previous version, the "Abacor.ini" marker and a stand-in "Abacor.exe",
 # and runs Tidewell.exe there under Wine: the shipped i686 file where this machine can run 32-bit
 # code, otherwise the x86_64 build of the same sources. The window shows on the user's display when there
@@ -13,8 +14,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TIDEWELL_BUILD_DIR:-$top/build}
 port=${TIDEWELL_TEST_PORT:-48443}
 "$top/scripts/install-deps.sh"
-echo "Building..."
-"$top/scripts/build.sh" >/dev/null
+echo "Building what the demo runs..."
+"$top/scripts/build.sh" --configure-only >/dev/null
 
 demo="$build/demo"
 # The shipped 32-bit file where the machine runs it; each build has its own Wine session and
@@ -27,6 +28,9 @@ else
   echo "Running the x86_64 build of Tidewell.exe (build/win64): ${check#*, }."
 fi
 run="$build/$arch/wine-run"
+# Only what runs here: the maker's tool and the stand-in application; the tests are not built.
+cmake --build "$build/native" --target tidewell-publish >/dev/null
+cmake --build "$build/$arch" --target standin >/dev/null
 state="$build/$arch/https"
 
 # The maker's signing key, made for this demo, and an updater built to trust it.
