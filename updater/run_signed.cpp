@@ -72,7 +72,7 @@ std::string releaseverifiee(const std::string& titre, const std::string& adresse
     // Nothing is read beyond what it can be: a server cannot make the run read a megabyte
     // before anything is verified.
     const auto page = [&](const std::string& nom, std::string& texte, std::size_t taillemax) {
-        return libmaj::lecturepage(titre, 0, adresse + "/" + nom, site, texte, taillemax) == libmaj::pagelue;
+        return libmaj::lecturepage(titre, 0, adresse + "/" + nom, site, texte, taillemax, true) == libmaj::pagelue;
     };
     std::string texte, fichiersignature;
     if (!page(nommanifeste, texte, taillemaxmanifeste) || !page(nomsignature, fichiersignature, taillemaxsignature))

@@ -3,6 +3,9 @@
 
 Tunnels each CONNECT to the host and port asked and logs its request line to --log; answers
 407 (credentials wanted) for the ports given with --refuse, and 405 to anything but CONNECT.
+A CONNECT to "203.answer.invalid" or "302.answer.invalid" is answered by the proxy itself, in
+clear text, as a captive portal or a meddling proxy does: a 203 whose body looks like a page,
+or a 302 to the same port of localhost, where the real server is.
 """
 
 import argparse
@@ -44,6 +47,15 @@ def handle(client, log, refused, lock):
             client.sendall(b"HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\nConnection: close\r\n\r\n")
             return
         host, _, port = parts[1].rpartition(":")
+        if host == "203.answer.invalid":
+            body = b"[Version]\r\nVersion=9\r\n"
+            client.sendall(b"HTTP/1.1 203 Non-Authoritative Information\r\nContent-Length: %d\r\n"
+                           b"Connection: close\r\n\r\n%s" % (len(body), body))
+            return
+        if host == "302.answer.invalid":
+            client.sendall(b"HTTP/1.1 302 Found\r\nLocation: https://localhost:%s/pages/long.txt\r\n"
+                           b"Content-Length: 0\r\nConnection: close\r\n\r\n" % port.encode())
+            return
         if int(port) in refused:
             client.sendall(b"HTTP/1.1 407 Proxy Authentication Required\r\n"
                            b"Proxy-Authenticate: Basic realm=\"tests\"\r\nContent-Length: 0\r\n\r\n")

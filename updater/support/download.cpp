@@ -58,8 +58,7 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
     if (!session)
         return arrivee;
     Requete requete(session.get());
-    if (!requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD,
-                       horlogemonotone() + delaireponse()))
+    if (!requete.ouvre(adresse, horlogemonotone() + delaireponse()))
         return arrivee;
     Lecture& lecture = requete.lecture;
     // The headers alone decide here. Unsigned, a body of exactly the announced length would

@@ -39,7 +39,7 @@ PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages)
 }
 
 std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const std::string& adresse,
-                         const std::string& site, std::string& page, std::size_t taillemax)
+                         const std::string& site, std::string& page, std::size_t taillemax, bool signee)
 {
     page.clear();
     PoigneeInternet session = ouvreinternet(titre, messages);
@@ -50,7 +50,7 @@ std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const 
     // sending it a little at a time.
     const double jusqua = horlogemonotone() + delaipage();
     Requete requete(session.get());
-    const bool ouverte = requete.ouvre(adresse, INTERNET_FLAG_NO_CACHE_WRITE, jusqua);
+    const bool ouverte = requete.ouvre(adresse, jusqua);
     cedemessages();
     if (!ouverte) {
         if (messages == 1)
@@ -76,7 +76,7 @@ std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const 
     }
     if (lecture.tropgrand)
         page.clear();
-    return statutpage(lecture, page);
+    return statutpage(lecture, page, signee);
 }
 
 }  // namespace libmaj

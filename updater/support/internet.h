@@ -31,8 +31,12 @@ PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages);
 // missing (not opened, an error status, not whole within delaipage(), longer than `taillemax`,
 // or holding a missing-page marker), 0 when there is no Internet access. `site` names the
 // site in the page message only.
+// A page sent without a length (in chunks, or ended by the connection's close) cannot be told
+// from one cut short, so it is missing, unless the caller checks it against what was signed
+// (`signee`).
 std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const std::string& adresse,
-                         const std::string& site, std::string& page, std::size_t taillemax = taillemaxpage);
+                         const std::string& site, std::string& page, std::size_t taillemax = taillemaxpage,
+                         bool signee = false);
 
 // Downloads the address into the destination file: 1 when the destination now holds the
 // whole new file, 0 when it still holds what it held before (or nothing, if it held nothing).

@@ -42,10 +42,14 @@ public:
     DWORD erreur = 0;
     HINTERNET cree = nullptr;
     std::vector<char> tampon;
-    DWORD taille = 0;         // what the read under way asked for
-    DWORD lus = 0;
-    DWORD recu = 0;           // what the platform last said it received during the read
-    DWORD disponible = 0;     // what a query under way says can be read at once
+    // The read under way: its buffer and size going in, the count it brought coming back,
+    // written by the platform when the read completes, possibly on a thread of its own.
+    INTERNET_BUFFERSA lecture{};
+    DWORD demande = 0;
+    // The security flags of the request's connection as it was closed: Wine closes it as
+    // soon as an answer without a body has been read, and answers for the request alone after
+    // that, without SECURITY_FLAG_SECURE whatever the connection was.
+    DWORD securitefermeture = 0;
     bool enattente = false;   // an operation was started and has not completed
 };
 
@@ -57,21 +61,27 @@ std::mutex verrou;
 std::map<DWORD_PTR, Echange*> echanges;
 DWORD_PTR numero = 0;
 
-void CALLBACK rappel(HINTERNET, DWORD_PTR contexte, DWORD statut, LPVOID information, DWORD taille)
+void CALLBACK rappel(HINTERNET h, DWORD_PTR contexte, DWORD statut, LPVOID information, DWORD)
 {
-    if (contexte == 0 || !information)
+    const bool fermeture = statut == INTERNET_STATUS_CLOSING_CONNECTION;
+    if (contexte == 0 || (!information && !fermeture))
         return;
+    // Told while the connection is still there, so the flags are still the connection's.
+    DWORD securite = 0;
+    DWORD taillesecurite = sizeof securite;
+    if (fermeture && !InternetQueryOptionA(h, INTERNET_OPTION_SECURITY_FLAGS, &securite, &taillesecurite))
+        securite = 0;
     try {
         std::lock_guard<std::mutex> garde(verrou);
         const auto e = echanges.find(contexte);
         if (e == echanges.end())
             return;
         const auto* resultat = static_cast<const INTERNET_ASYNC_RESULT*>(information);
-        if (statut == INTERNET_STATUS_HANDLE_CREATED) {
+        if (fermeture) {
+            e->second->securitefermeture = securite;
+        } else if (statut == INTERNET_STATUS_HANDLE_CREATED) {
             if (!e->second->cree)
                 e->second->cree = reinterpret_cast<HINTERNET>(resultat->dwResult);
-        } else if (statut == INTERNET_STATUS_RESPONSE_RECEIVED && taille == sizeof(DWORD)) {
-            e->second->recu = *static_cast<const DWORD*>(information);
         } else if (statut == INTERNET_STATUS_REQUEST_COMPLETE) {
             e->second->resultat = resultat->dwResult;
             e->second->erreur = resultat->dwError;
@@ -132,7 +142,7 @@ void Requete::ferme()
     echange_ = nullptr;
 }
 
-bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua)
+bool Requete::ouvreune(const std::string& adresse, double jusqua)
 {
     ferme();
     echange_ = new Echange;
@@ -150,7 +160,7 @@ bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua
     // answer like any other that is not a page: never a prompt.
     const DWORD ui = etat().proxysysteme ? INTERNET_FLAG_NO_UI : 0;
     HINTERNET h = InternetOpenUrlA(session_, adresse.c_str(), entetes, DWORD(sizeof entetes - 1),
-                                   drapeaux | INTERNET_FLAG_NO_AUTO_REDIRECT | ui, contexte);
+                                   drapeauxrequetes | ui, contexte);
     if (h) {
         std::lock_guard<std::mutex> garde(verrou);
         echange_->enattente = false;
@@ -167,6 +177,18 @@ bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua
         h = reinterpret_cast<HINTERNET>(echange_->resultat);
     }
     requete_.reset(h);
+    // An answer that did not come over TLS is no answer: a proxy that answers CONNECT with
+    // anything but 200 has its own answer handed over as the request's, read in clear text.
+    DWORD securite = 0;
+    DWORD taillesecurite = sizeof securite;
+    if (!InternetQueryOptionA(h, INTERNET_OPTION_SECURITY_FLAGS, &securite, &taillesecurite))
+        securite = 0;
+    {
+        std::lock_guard<std::mutex> garde(verrou);
+        securite |= echange_->securitefermeture;
+    }
+    if (!(securite & SECURITY_FLAG_SECURE))
+        return false;
     lecture = Lecture();
     DWORD statut = 0;
     DWORD taille = sizeof statut;
@@ -181,11 +203,11 @@ bool Requete::ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua
     return true;
 }
 
-bool Requete::ouvre(const std::string& adresse, DWORD drapeaux, double jusqua)
+bool Requete::ouvre(const std::string& adresse, double jusqua)
 {
     std::string a = adresse;
     for (int sauts = 0;; ++sauts) {
-        if (!ouvreune(a, drapeaux, jusqua))
+        if (!ouvreune(a, jusqua))
             return false;
         const unsigned long s = lecture.statuthttp;
         const bool redirection = s == 301 || s == 302 || s == 303 || s == 307 || s == 308;
@@ -237,15 +259,21 @@ bool Requete::lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus)
         {
             std::lock_guard<std::mutex> garde(verrou);
             e.enattente = true;
-            e.taille = taille;
-            e.lus = 0;
-            e.recu = 0;
+            e.lecture = INTERNET_BUFFERSA{};
+            e.lecture.dwStructSize = sizeof e.lecture;
+            e.lecture.lpvBuffer = e.tampon.data();
+            e.lecture.dwBufferLength = taille;
+            e.demande = taille;
             ResetEvent(e.fait);
         }
-        if (InternetReadFile(requete_.get(), e.tampon.data(), taille, &e.lus)) {
+        // The extended read, not InternetReadFile: Wine's InternetReadFile sets the caller's
+        // count to 0 once it has queued the read, which may be after its worker has already
+        // written the real count there, and a read that ends the body then looks empty. The
+        // count in the buffer description is written once, by the read itself.
+        if (InternetReadFileExA(requete_.get(), &e.lecture, IRF_ASYNC, 0)) {
             std::lock_guard<std::mutex> garde(verrou);
             e.enattente = false;
-            lus = std::min(e.lus, taille);
+            lus = std::min(e.lecture.dwBufferLength, taille);
             bloc = e.tampon.data();
             return true;
         }
@@ -257,55 +285,10 @@ bool Requete::lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus)
     }
     if (!attendsfin(e, jusqua) || !e.resultat)
         return false;
-    DWORD n = 0, recu = 0;
-    {
-        std::lock_guard<std::mutex> garde(verrou);
-        n = std::min(e.lus, e.taille);
-        recu = e.recu;
-    }
-    // Measured under Wine: a read that completes in the background while its call is still
-    // returning now and then has its count zeroed after it was given, though it filled the
-    // buffer. Wine then said what it put there in its last "received" notice; a read that
-    // really ends the body leaves nothing to be read after it, which is asked to tell the two
-    // apart (on a platform without the fault, a count of 0 is always the body's end).
-    if (n == 0 && recu > 0 && recu <= e.taille) {
-        const Reste reste = resteducorps(jusqua);
-        if (reste == Reste::inconnu)
-            return false;
-        if (reste == Reste::suite)
-            n = recu;
-    }
-    lus = n;
+    std::lock_guard<std::mutex> garde(verrou);
+    lus = std::min(e.lecture.dwBufferLength, e.demande);
     bloc = e.tampon.data();
     return true;
-}
-
-Requete::Reste Requete::resteducorps(double jusqua)
-{
-    Echange& e = *echange_;
-    {
-        std::lock_guard<std::mutex> garde(verrou);
-        e.enattente = true;
-        e.disponible = 0;
-        ResetEvent(e.fait);
-    }
-    // The count goes into the exchange, which outlives a query given up while under way.
-    if (InternetQueryDataAvailable(requete_.get(), &e.disponible, 0, 0)) {
-        std::lock_guard<std::mutex> garde(verrou);
-        e.enattente = false;
-        return e.disponible == 0 ? Reste::fin : Reste::suite;
-    }
-    if (GetLastError() != ERROR_IO_PENDING) {
-        std::lock_guard<std::mutex> garde(verrou);
-        e.enattente = false;
-        return Reste::inconnu;
-    }
-    // An answer that does not come in time says nothing: the read is then a failed one. Wine
-    // gives the count in the completion too.
-    if (!attendsfin(e, jusqua) || !e.resultat)
-        return Reste::inconnu;
-    std::lock_guard<std::mutex> garde(verrou);
-    return std::max<DWORD>(e.disponible, e.erreur) == 0 ? Reste::fin : Reste::suite;
 }
 
 }  // namespace libmaj

@@ -28,6 +28,13 @@ constexpr unsigned long long progresminimal = 64 * 1024;
 // (etat().proxysysteme).
 PoigneeInternet sessionasynchrone();
 
+// Every request and every redirect hop: from the server, never from the URL cache (Windows
+// may otherwise answer a page from it) nor into it; never the user's credentials or cookies,
+// which any https host that a redirect leads to could otherwise ask for or set; and redirects
+// handed to the updater, which follows them by its own rules.
+constexpr DWORD drapeauxrequetes = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE
+                                   | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
+
 class Echange;
 
 class Requete {
@@ -38,10 +45,10 @@ public:
     Requete& operator=(const Requete&) = delete;
 
     // Sends the request and waits for the answer's headers, following redirects, until
-    // `jusqua` (on horlogemonotone()) at the latest. False when no answer came (no connection, a refused
-    // certificate, the time up); otherwise `lecture` says what the headers announced. A
+    // `jusqua` (on horlogemonotone()) at the latest. False when no answer came over TLS (no
+    // connection, a refused certificate, a proxy's own answer, the time up); otherwise `lecture` says what the headers announced. A
     // refused redirect leaves its 3xx status there.
-    bool ouvre(const std::string& adresse, DWORD drapeaux, double jusqua);
+    bool ouvre(const std::string& adresse, double jusqua);
     Lecture lecture;
 
     // Reads the next part of the body, at most `taille` bytes, into the request's own buffer
@@ -52,10 +59,7 @@ public:
     bool enattente() const;
 
 private:
-    bool ouvreune(const std::string& adresse, DWORD drapeaux, double jusqua);
-    // What is left of the body after a read: nothing, more, or no answer in time.
-    enum class Reste { fin, suite, inconnu };
-    Reste resteducorps(double jusqua);
+    bool ouvreune(const std::string& adresse, double jusqua);
     std::string entete(DWORD quoi) const;
     void ferme();
 

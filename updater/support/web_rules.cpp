@@ -49,9 +49,9 @@ bool corpslisible(const Lecture& lecture)
 
 }  // namespace
 
-std::int16_t statutpage(const Lecture& lecture, const std::string& texte)
+std::int16_t statutpage(const Lecture& lecture, const std::string& texte, bool signee)
 {
-    if (!corpslisible(lecture) || lecture.tropgrand)
+    if (!corpslisible(lecture) || lecture.tropgrand || (!signee && !lecture.longueurannoncee))
         return pagemanquante;
     if (lecture.longueurannoncee && *lecture.longueurannoncee != texte.size())
         return pagemanquante;

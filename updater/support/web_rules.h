@@ -39,8 +39,9 @@ bool encodageidentite(const std::string& valeur);
 bool statutsucces(unsigned long statut);
 
 // The status of an opened page: missing unless a success status came with a body that is
-// plainly sent, arrived whole and fits, and holds no missing-page marker.
-std::int16_t statutpage(const Lecture& lecture, const std::string& texte);
+// plainly sent, arrived whole (of its announced length, which only a page the caller checks
+// against its signed hash may lack) and fits, and holds no missing-page marker.
+std::int16_t statutpage(const Lecture& lecture, const std::string& texte, bool signee = false);
 
 // True when a download's body is whole: a success status, a plainly sent body, no failed
 // read, and exactly the announced length, which must be announced.
