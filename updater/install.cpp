@@ -40,14 +40,14 @@ bool existe(const std::string& fichier)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Read-only and hidden come off as the unsigned run's test takes them off, so that files
-// copied from a read-only medium are updated too.
+// Read-only, hidden and system come off whatever else is set, so that files copied from a
+// read-only medium, or compressed or pinned by the system, are updated too.
 void normalise(const std::string& fichier)
 {
     const DWORD trouves = GetFileAttributesA(fichier.c_str());
     if (trouves == INVALID_FILE_ATTRIBUTES || (trouves & FILE_ATTRIBUTE_DIRECTORY))
         return;
-    const unsigned long voulus = libmaj::attributsnormalises(trouves);
+    const unsigned long voulus = libmaj::attributsremplacables(trouves);
     if (voulus != trouves)
         SetFileAttributesA(fichier.c_str(), voulus == 0 ? FILE_ATTRIBUTE_NORMAL : voulus);
 }
@@ -57,6 +57,19 @@ bool supprime(const std::string& fichier)
 {
     SetFileAttributesA(fichier.c_str(), FILE_ATTRIBUTE_NORMAL);
     return DeleteFileA(fichier.c_str()) || !existe(fichier);
+}
+
+// A backup found by name is deleted only while it holds what the journal says it held: the run
+// that made it may have removed it already, and a file that came under its name since is
+// someone else's. False while it cannot be judged (held by another program) or not deleted.
+bool supprimesauvegarde(const std::string& fichier, const Empreinte& sauvegarde)
+{
+    if (!existe(fichier))
+        return true;
+    const auto trouve = libmaj::mesure(fichier);
+    if (!trouve)
+        return false;
+    return !(*trouve == contenu(sauvegarde)) || supprime(fichier);
 }
 
 // Lets the open file go: deleted when closed, or at once by name where it cannot be marked.
@@ -96,7 +109,7 @@ bool range(const Journal& j, const std::string& dossier, const std::vector<bool>
         const EntreeJournal& e = j.fichiers[i];
         reste = !supprime(libmaj::nomtemporaire(chemin(dossier, e.nouveau.nom))) || gardees[i] || reste;
         if (parnom && e.ancien && !gardees[i])
-            reste = !supprime(chemin(dossier, e.ancien->nom)) || reste;
+            reste = !supprimesauvegarde(chemin(dossier, e.ancien->nom), *e.ancien) || reste;
     }
     return !reste && supprime(chemin(dossier, nomjournal));
 }
@@ -285,6 +298,8 @@ bool etatinscriptible(const std::string& dossier)
 
 bool placesuffisante(const Manifeste& m, const std::string& dossier)
 {
+    for (const auto& f : m.fichiers)
+        supprime(libmaj::nomtemporaire(chemin(dossier, f.nom)));
     const auto volume = libmaj::volumede(dossier);
     if (!volume)
         return true;   // the platform cannot tell: a disk that fills is then a failed download

@@ -43,6 +43,9 @@ bool etatinscriptible(const std::string& dossier);
 
 // True unless the folder's volume is known to lack the room the release takes at its
 // fullest: every file received beside its destination, and a backup of each it replaces.
+// What earlier runs left under the listed files' temporary names goes first: a power cut
+// during the downloads leaves them behind, whole or partial, and they would otherwise eat the
+// room of every run after it.
 bool placesuffisante(const Manifeste& m, const std::string& dossier);
 
 }  // namespace tidewell

@@ -58,7 +58,7 @@ std::optional<Journal> lecturejournal(const std::string& texte)
         return std::nullopt;
     const auto edition = entierstrict((*ls)[2].substr(8));
     const auto cle = entierstrict((*ls)[3].substr(4));
-    if (!edition || !cle || *cle < 1 || *cle > 9999)
+    if (!edition || *edition > editionmax || !cle || *cle < 1 || *cle > 9999)
         return std::nullopt;
     j.edition = *edition;
     j.cle = static_cast<int>(*cle);

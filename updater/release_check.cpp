@@ -14,7 +14,7 @@ std::optional<EtatSigne> lectureetat(const std::string& texte)
         return std::nullopt;
     const auto edition = entierstrict((*ls)[0].substr(8));
     const auto cle = entierstrict((*ls)[1].substr(4));
-    if (!edition || !cle || *cle < 1 || *cle > 9999)
+    if (!edition || *edition > editionmax || !cle || *cle < 1 || *cle > 9999)
         return std::nullopt;
     return EtatSigne{*edition, static_cast<int>(*cle)};
 }

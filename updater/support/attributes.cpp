@@ -15,4 +15,9 @@ unsigned long attributsnormalises(unsigned long attributs)
     }
 }
 
+unsigned long attributsremplacables(unsigned long attributs)
+{
+    return attributs & ~0x7ul;
+}
+
 }  // namespace libmaj

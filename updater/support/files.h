@@ -35,4 +35,8 @@ std::int16_t litfichiertexte(const std::string& chemin, std::string& texte, std:
 // cleared, archive alone is kept, and any other combination is left as it is.
 unsigned long attributsnormalises(unsigned long attributs);
 
+// What a signed install leaves of a file's attributes before replacing it: everything but
+// read-only, hidden and system, whatever else is set (compressed, not indexed, pinned...).
+unsigned long attributsremplacables(unsigned long attributs);
+
 }  // namespace libmaj

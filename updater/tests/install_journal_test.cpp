@@ -48,6 +48,7 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndNothingElse)
              t.substr(0, t.find("Fichier=")),                                // no file at all
              t + "Fichier=aide/NEUF.txt;3;" + N + "\r\n",                    // one file under two spellings
              remplace("Edition=7", "Edition=07"), t + "Fichier=a.dll;3;" + N + "\r\n",   // a name twice
+             remplace("Edition=7", "Edition=1000000000"),                    // above any manifest's
              t + "Autre=1\r\n", t.substr(0, t.size() - 1), std::string("Format=1\r\n"),
              t + std::string(taillemaxjournal, 'x')})
         EXPECT_FALSE(lecturejournal(bad)) << bad;

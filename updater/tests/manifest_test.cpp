@@ -104,14 +104,16 @@ TEST(Manifest, TheSignatureFile)
 
 TEST(SignedState, TheRecordRoundTripsAndAnythingElseFallsBackToTheFloor)
 {
-    const EtatSigne e{18446744073709551615ull, 2};
+    const EtatSigne e{editionmax, 2};
     const auto lu = lectureetat(ecritetat(e));
     ASSERT_TRUE(lu);
     EXPECT_EQ(lu->edition, e.edition);
     EXPECT_EQ(lu->cle, 2);
     for (const char* bad : {"", "Edition=5\r\nCle=1", "Edition=5\r\nCle=0\r\n", "Edition=05\r\nCle=1\r\n",
                                    "Edition=5\nCle=1\r\n", "Cle=1\r\nEdition=5\r\n", "Edition=5\r\nCle=1\r\nX\r\n",
-                                   "Edition=18446744073709551616\r\nCle=1\r\n"})
+                                   "Edition=18446744073709551616\r\nCle=1\r\n",
+                                   // above any release a manifest may carry: it would hold back every later one
+                                   "Edition=1000000000\r\nCle=1\r\n", "Edition=18446744073709551615\r\nCle=1\r\n"})
         EXPECT_FALSE(lectureetat(bad)) << bad;
     const EtatSigne plancher = minimumrequis(lectureetat("garbage"), 3);
     EXPECT_EQ(plancher.edition, 3u);

@@ -94,15 +94,22 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     ServerTree server("Abacor");
     publishFive(server, 1, K1D, K1Q, 5, utcDay(30));
     SignedApp app("tidewell-signed");
-    // A file copied from a read-only medium, and what an earlier run killed at the wrong
-    // moment left: a received file and a record not yet renamed in.
-    SetFileAttributesA((app / "A.dll").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    // Files copied from a read-only medium, one of them not indexed and one a system file,
+    // and what an earlier run killed at the wrong moment left: a received file and a record
+    // not yet renamed in.
+    const auto mark = [&](const char* name, DWORD attributes) {
+        SetFileAttributesA((app / name).c_str(), attributes);
+        ASSERT_EQ(GetFileAttributesA((app / name).c_str()), attributes) << name;
+    };
+    mark("A.dll", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    mark("C.dat", FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+    mark("D.hlp", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
     writeFile(app / "B.dll.~maj", "received by an earlier run");
     writeFile(app / "Etatmaj.ini.~maj", "Edition=9\r\nCle=1\r\n");
     writeFile(app / "B.dll.sav", "the user's own too");   // the signed backup's first name taken
     // A record restored from a read-only medium is still the updater's to replace.
     writeFile(app / "Etatmaj.ini", "Edition=4\r\nCle=1\r\n");
-    SetFileAttributesA((app / "Etatmaj.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+    mark("Etatmaj.ini", FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
     // Served in chunks, without a length, as a dynamic handler does: the signature proves it whole.
     server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true}}}");
     const UpdaterRun run = runUpdater(app);
@@ -290,6 +297,7 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
         std::string code;          // of the run that finds it
         bool whole;                // the folder then holds the new release
         std::string changed = {};  // a listed file another program rewrote after the kill
+        std::string usersOwn = {}; // a file the user put under a backup's name after the kill
     };
     const auto placed = [](SignedApp& a, std::size_t n, bool recorded = false) {
         writeFile(a / "Journalmaj.ini", journalOfFive(recorded));
@@ -311,6 +319,14 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
              writeFile(a / "C.dat", "changed since");
          },
          "S1", true, "C.dat"},
+        {"kept, the backups tidied, and a file of the user's own under a backup's name since",
+         [&](ServerTree&, SignedApp& a) {
+             placed(a, 5, true);
+             for (const auto& [name, content] : five)
+                 DeleteFileA((a / (name + ".sav")).c_str());
+             writeFile(a / "B.dll.sav", "the user's own");
+         },
+         "S1", true, "", "B.dll.sav"},
         {"a replaced file held open by another program",
          [&](ServerTree&, SignedApp& a) { placed(a, 1); a.hold("A.dll"); }, "R1", false},
         {"a replaced file another program holds without sharing it",
@@ -356,6 +372,10 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
         for (auto& [name, content] : expected)
             if (name == c.changed)
                 content = "changed since";
+        if (!c.usersOwn.empty()) {
+            expected.emplace_back(c.usersOwn, "the user's own");
+            std::sort(expected.begin(), expected.end());
+        }
         const auto now = snapshot(app.path());
         EXPECT_TRUE(now == expected) << "not one whole release, or something left behind:" << difference(expected, now);
     }
@@ -536,4 +556,19 @@ TEST(SignedRun, WithoutRoomOnTheVolumeNoFileChanges)
     app.forgetRestarts();
     now = snapshot(app.path());
     EXPECT_TRUE(now == before) << difference(before, now);
+
+    // What a power cut during the downloads left under the temporary names would not leave
+    // room for the release: it goes before the room is measured, and the release installs.
+    server.write(".httpsd.json", "{}");
+    const auto signer7 = testSigner(1, K1D, K1Q, 7, utcDay(30));
+    server.publish(release, "7", &signer7);
+    writeFile(app / "B.dll.~maj", std::string(room * 4 / 5, 'l'));
+    writeFile(app / "A.dll.~maj", "a partial A");
+    run = runUpdater(app);
+    EXPECT_FALSE(run.box) << run.box->text;
+    app.forgetRestarts();
+    EXPECT_EQ(readFile(app / "B.dll"), release[1].second);
+    EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=7\r\nCle=1\r\n");
+    for (const char* leftover : {"A.dll.~maj", "B.dll.~maj"})
+        EXPECT_FALSE(exists(app / leftover)) << leftover;
 }

@@ -126,4 +126,8 @@ TEST(Attributes, OnlyReadOnlyAndHiddenAreCleared)
     EXPECT_EQ(attributsnormalises(35), 32u);
     for (unsigned long kept : {0ul, 32ul, 4ul, 5ul, 6ul, 7ul, 36ul, 39ul, 0x2001ul, 128ul})
         EXPECT_EQ(attributsnormalises(kept), kept) << kept;
+    // A signed install takes read-only, hidden and system off whatever else is set.
+    for (const auto& [found, left] : {std::pair<unsigned long, unsigned long>{0x801, 0x800}, {0x2021, 0x2020},
+                                      {0x5, 0}, {0x80021, 0x80020}, {0x27, 0x20}, {0x80, 0x80}})
+        EXPECT_EQ(attributsremplacables(found), left) << std::hex << found;
 }
