@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """Checks Tidewell.exe's resources as a file: the program icon group 1 with images
 30001-30004 (32 and 16 px, 16 and 256 colours), the pictures of the window, and the French
-version block. Usage: check_updater_resources.py Tidewell.exe i386|amd64"""
+version block; its application manifest; and that it reads bodies only through the read whose
+count Wine never overwrites. Usage: check_updater_resources.py Tidewell.exe i386|amd64"""
 
+import re
 import struct
+import subprocess
 import sys
 
 from peresources import PE, RT_GROUP_ICON, RT_ICON, RT_VERSION, Findings, icon_group, version_strings
 
 FRENCH = 0x40C
+RT_MANIFEST = 24
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 
 
@@ -43,6 +47,18 @@ def main(path, machine):
                        ("OriginalFilename", "Tidewell.exe"), ("FileVersion", "1.00"),
                        ("ProductVersion", "1.00")):
         expect(key, strings.get(key), value)
+
+    manifest = res.get((RT_MANIFEST, 1, 0), b"").decode("utf-8", "replace")
+    expect("manifest's execution level", re.findall(r'requestedExecutionLevel level="(\w+)"', manifest),
+           ["asInvoker"])
+    expect("manifest names Windows 10 and 11",
+           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" in manifest, True)
+
+    headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], check=True,
+                             capture_output=True, text=True).stdout
+    imported = set(re.findall(r"^\t[0-9a-f]+\t\s*\d+\s+(\w+)$", headers, re.M))
+    expect("reads bodies with InternetReadFileExA only",
+           ("InternetReadFileExA" in imported, "InternetReadFile" in imported), (True, False))
 
     return findings.report("resources as designed")
 
