@@ -46,10 +46,13 @@ public:
     // written by the platform when the read completes, possibly on a thread of its own.
     INTERNET_BUFFERSA lecture{};
     DWORD demande = 0;
-    // The security flags of the request's connection as it was closed: Wine closes it as
-    // soon as an answer without a body has been read, and answers for the request alone after
-    // that, without SECURITY_FLAG_SECURE whatever the connection was.
-    DWORD securitefermeture = 0;
+    // The security flags of the connection that brought the last answer's headers, taken as
+    // they arrived: Wine lets that connection go as soon as an answer without a body has been
+    // read (into its pool, or closed), and then answers for the request alone, without
+    // SECURITY_FLAG_SECURE whatever the connection was; and after a pooled connection turns
+    // out dead it connects again, so an earlier connection's flags say nothing.
+    DWORD securitereponse = 0;
+    bool reponsevue = false;
     bool enattente = false;   // an operation was started and has not completed
 };
 
@@ -63,13 +66,13 @@ DWORD_PTR numero = 0;
 
 void CALLBACK rappel(HINTERNET h, DWORD_PTR contexte, DWORD statut, LPVOID information, DWORD)
 {
-    const bool fermeture = statut == INTERNET_STATUS_CLOSING_CONNECTION;
-    if (contexte == 0 || (!information && !fermeture))
+    if (contexte == 0 || !information)
         return;
-    // Told while the connection is still there, so the flags are still the connection's.
+    // Asked while the answer's connection is still the request's.
+    const bool reponse = statut == INTERNET_STATUS_RESPONSE_RECEIVED;
     DWORD securite = 0;
     DWORD taillesecurite = sizeof securite;
-    if (fermeture && !InternetQueryOptionA(h, INTERNET_OPTION_SECURITY_FLAGS, &securite, &taillesecurite))
+    if (reponse && !InternetQueryOptionA(h, INTERNET_OPTION_SECURITY_FLAGS, &securite, &taillesecurite))
         securite = 0;
     try {
         std::lock_guard<std::mutex> garde(verrou);
@@ -77,8 +80,9 @@ void CALLBACK rappel(HINTERNET h, DWORD_PTR contexte, DWORD statut, LPVOID infor
         if (e == echanges.end())
             return;
         const auto* resultat = static_cast<const INTERNET_ASYNC_RESULT*>(information);
-        if (fermeture) {
-            e->second->securitefermeture = securite;
+        if (reponse) {
+            e->second->securitereponse = securite;
+            e->second->reponsevue = true;
         } else if (statut == INTERNET_STATUS_HANDLE_CREATED) {
             if (!e->second->cree)
                 e->second->cree = reinterpret_cast<HINTERNET>(resultat->dwResult);
@@ -157,8 +161,10 @@ bool Requete::ouvreune(const std::string& adresse, double jusqua)
     // otherwise hand its leftover bytes to the next request as that one's answer.
     static const char entetes[] = "Connection: close\r\n";
     // Through a proxy, one that wants credentials the platform cannot give by itself is an
-    // answer like any other that is not a page: never a prompt.
-    const DWORD ui = etat().proxysysteme ? INTERNET_FLAG_NO_UI : 0;
+    // answer like any other that is not a page: never a prompt. Only there may the platform
+    // answer a request for the user's Windows credentials by itself, which a company's proxy
+    // needs; a direct build never sends them anywhere.
+    const DWORD ui = etat().proxysysteme ? INTERNET_FLAG_NO_UI : INTERNET_FLAG_NO_AUTH;
     HINTERNET h = InternetOpenUrlA(session_, adresse.c_str(), entetes, DWORD(sizeof entetes - 1),
                                    drapeauxrequetes | ui, contexte);
     if (h) {
@@ -185,7 +191,8 @@ bool Requete::ouvreune(const std::string& adresse, double jusqua)
         securite = 0;
     {
         std::lock_guard<std::mutex> garde(verrou);
-        securite |= echange_->securitefermeture;
+        if (echange_->reponsevue)
+            securite = echange_->securitereponse;
     }
     if (!(securite & SECURITY_FLAG_SECURE))
         return false;

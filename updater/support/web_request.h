@@ -29,11 +29,11 @@ constexpr unsigned long long progresminimal = 64 * 1024;
 PoigneeInternet sessionasynchrone();
 
 // Every request and every redirect hop: from the server, never from the URL cache (Windows
-// may otherwise answer a page from it) nor into it; never the user's credentials or cookies,
-// which any https host that a redirect leads to could otherwise ask for or set; and redirects
-// handed to the updater, which follows them by its own rules.
+// may otherwise answer a page from it) nor into it; never the user's cookies, which any https
+// host that a redirect leads to could otherwise read or set; and redirects handed to the
+// updater, which follows them by its own rules. A direct build adds INTERNET_FLAG_NO_AUTH.
 constexpr DWORD drapeauxrequetes = INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE
-                                   | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
+                                   | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 class Echange;
 

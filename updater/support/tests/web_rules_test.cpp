@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 using namespace libmaj;
 
 TEST(WebRules, MarkersMatchInAnyCaseAnywhere)
@@ -26,21 +29,35 @@ TEST(WebRules, PageStatus)
         EXPECT_EQ(statutpage(ok, texte, true), pagelue) << texte;   // an empty page is present
     }
     EXPECT_EQ(statutpage(ok, "ERROR 404", true), pagemanquante);
-    ok.longueurannoncee = 10;
-    EXPECT_EQ(statutpage(ok, "Prog.exe\r\n"), pagelue);
 
-    Lecture notfound = ok;
-    for (unsigned long statut : {0ul, 100ul, 199ul, 300ul, 302ul, 400ul, 404ul, 500ul}) {
-        notfound.statuthttp = statut;
-        EXPECT_EQ(statutpage(notfound, "Prog.exe", true), pagemanquante) << statut;
-    }
-    // Compressed, an unreadable length, a failed read, too large: missing, even when empty.
-    for (bool Lecture::*fault : {&Lecture::encodee, &Lecture::longueurinvalide, &Lecture::echeclecture,
-                                 &Lecture::tropgrand}) {
-        Lecture f = ok;
-        f.*fault = true;
-        EXPECT_EQ(statutpage(f, "Prog.exe", true), pagemanquante);
-        EXPECT_EQ(statutpage(f, "", true), pagemanquante);
+    // Each fault on its own spoils a page that is otherwise whole, with its length or signed.
+    struct Cas {
+        const char* texte;
+        std::optional<unsigned long long> longueur;
+        bool signee;
+    };
+    for (const Cas& c : {Cas{"Prog.exe", 8, false}, Cas{"", 0, false}, Cas{"Prog.exe", std::nullopt, true},
+                         Cas{"", std::nullopt, true}}) {
+        Lecture bon = ok;
+        bon.longueurannoncee = c.longueur;
+        EXPECT_EQ(statutpage(bon, c.texte, c.signee), pagelue) << c.texte << c.signee;
+        Lecture marque = bon;
+        const std::string marqueur = "x ERROR 404 x";
+        if (c.longueur)
+            marque.longueurannoncee = marqueur.size();
+        EXPECT_EQ(statutpage(marque, marqueur, c.signee), pagemanquante) << c.signee;
+        for (unsigned long statut : {0ul, 100ul, 199ul, 300ul, 302ul, 400ul, 404ul, 500ul}) {
+            Lecture f = bon;
+            f.statuthttp = statut;
+            EXPECT_EQ(statutpage(f, c.texte, c.signee), pagemanquante) << statut;
+        }
+        // Compressed, an unreadable length, a failed read, too large: missing, even when empty.
+        for (bool Lecture::*fault : {&Lecture::encodee, &Lecture::longueurinvalide, &Lecture::echeclecture,
+                                     &Lecture::tropgrand}) {
+            Lecture f = bon;
+            f.*fault = true;
+            EXPECT_EQ(statutpage(f, c.texte, c.signee), pagemanquante) << c.texte << c.signee;
+        }
     }
 
     Lecture cut = ok;
