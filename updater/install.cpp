@@ -161,8 +161,16 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
         normalise(cible);
         if (!existe(cible))
             continue;
+        // Another listed file's backup may fall on the same name ("A.exe.~1" at rank 0 and
+        // "A.exe" at rank 1): a name this install already chose is not free either.
+        const auto prise = [&](const std::string& nom) {
+            for (const auto& f : j.fichiers)
+                if (f.ancien && memefichier(f.ancien->nom, nom))
+                    return true;
+            return present(chemin(dossier, nom));
+        };
         int rang = 0;
-        while (rang < rangssauvegarde && present(chemin(dossier, nomsauvegardesignee(m.fichiers[i].nom, rang))))
+        while (rang < rangssauvegarde && prise(nomsauvegardesignee(m.fichiers[i].nom, rang)))
             ++rang;
         const auto ancien = rang < rangssauvegarde ? libmaj::mesure(cible) : std::nullopt;
         if (!ancien)
@@ -317,15 +325,26 @@ bool placesuffisante(const Manifeste& m, const std::string& dossier)
     return placenecessaire(nouveaux, remplaces, ecritjournal(j).size(), volume->cluster) <= volume->libre;
 }
 
-std::optional<Verrou> verrouilledossier(const std::string& dossier)
+std::optional<Verrou> verrouilledossier(const std::string& dossier, bool& bloque)
 {
-    Verrou v(CreateFileA(chemin(dossier, nomverrou).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                         OPEN_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    bloque = false;
+    const std::string nom = chemin(dossier, nomverrou);
+    // The name is the updater's own: a read-only file left there is still its lock to take.
+    const DWORD trouves = GetFileAttributesA(nom.c_str());
+    if (trouves != INVALID_FILE_ATTRIBUTES && !(trouves & FILE_ATTRIBUTE_DIRECTORY)
+        && (trouves & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(nom.c_str(), trouves & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    // The link itself, never what it leads to, which deleting on close would delete.
+    Verrou v(CreateFileA(nom.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                         FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (v.get() != INVALID_HANDLE_VALUE)
         return v;
-    // A folder the updater cannot write to is not another run's: the install then says so.
     if (GetLastError() == ERROR_SHARING_VIOLATION)
         return std::nullopt;
+    // Something that is no lock under its name (a folder): no run could ever hold the folder,
+    // and two could install at once.
+    bloque = GetFileAttributesA(nom.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // A folder the updater cannot write to is not another run's: the install then says so.
     return Verrou();
 }
 

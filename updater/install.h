@@ -17,8 +17,9 @@ namespace tidewell {
 // A signed run holds the folder's lock (nomverrou) from its first step to its end, so that two
 // runs never install into one folder, nor one take up the other's journal while it works.
 using Verrou = libmaj::PoigneeFichier;
-// Nothing when another run holds the folder; an empty lock where none can be made there.
-std::optional<Verrou> verrouilledossier(const std::string& dossier);
+// Nothing when another run holds the folder; an empty lock where none can be made there, with
+// `bloque` when that is because something else sits under the lock's name.
+std::optional<Verrou> verrouilledossier(const std::string& dossier, bool& bloque);
 
 // Puts the arrived files of the verified manifest `m` (one each, in its order) into the
 // application folder, then records the release in the state file. Empty when the release is

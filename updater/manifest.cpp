@@ -69,7 +69,9 @@ std::optional<std::uint64_t> entierstrict(const std::string& s)
 bool nomsigne(const std::string& nom)
 {
     const std::string haut = libmaj::majuscules(nom);
-    return nomsur(nom) && haut != libmaj::majuscules(nometat) && haut != libmaj::majuscules(nomjournal)
+    // Never a sub-folder: the maker's tool makes none, and a folder in the application's
+    // folder may be a link (a junction needs no privilege) leading anywhere.
+    return nomsur(nom) && nom.find_first_of("\\/") == std::string::npos && haut != libmaj::majuscules(nometat) && haut != libmaj::majuscules(nomjournal)
            && haut != libmaj::majuscules(nomverrou);
 }
 

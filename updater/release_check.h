@@ -28,6 +28,7 @@ inline constexpr char page[] = "S9";          // an update file missing or not t
 inline constexpr char liste[] = "S10";        // the file list is not the manifest's
 inline constexpr char place[] = "P1";         // too little room on the volume for the release
 inline constexpr char etat[] = "P2";          // the record of the last release cannot be written
+inline constexpr char verrou[] = "P3";        // something that is no lock sits under the lock's name
 }  // namespace coderefus
 
 // The last signed release installed beside the updater, and the id of the key that signed it.

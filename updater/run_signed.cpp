@@ -114,9 +114,14 @@ void Main::refuse(const std::string& raison)
 void Main::rechercheverifiee()
 {
     const std::string& dossierappli = libmaj::etat().dossierappli;
-    auto verrou = verrouilledossier(dossierappli);
+    bool bloque = false;
+    auto verrou = verrouilledossier(dossierappli, bloque);
     if (!verrou) {
         occupe_ = true;
+        return;
+    }
+    if (bloque) {
+        refuse(coderefus::verrou);
         return;
     }
     verrou_ = std::move(*verrou);

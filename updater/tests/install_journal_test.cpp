@@ -11,9 +11,9 @@ const std::string N(64, 'b'), O(64, 'a'), X(64, 'c');
 
 Journal exemple()
 {
-    // A.dll replaced, Aide\Neuf.txt new in this release.
+    // A.dll replaced, Aide-Neuf.txt new in this release.
     return {Journal::Etape::remplacement, 7, 2,
-            {{{"A.dll", 3, N}, Empreinte{"A.dll.sav", 5, O}}, {{"Aide\\Neuf.txt", 4, N}, std::nullopt}}};
+            {{{"A.dll", 3, N}, Empreinte{"A.dll.sav", 5, O}}, {{"Aide-Neuf.txt", 4, N}, std::nullopt}}};
 }
 
 }  // namespace
@@ -22,7 +22,7 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndNothingElse)
 {
     const std::string t = ecritjournal(exemple());
     EXPECT_EQ(t, "Format=1\r\nEtape=remplacement\r\nEdition=7\r\nCle=2\r\nFichier=A.dll;3;" + N
-                     + "\r\nSauvegarde=A.dll.sav;5;" + O + "\r\nFichier=Aide\\Neuf.txt;4;" + N + "\r\n");
+                     + "\r\nSauvegarde=A.dll.sav;5;" + O + "\r\nFichier=Aide-Neuf.txt;4;" + N + "\r\n");
     auto j = lecturejournal(t);
     ASSERT_TRUE(j);
     EXPECT_EQ(ecritjournal(*j), t);
@@ -43,10 +43,11 @@ TEST(InstallJournal, ReadsBackWhatItWritesAndNothingElse)
              remplace("Fichier=Aide", "Fichier=..\\Aide"),                   // outside the folder
              remplace("Fichier=Aide", "Sauvegarde=Aide"),                    // a backup of nothing
              remplace("Format=1", "Format=2"), remplace("Cle=2", "Cle=0"), remplace("remplacement", "fini"),
-             remplace("Fichier=Aide\\Neuf.txt", "Fichier=Verroumaj.ini"),     // one of the updater's own
+             remplace("Fichier=Aide-Neuf.txt", "Fichier=Verroumaj.ini"),     // one of the updater's own
+             remplace("Fichier=Aide-Neuf.txt", "Fichier=sub\\Neuf.txt"),   // through a folder that may be a link
              remplace("A.dll.sav", "A.dll.~10.sav"),
              t.substr(0, t.find("Fichier=")),                                // no file at all
-             t + "Fichier=aide/NEUF.txt;3;" + N + "\r\n",                    // one file under two spellings
+             t + "Fichier=aide-NEUF.TXT;3;" + N + "\r\n",                    // one file under two spellings
              remplace("Edition=7", "Edition=07"), t + "Fichier=a.dll;3;" + N + "\r\n",   // a name twice
              remplace("Edition=7", "Edition=1000000000"),                    // above any manifest's
              t + "Autre=1\r\n", t.substr(0, t.size() - 1), std::string("Format=1\r\n"),

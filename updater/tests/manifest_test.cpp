@@ -18,7 +18,7 @@ Manifeste exemple()
     m.expire = "2027-12-07";
     m.cle = 1;
     m.pages = {{"Version.ini", 54, H}, {"Listfich.ini", 20, H}, {"Taillefich.ini", 5, H}};
-    m.fichiers = {{"Prog.exe", 150000, H}, {"Aide\\Index.htm", 0, H}};
+    m.fichiers = {{"Prog.exe", 150000, H}, {"Aide-Index.htm", 0, H}};
     return m;
 }
 
@@ -56,9 +56,12 @@ TEST(Manifest, RefusesEveryLiberty)
     const std::string t = ecritmanifeste(exemple());
     EXPECT_EQ(refus(t + "Extra=1\r\n"), "M7");                                   // an unknown line
     EXPECT_EQ(refus(t + "Fichier=prog.EXE;1;" + H + "\r\n"), "M9");             // a name twice
-    EXPECT_EQ(refus(t + "Fichier=aide/INDEX.htm;1;" + H + "\r\n"), "M9");       // the other slash
+    EXPECT_EQ(refus(t + "Fichier=aide-INDEX.htm;1;" + H + "\r\n"), "M9");       // the same name in other letters
     EXPECT_EQ(refus(t + "Fichier=..\\x.dll;1;" + H + "\r\n"), "M8");             // an unsafe name
     EXPECT_EQ(refus(t + "Fichier=Prog.sav;1;" + H + "\r\n"), "M8");
+    // A sub-folder may be a link leading out of the folder: signed names never have one.
+    for (const char* sousdossier : {"Aide\\Index.htm", "Aide/Index.htm"})
+        EXPECT_EQ(refus(t + "Fichier=" + sousdossier + ";1;" + H + "\r\n"), "M8") << sousdossier;
     EXPECT_EQ(refus(t + "Fichier=journalmaj.INI;1;" + H + "\r\n"), "M8");     // the updater's own records
     EXPECT_EQ(refus(t + "Fichier=Etatmaj.ini;1;" + H + "\r\n"), "M8");
     EXPECT_EQ(refus(t + "Fichier=a;b;1.dat;1;" + H + "\r\n"), "accepted");    // a name may hold ";"
@@ -134,10 +137,10 @@ TEST(SignedState, AManifestIsCheckedAgainstItsSignatureTheApplicationAndTheRecor
     EXPECT_EQ(refusmanifeste(m, 1, "ABACOR", EtatSigne{13, 1}, "2027-12-07"), "S7");
     EXPECT_EQ(refusmanifeste(m, 1, "ABACOR", vu, "2027-12-08"), "S8");
 
-    ListeFichiers liste = lectureliste("Prog.exe\r\nAide\\Index.htm\r\n");
+    ListeFichiers liste = lectureliste("Prog.exe\r\nAide-Index.htm\r\n");
     EXPECT_TRUE(listeconforme(m, liste));
     EXPECT_TRUE(listeconforme(m, listedepuis(m)));
-    EXPECT_FALSE(listeconforme(m, lectureliste("Aide\\Index.htm\r\nProg.exe\r\n")));
-    EXPECT_FALSE(listeconforme(m, lectureliste("Prog.exe\r\nAide\\Index.htm\r\nAutre.dll\r\n")));
+    EXPECT_FALSE(listeconforme(m, lectureliste("Aide-Index.htm\r\nProg.exe\r\n")));
+    EXPECT_FALSE(listeconforme(m, lectureliste("Prog.exe\r\nAide-Index.htm\r\nAutre.dll\r\n")));
     EXPECT_FALSE(listeconforme(m, lectureliste("Prog.exe\r\nAIDE\\Index.htm\r\n")));
 }

@@ -92,8 +92,13 @@ std::string requestLog()
 TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
 {
     ServerTree server("Abacor");
-    publishFive(server, 1, K1D, K1Q, 5, utcDay(30));
+    // A sixth file whose first backup name is B.dll's second one, which B.dll needs here.
+    auto release = five;
+    release.emplace_back("B.dll.~1", "sixth v2");
+    const auto signer = testSigner(1, K1D, K1Q, 5, utcDay(30));
+    server.publish(release, "5", &signer);
     SignedApp app("tidewell-signed");
+    writeFile(app / "B.dll.~1", "old sixth");
     // Files copied from a read-only medium, two of them system files too, and what an earlier
     // run killed at the wrong moment left: a received file and a record not yet renamed in.
     // (Wine keeps no other bits, such as not-indexed, and adds archive to what it keeps.)
@@ -103,6 +108,8 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     };
     const DWORD readOnly = FILE_ATTRIBUTE_READONLY, hidden = FILE_ATTRIBUTE_HIDDEN, system = FILE_ATTRIBUTE_SYSTEM;
     mark("A.dll", readOnly | hidden);
+    writeFile(app / "Verroumaj.ini", "");   // an earlier run's lock, read-only: still the updater's to take
+    mark("Verroumaj.ini", readOnly);
     mark("C.dat", readOnly | hidden | system);
     mark("D.hlp", readOnly | system);
     writeFile(app / "B.dll.~maj", "received by an earlier run");
@@ -116,13 +123,13 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     const UpdaterRun run = runUpdater(app);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.box) << run.box->text;
-    for (const auto& [name, content] : five)
+    for (const auto& [name, content] : release)
         EXPECT_TRUE(readFile(app / name) == content) << name;
     EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=5\r\nCle=1\r\n");
     EXPECT_EQ(readFile(app / "Version.ini"), "[Version]\r\nVersion=4\r\n");
     EXPECT_EQ(readFile(app / "A.sav"), "the user's own");
     EXPECT_EQ(readFile(app / "B.dll.sav"), "the user's own too");
-    for (const char* left : {"A.dll.sav", "B.dll.~1.sav", "B.dll.~maj", "Listfich.ini", "Etatmaj.ini.~maj",
+    for (const char* left : {"A.dll.sav", "B.dll.~1.sav", "B.dll.~1.~1.sav", "B.dll.~maj", "Listfich.ini", "Etatmaj.ini.~maj",
                              "Journalmaj.ini", "Verroumaj.ini"})
         EXPECT_FALSE(exists(app / left)) << left;
     EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
@@ -216,6 +223,12 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
              standard(s);
              CreateDirectoryA((a / "Etatmaj.ini.~maj").c_str(), nullptr);
              writeFile(a / "Etatmaj.ini.~maj\\inside", "kept");
+         }},
+        {"a folder under the lock's name: no run could hold the folder", "P3",
+         [&](ServerTree& s, SignedApp& a) {
+             standard(s);
+             CreateDirectoryA((a / "Verroumaj.ini").c_str(), nullptr);
+             writeFile(a / "Verroumaj.ini\\inside", "kept");
          }},
     };
     for (const auto& c : cases) {
