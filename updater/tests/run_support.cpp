@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <bcrypt.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <cstring>
@@ -47,6 +48,13 @@ UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments, const 
                       const std::function<void()>& meanwhile)
 {
     UpdaterRun run;
+    // In a prefix started a moment ago, Wine's device service may not be up yet, and until it
+    // is the platform says there is no connection: the updater would then fetch nothing,
+    // which is not what any test here is about.
+    const ULONGLONG online = GetTickCount64() + 15000;
+    DWORD state = 0;
+    while (!(run.online = InternetGetConnectedState(&state, 0)) && GetTickCount64() < online)
+        Sleep(100);
     PROCESS_INFORMATION pi = {};
     if (!startUpdater(app, arguments, from, pi))
         return run;

@@ -104,6 +104,9 @@ struct UpdaterRun {
     std::string caption;                          // the window's caption while it was shown
     std::vector<testsupport::Pixels> frames;      // the window's client area, as it went
     std::optional<uihelper::MessageBoxView> box;  // a message box, answered with OK
+    bool online = false;                          // the platform said it was connected at the start
+    // For a failure's message: what the run could not have known from the server's log.
+    std::string platform() const { return online ? "" : " (the platform said it was offline)"; }
 };
 
 // Starts the updater in `app` from the working folder `from`, and follows it to its end.

@@ -241,7 +241,8 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
         const UpdaterRun run = runUpdater(app);
         ASSERT_TRUE(run.box);
         EXPECT_EQ(run.box->title, "Mise \xE0 jour des Fichiers");
-        EXPECT_EQ(run.box->text, refusal(c.code)) << "the server saw:\n" << requestLog().substr(logBefore);
+        EXPECT_EQ(run.box->text, refusal(c.code))
+            << run.platform() << "the server saw:\n" << requestLog().substr(logBefore);
         EXPECT_EQ(run.box->icon, uihelper::Icon::stop);
         EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
         DeleteFileA((app / "standin.log").c_str());

@@ -345,6 +345,7 @@ TEST(UpdateRun, TheSystemProxyBuildGoesThroughTheUsersProxyAndTheDefaultOneNever
         const UpdaterRun run = runUpdater(app);
         EXPECT_EQ(readFile(app / "Prog.exe"), "prog v2")
             << updater << " ended with " << run.exitCode << " after " << GetTickCount64() - started << " ms"
+            << run.platform()
             << (run.box ? ", box: " + run.box->text : std::string()) << "; the server saw:\n"
             << readFile(requests).substr(requestsBefore);
         // Version, list, size and the one file.
