@@ -115,6 +115,8 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     writeFile(app / "B.dll.~maj", "received by an earlier run");
     writeFile(app / "Etatmaj.ini.~maj", "Edition=9\r\nCle=1\r\n");
     writeFile(app / "B.dll.sav", "the user's own too");   // the signed backup's first name taken
+    CreateDirectoryA((app / "C.dat.sav").c_str(), nullptr);   // and another's, by a folder
+    writeFile(app / "C.dat.sav\\inside", "kept");
     // A record restored from a read-only medium is still the updater's to replace.
     writeFile(app / "Etatmaj.ini", "Edition=4\r\nCle=1\r\n");
     mark("Etatmaj.ini", readOnly | system);
@@ -129,7 +131,8 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     EXPECT_EQ(readFile(app / "Version.ini"), "[Version]\r\nVersion=4\r\n");
     EXPECT_EQ(readFile(app / "A.sav"), "the user's own");
     EXPECT_EQ(readFile(app / "B.dll.sav"), "the user's own too");
-    for (const char* left : {"A.dll.sav", "B.dll.~1.sav", "B.dll.~1.~1.sav", "B.dll.~maj", "Listfich.ini", "Etatmaj.ini.~maj",
+    EXPECT_EQ(readFile(app / "C.dat.sav\\inside"), "kept");
+    for (const char* left : {"A.dll.sav", "B.dll.~1.sav", "B.dll.~1.~1.sav", "C.dat.~1.sav", "B.dll.~maj", "Listfich.ini", "Etatmaj.ini.~maj",
                              "Journalmaj.ini", "Verroumaj.ini"})
         EXPECT_FALSE(exists(app / left)) << left;
     EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
@@ -288,13 +291,16 @@ Empreinte printOf(const std::string& name, const std::string& content)
 
 // The journal of an install of `five` over SignedApp's files: release 5 by key 1, before or
 // after every file was in place and the release recorded.
-std::string journalOfFive(bool recorded = false)
+std::string journalOfFive(bool recorded = false, const std::string& added = "")
 {
     tidewell::Journal j;
     j.edition = 5;
     j.cle = 1;
-    for (const auto& [name, content] : five)
+    for (const auto& [name, content] : five) {
         j.fichiers.push_back({printOf(name, content), printOf(name + ".sav", "old " + name)});
+        if (name == added)
+            j.fichiers.back().ancien.reset();   // a file the release adds: nothing to back up
+    }
     if (recorded)
         j.etape = tidewell::Journal::Etape::rangement;
     return tidewell::ecritjournal(j);
@@ -313,6 +319,7 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
         bool whole;                // the folder then holds the new release
         std::string changed = {};  // a listed file another program rewrote after the kill
         std::string usersOwn = {}; // a file the user put under a backup's name after the kill
+        std::string added = {};    // a file the release adds, which undoing it removes
     };
     const auto placed = [](SignedApp& a, std::size_t n, bool recorded = false) {
         writeFile(a / "Journalmaj.ini", journalOfFive(recorded));
@@ -342,6 +349,13 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
              writeFile(a / "B.dll.sav", "the user's own");
          },
          "S1", true, "", "B.dll.sav"},
+        {"two of five placed, the first of them one the release adds",
+         [&](ServerTree&, SignedApp& a) {
+             placed(a, 2);
+             writeFile(a / "Journalmaj.ini", journalOfFive(false, "A.dll"));
+             DeleteFileA((a / "A.dll.sav").c_str());
+         },
+         "S1", false, "", "", "A.dll"},
         {"a replaced file held open by another program",
          [&](ServerTree&, SignedApp& a) { placed(a, 1); a.hold("A.dll"); }, "R1", false},
         {"a replaced file another program holds without sharing it",
@@ -387,6 +401,10 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
         for (auto& [name, content] : expected)
             if (name == c.changed)
                 content = "changed since";
+        if (!c.added.empty())
+            expected.erase(std::remove_if(expected.begin(), expected.end(),
+                                          [&](const auto& entry) { return entry.first == c.added; }),
+                           expected.end());
         if (!c.usersOwn.empty()) {
             expected.emplace_back(c.usersOwn, "the user's own");
             std::sort(expected.begin(), expected.end());

@@ -253,6 +253,24 @@ TEST_F(Files, FlushesInTheBackgroundLeaveTheFileWholeAndTheHandleTheCallers)
     EXPECT_TRUE(testsupport::readFile(path) == body + "!");
 }
 
+// A verified copy is made only into a new file: a name that another program took meanwhile
+// is a failed copy, never a file written over and then deleted with the copy. A received
+// file's name is the updater's own, so what an earlier run left there goes first.
+TEST_F(Files, AVerifiedCopyNeverGoesOverAFileThatIsThere)
+{
+    const std::string source = made(folder, "A.dll", "a v1");
+    const std::string taken = made(folder, "A.dll.sav", "the user's own");
+    EXPECT_FALSE(copieverifiee(source, taken));
+    EXPECT_EQ(testsupport::readFile(taken), "the user's own");
+    EXPECT_FALSE(creeneuf(taken, false));
+    EXPECT_EQ(testsupport::readFile(taken), "the user's own");
+    const std::string left = made(folder, "A.dll.~maj", "left by an earlier run");
+    PoigneeFichier anew = creeneuf(left, true);
+    ASSERT_TRUE(anew);
+    DWORD size = 0;
+    EXPECT_EQ(GetFileSize(anew.get(), &size), 0u);
+}
+
 TEST_F(Files, TaillefichierMeasuresInBytes)
 {
     EXPECT_EQ(taillefichier(made(folder, "empty.bin", "")), 0.0);
