@@ -284,6 +284,7 @@ TEST_F(Maker, NumbersNeverRestartOrRunOutAndKeyIdsNeverFall)
     EXPECT_FALSE(fs::exists(arbre / tidewell::nommanifeste));
     EXPECT_NE(publie(signataire(3)).find("give --release-number"), std::string::npos);
     EXPECT_EQ(publie(signataire(3, 9)), "");
+    EXPECT_EQ(publie(signataire(3, 1009)), "");   // exactly a thousand above is no slip
 }
 
 // Every character the name rule lets through comes back from the manifest and the list as
