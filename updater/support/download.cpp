@@ -129,7 +129,7 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
             break;
     }
     const bool complet = attendu ? corpssignecomplet(lecture, recus, attendu->taille) : corpscomplet(lecture, recus);
-    if (!complet || !FlushFileBuffers(sortie.get()))
+    if (!complet || !libmaj::vidange(sortie.get()))
         return arrivee;
     if (empreinte && empreinte->fin() != attendu->sha256)
         return arrivee;

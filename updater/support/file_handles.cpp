@@ -53,6 +53,8 @@ PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse)
     return f;
 }
 
+BOOL(WINAPI* vidange)(HANDLE) = FlushFileBuffers;
+
 bool effacealafermeture(HANDLE fichier, bool efface)
 {
     FILE_DISPOSITION_INFO disposition = {static_cast<BOOLEAN>(efface)};
@@ -119,7 +121,7 @@ std::optional<Copie> copieverifiee(const std::string& source, const std::string&
         c.contenu.taille += lus;
     }
     c.contenu.sha256 = sha.fin();
-    if (c.contenu.sha256.empty() || !FlushFileBuffers(c.fichier.get()))
+    if (c.contenu.sha256.empty() || !vidange(c.fichier.get()))
         return std::nullopt;
     return c;
 }
@@ -127,7 +129,7 @@ std::optional<Copie> copieverifiee(const std::string& source, const std::string&
 bool ecritdurable(const std::string& chemin, const std::string& texte)
 {
     PoigneeFichier f = creeneuf(nomtemporaire(chemin), true);
-    if (!f || !ecrittout(f.get(), texte.data(), texte.size()) || !FlushFileBuffers(f.get())
+    if (!f || !ecrittout(f.get(), texte.data(), texte.size()) || !vidange(f.get())
         || !effacealafermeture(f.get(), false))
         return false;
     if (renomme(f.get(), chemin))
@@ -160,7 +162,7 @@ void VidangeFond::ecrit(unsigned long long octets)
 DWORD WINAPI VidangeFond::vide(void* moi)
 {
     auto* v = static_cast<VidangeFond*>(moi);
-    FlushFileBuffers(v->fichier_);
+    vidange(v->fichier_);
     SetEvent(v->libre_.get());   // the last use of *v: its owner may end it at once
     return 0;
 }

@@ -32,6 +32,11 @@ struct Attendu {
 // left); otherwise an existing file is never touched and the creation fails.
 PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse);
 
+// The platform's flush (FlushFileBuffers), through which every flush of the updater goes: a
+// file must be on the disk before it takes its final name, which no run can see from outside,
+// so the tests count the flushes here.
+extern BOOL(WINAPI* vidange)(HANDLE fichier);
+
 // Marks the open file to be deleted when closed, or takes the mark back.
 bool effacealafermeture(HANDLE fichier, bool efface);
 

@@ -1,4 +1,5 @@
 // Page fetches and downloads against the local HTTPS test server.
+#include "file_handles.h"
 #include "internet.h"
 #include "run_state.h"
 #include "signature_check.h"
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -378,4 +380,47 @@ TEST_F(Download, AStaleBackupNeverReplacesAGoodFile)
     EXPECT_EQ(download("/maj/new.bin"), 1);
     EXPECT_TRUE(testsupport::readFile(dest) == testsupport::generated(300000));
     EXPECT_FALSE(leftovers());
+}
+
+namespace {
+
+std::mutex flushedLock;
+std::vector<LONGLONG> flushedSizes;   // the file's size at each flush, in order
+
+BOOL WINAPI countingFlush(HANDLE file)
+{
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    {
+        std::lock_guard<std::mutex> hold(flushedLock);
+        flushedSizes.push_back(size.QuadPart);
+    }
+    return FlushFileBuffers(file);
+}
+
+}  // namespace
+
+// A file takes its final name only once all of it is on the disk: a power cut after the
+// rename must not find the name holding a file whose blocks never reached it. Nothing outside
+// the process can see a flush, so they are counted where the updater makes them.
+TEST_F(Download, EveryFileIsOnTheDiskWholeBeforeItTakesItsName)
+{
+    const auto previous = vidange;
+    vidange = countingFlush;
+    const auto flushedLast = [] {
+        std::lock_guard<std::mutex> hold(flushedLock);
+        const LONGLONG last = flushedSizes.empty() ? -1 : flushedSizes.back();
+        flushedSizes.clear();
+        return last;
+    };
+    EXPECT_EQ(download("/maj/new.bin"), 1);
+    EXPECT_EQ(flushedLast(), 300000);
+    const Attendu signedFile{300000, sha256(testsupport::generated(300000))};
+    EXPECT_TRUE(telechargeverifie(server() + "/maj/new.bin", folder / "Signe.exe", signedFile).place(true));
+    EXPECT_EQ(flushedLast(), 300000);
+    EXPECT_TRUE(ecritdurable(folder / "Etatmaj.ini", "Edition=5\r\nCle=1\r\n"));
+    EXPECT_EQ(flushedLast(), 18);
+    EXPECT_TRUE(copieverifiee(dest, folder / "Prog.exe.sav"));
+    EXPECT_EQ(flushedLast(), 300000);
+    vidange = previous;
 }
