@@ -329,10 +329,11 @@ std::optional<Verrou> verrouilledossier(const std::string& dossier, bool& bloque
 {
     bloque = false;
     const std::string nom = chemin(dossier, nomverrou);
-    // The name is the updater's own: a read-only file left there is still its lock to take.
+    // The name is the updater's own: a read-only file left there is still its lock to take
+    // (never through a link, whose target's attributes would change instead).
     const DWORD trouves = GetFileAttributesA(nom.c_str());
-    if (trouves != INVALID_FILE_ATTRIBUTES && !(trouves & FILE_ATTRIBUTE_DIRECTORY)
-        && (trouves & FILE_ATTRIBUTE_READONLY))
+    if (trouves != INVALID_FILE_ATTRIBUTES && (trouves & FILE_ATTRIBUTE_READONLY)
+        && !(trouves & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
         SetFileAttributesA(nom.c_str(), trouves & ~DWORD(FILE_ATTRIBUTE_READONLY));
     // The link itself, never what it leads to, which deleting on close would delete.
     Verrou v(CreateFileA(nom.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
@@ -341,9 +342,11 @@ std::optional<Verrou> verrouilledossier(const std::string& dossier, bool& bloque
         return v;
     if (GetLastError() == ERROR_SHARING_VIOLATION)
         return std::nullopt;
-    // Something that is no lock under its name (a folder): no run could ever hold the folder,
-    // and two could install at once.
-    bloque = GetFileAttributesA(nom.c_str()) != INVALID_FILE_ATTRIBUTES;
+    // A folder under its name: no run could ever hold the folder, and two could install at
+    // once. (A lock another user's run left behind that this user may not open is left as
+    // before: the run goes on, and its writes say whether it may change the folder.)
+    const DWORD apres = GetFileAttributesA(nom.c_str());
+    bloque = apres != INVALID_FILE_ATTRIBUTES && (apres & FILE_ATTRIBUTE_DIRECTORY);
     // A folder the updater cannot write to is not another run's: the install then says so.
     return Verrou();
 }

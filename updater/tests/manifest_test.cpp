@@ -142,5 +142,5 @@ TEST(SignedState, AManifestIsCheckedAgainstItsSignatureTheApplicationAndTheRecor
     EXPECT_TRUE(listeconforme(m, listedepuis(m)));
     EXPECT_FALSE(listeconforme(m, lectureliste("Aide-Index.htm\r\nProg.exe\r\n")));
     EXPECT_FALSE(listeconforme(m, lectureliste("Prog.exe\r\nAide-Index.htm\r\nAutre.dll\r\n")));
-    EXPECT_FALSE(listeconforme(m, lectureliste("Prog.exe\r\nAIDE\\Index.htm\r\n")));
+    EXPECT_FALSE(listeconforme(m, lectureliste("Prog.exe\r\nAIDE-INDEX.htm\r\n")));
 }

@@ -106,7 +106,7 @@ struct UpdaterRun {
     std::optional<uihelper::MessageBoxView> box;  // a message box, answered with OK
     bool online = false;                          // the platform said it was connected at the start
     // For a failure's message: what the run could not have known from the server's log.
-    std::string platform() const { return online ? "" : " (the platform said it was offline)"; }
+    std::string platform() const { return online ? "" : " (the test saw the platform offline); "; }
 };
 
 // Starts the updater in `app` from the working folder `from`, and follows it to its end.

@@ -385,15 +385,19 @@ TEST_F(Download, AStaleBackupNeverReplacesAGoodFile)
 namespace {
 
 std::mutex flushedLock;
-std::vector<LONGLONG> flushedSizes;   // the file's size at each flush, in order
+std::vector<std::pair<std::string, LONGLONG>> flushed;   // the file's name and size at each flush
 
 BOOL WINAPI countingFlush(HANDLE file)
 {
     LARGE_INTEGER size{};
     GetFileSizeEx(file, &size);
+    char name[MAX_PATH * 2] = {};
+    const DWORD length = GetFinalPathNameByHandleA(file, name, sizeof name, 0);
+    std::string path(name, length < sizeof name ? length : 0);
+    path = path.substr(path.find_last_of('\\') + 1);
     {
         std::lock_guard<std::mutex> hold(flushedLock);
-        flushedSizes.push_back(size.QuadPart);
+        flushed.emplace_back(path, size.QuadPart);
     }
     return FlushFileBuffers(file);
 }
@@ -405,22 +409,26 @@ BOOL WINAPI countingFlush(HANDLE file)
 // the process can see a flush, so they are counted where the updater makes them.
 TEST_F(Download, EveryFileIsOnTheDiskWholeBeforeItTakesItsName)
 {
-    const auto previous = vidange;
+    struct Restore {
+        decltype(vidange) previous = vidange;
+        ~Restore() { vidange = previous; }
+    } restore;
     vidange = countingFlush;
     const auto flushedLast = [] {
         std::lock_guard<std::mutex> hold(flushedLock);
-        const LONGLONG last = flushedSizes.empty() ? -1 : flushedSizes.back();
-        flushedSizes.clear();
+        const auto last = flushed.empty() ? std::pair<std::string, LONGLONG>{"none", -1} : flushed.back();
+        flushed.clear();
         return last;
     };
+    using Flush = std::pair<std::string, LONGLONG>;
     EXPECT_EQ(download("/maj/new.bin"), 1);
-    EXPECT_EQ(flushedLast(), 300000);
+    EXPECT_EQ(flushedLast(), Flush("Prog.exe.~maj", 300000));   // still under its temporary name
     const Attendu signedFile{300000, sha256(testsupport::generated(300000))};
     EXPECT_TRUE(telechargeverifie(server() + "/maj/new.bin", folder / "Signe.exe", signedFile).place(true));
-    EXPECT_EQ(flushedLast(), 300000);
+    EXPECT_EQ(flushedLast(), Flush("Signe.exe.~maj", 300000));
     EXPECT_TRUE(ecritdurable(folder / "Etatmaj.ini", "Edition=5\r\nCle=1\r\n"));
-    EXPECT_EQ(flushedLast(), 18);
+    EXPECT_EQ(flushedLast(), Flush("Etatmaj.ini.~maj", 18));
+    // A backup is made under its own name, and must be whole before the file it keeps is replaced.
     EXPECT_TRUE(copieverifiee(dest, folder / "Prog.exe.sav"));
-    EXPECT_EQ(flushedLast(), 300000);
-    vidange = previous;
+    EXPECT_EQ(flushedLast(), Flush("Prog.exe.sav", 300000));
 }
