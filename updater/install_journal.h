@@ -13,15 +13,6 @@
 
 namespace tidewell {
 
-// Beside the updater, like the state record; written whole under another name and renamed
-// in, and removed last, once nothing it names is left.
-inline constexpr char nomjournal[] = "Journalmaj.ini";
-
-// Held open by the one signed run that may install into the folder, alone, and deleted by the
-// platform when it closes: another run started meanwhile, by whatever user or machine, cannot
-// open it.
-inline constexpr char nomverrou[] = "Verroumaj.ini";
-
 // A journal never holds more than this (50 entries of long names): a larger file is not one.
 inline constexpr std::size_t taillemaxjournal = 64 * 1024;
 

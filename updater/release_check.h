@@ -31,8 +31,8 @@ inline constexpr char etat[] = "P2";          // the record of the last release 
 inline constexpr char verrou[] = "P3";        // something that is no lock sits under the lock's name
 }  // namespace coderefus
 
-// The last signed release installed beside the updater, and the id of the key that signed it.
-inline constexpr char nometat[] = "Etatmaj.ini";
+// The last signed release installed beside the updater (nometat), and the id of the key that
+// signed it.
 // What is read of it at most: a record is some thirty bytes, anything much longer is not one.
 inline constexpr std::size_t taillemaxetat = 256;
 struct EtatSigne {

@@ -2,6 +2,8 @@
 // and the names that the list may hold. No platform call here.
 #pragma once
 
+#include "names.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,7 +30,6 @@ struct ListeFichiers {
     std::int16_t nombre = 0;
     std::vector<std::string> noms;   // at most 50
 };
-constexpr std::size_t placesliste = 50;
 ListeFichiers lectureliste(const std::string& contenu);
 
 // The base address of an application on the update server; empty for an unknown key.
@@ -37,12 +38,5 @@ std::string adressebase(const std::string& serveur, const std::string& nomappli)
 // The version and date labels; empty when there is nothing to show.
 std::string libelleversion(const std::string& version, const std::string& sousversion);
 std::string libelledate(const std::string& date);
-
-// True when a listed name leads to a file inside the application folder, under that very
-// name: not absolute, no drive or stream (":"), no empty segment and none ending in a dot or
-// a space (so no "." or ".."), no device name the platform reserves, no wildcard or control
-// character, and not a backup (".sav") or partial download (".~maj") of the updater's own.
-// Plain names and names in sub-folders are fine. The publishing tool applies the same rule.
-bool nomsur(const std::string& nom);
 
 }  // namespace tidewell

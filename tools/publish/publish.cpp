@@ -3,7 +3,7 @@
 #include "manifest.h"
 #include "rounding.h"
 #include "text.h"
-#include "update_files.h"
+#include "names.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,6 +3,8 @@
 // order. No platform call and no cryptography here: the hashes are hexadecimal text.
 #pragma once
 
+#include "names.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,12 +34,6 @@ struct Empreinte {
         return nom == autre.nom && taille == autre.taille && sha256 == autre.sha256;
     }
 };
-
-// True for a name a signed release may list: one the updater fetches (nomsur), and none of
-// its own records beside it.
-bool nomsigne(const std::string& nom);
-// True when two listed names are one file on the platform: letter case and either slash.
-bool memefichier(const std::string& a, const std::string& b);
 
 // "<name>;<size>;<sha256>", as a manifest line carries a file after its key.
 std::string empreinte(const Empreinte& e);

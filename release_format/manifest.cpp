@@ -1,11 +1,5 @@
 #include "manifest.h"
 
-#include "install_journal.h"
-#include "release_check.h"
-#include "text.h"
-#include "update_files.h"
-
-#include <algorithm>
 #include <charconv>
 
 namespace tidewell {
@@ -64,23 +58,6 @@ std::optional<std::uint64_t> entierstrict(const std::string& s)
     if (erreur != std::errc() || fin != s.data() + s.size())
         return std::nullopt;
     return n;
-}
-
-bool nomsigne(const std::string& nom)
-{
-    const std::string haut = libmaj::majuscules(nom);
-    // Never a sub-folder: the maker's tool makes none, and a folder in the application's
-    // folder may be a link (a junction needs no privilege) leading anywhere.
-    return nomsur(nom) && nom.find_first_of("\\/") == std::string::npos && haut != libmaj::majuscules(nometat) && haut != libmaj::majuscules(nomjournal)
-           && haut != libmaj::majuscules(nomverrou);
-}
-
-bool memefichier(const std::string& a, const std::string& b)
-{
-    std::string x = libmaj::majuscules(a), y = libmaj::majuscules(b);
-    std::replace(x.begin(), x.end(), '/', '\\');
-    std::replace(y.begin(), y.end(), '/', '\\');
-    return x == y;
 }
 
 std::string empreinte(const Empreinte& e)
