@@ -9,7 +9,7 @@ set -uo pipefail
 packages=(
   cmake ninja-build g++ python3 openssl ca-certificates util-linux iproute2
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 mingw-w64-tools
-  googletest libssl-dev
+  googletest libssl-dev zstd
   wine wine64 xvfb xauth x11-utils imagemagick nginx-light osslsigncode
 )
 tries=${TIDEWELL_APT_TRIES:-4}

@@ -1,5 +1,6 @@
 #include "install.h"
 
+#include "bring.h"
 #include "file_handles.h"
 #include "files.h"
 #include "install_journal.h"
@@ -155,6 +156,8 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
     // What each file replaces, measured before anything is written, and a free name for its
     // backup: every backup the journal names is then the updater's own.
     Journal j{Journal::Etape::remplacement, m.edition, m.cle, {}};
+    if (m.fichiers.empty())
+        return enregistre(j, dossier) ? std::string() : std::string("R0");
     for (std::size_t i = 0; i < m.fichiers.size(); ++i) {
         const std::string cible = chemin(dossier, m.fichiers[i].nom);
         j.fichiers.push_back({m.fichiers[i], std::nullopt});
@@ -304,10 +307,16 @@ bool etatinscriptible(const std::string& dossier)
     return f.get() != INVALID_HANDLE_VALUE;
 }
 
-bool placesuffisante(const Manifeste& m, const std::string& dossier)
+void nettoiereliquats(const Manifeste& m, const std::string& dossier)
 {
-    for (const auto& f : m.fichiers)
+    for (const auto& f : m.fichiers) {
         supprime(libmaj::nomtemporaire(chemin(dossier, f.nom)));
+        supprime(libmaj::nomtemporaire(nomforme(chemin(dossier, f.nom))));
+    }
+}
+
+bool placesuffisante(const Manifeste& m, const std::string& dossier, std::uint64_t formemax)
+{
     const auto volume = libmaj::volumede(dossier);
     if (!volume)
         return true;   // the platform cannot tell: a disk that fills is then a failed download
@@ -322,6 +331,8 @@ bool placesuffisante(const Manifeste& m, const std::string& dossier)
             j.fichiers.back().ancien = Empreinte{nomsauvegardesignee(f.nom), remplaces.back(), f.sha256};
         }
     }
+    if (formemax)
+        nouveaux.push_back(formemax);
     return placenecessaire(nouveaux, remplaces, ecritjournal(j).size(), volume->cluster) <= volume->libre;
 }
 

@@ -21,8 +21,9 @@ using Verrou = libmaj::PoigneeFichier;
 // `bloque` when that is because something else sits under the lock's name.
 std::optional<Verrou> verrouilledossier(const std::string& dossier, bool& bloque);
 
-// Puts the arrived files of the verified manifest `m` (one each, in its order) into the
-// application folder, then records the release in the state file. Empty when the release is
+// Puts the arrived files of the verified manifest `m` (one each, in its order; `m` lists only
+// the files that change) into the application folder, then records the release in the state
+// file; with no file to change, only records it. Empty when the release is
 // installed and recorded; otherwise the reason code: I<n> when the n-th file could not be
 // backed up or put in place and every file is again as it was (I0: the journal could not be
 // written), R<n> when the n-th could not be put back, and R0 when the release is installed but
@@ -42,11 +43,14 @@ std::string repriseinstallation(const std::string& dossier);
 // there could never be recorded, and each run would install it again.
 bool etatinscriptible(const std::string& dossier);
 
-// True unless the folder's volume is known to lack the room the release takes at its
-// fullest: every file received beside its destination, and a backup of each it replaces.
-// What earlier runs left under the listed files' temporary names goes first: a power cut
-// during the downloads leaves them behind, whole or partial, and they would otherwise eat the
-// room of every run after it.
-bool placesuffisante(const Manifeste& m, const std::string& dossier);
+// Removes what earlier runs left under the listed files' temporary names, and under those
+// their forms arrive in: a power cut during the downloads leaves them behind, whole or
+// partial, and they would otherwise eat the room of every run after it.
+void nettoiereliquats(const Manifeste& m, const std::string& dossier);
+
+// True unless the folder's volume is known to lack the room the files of `m` (those that
+// change) take at their fullest: every file received beside its destination, a backup of each
+// it replaces, and the largest form (`formemax` bytes) waiting beside them to be decoded.
+bool placesuffisante(const Manifeste& m, const std::string& dossier, std::uint64_t formemax);
 
 }  // namespace tidewell

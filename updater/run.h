@@ -4,6 +4,7 @@
 
 #include "install.h"
 #include "main_view.h"
+#include "forms.h"
 #include "manifest.h"
 
 #include <cstdint>
@@ -62,6 +63,7 @@ private:
     std::int32_t pleine_ = 0;   // the bar's full width
     double debut_ = 0;          // when the first file was asked for
     std::optional<Manifeste> manifeste_;   // the verified manifest of a signed run
+    std::optional<Formes> formes_;         // and the cheaper forms of its files, when offered
     std::string refus_;
     Verrou verrou_;         // a signed run's hold on the folder, until the process ends
     bool occupe_ = false;   // another signed run holds the folder

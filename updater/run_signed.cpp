@@ -2,6 +2,7 @@
 // not sign, and a refused release changes no file.
 #include "run.h"
 
+#include "bring.h"
 #include "files.h"
 #include "install.h"
 #include "internet.h"
@@ -67,7 +68,8 @@ std::string aujourdhuiutc()
 // all; the reason code when the release is refused, empty when `manifeste` and `pages`
 // (version, list, size) hold what the maker signed.
 std::string releaseverifiee(const std::string& titre, const std::string& adresse, const std::string& cible,
-                            const EtatSigne& minimum, Manifeste& manifeste, std::string (&pages)[3])
+                            const EtatSigne& minimum, Manifeste& manifeste, std::string (&pages)[3],
+                            std::optional<Formes>& formes)
 {
     // Nothing is read beyond what it can be: a server cannot make the run read a megabyte
     // before anything is verified.
@@ -99,6 +101,14 @@ std::string releaseverifiee(const std::string& titre, const std::string& adresse
     }
     if (!listeconforme(*lu, lectureliste(pages[1])))
         return coderefus::liste;
+    // The cheaper forms are a saving, never a condition: a list missing, unsigned or another
+    // release's leaves every file to come whole.
+    std::string liste, signatureliste;
+    if (page(nomformes, liste, taillemaxformes) && page(nomsignatureformes, signatureliste, taillemaxsignature)) {
+        const auto s = lecturesignature(signatureliste);
+        if (s && s->cle == signature->cle && signatureverifiee(*cle, liste, s->rs))
+            formes = lectureformes(liste, *lu, libmaj::sha256(texte));
+    }
     manifeste = std::move(*lu);
     return {};
 }
@@ -140,7 +150,8 @@ void Main::rechercheverifiee()
     const EtatSigne minimum = minimumrequis(lectureetat(etat), editionplancher);
     Manifeste manifeste;
     std::string pages[3];
-    const std::string raison = releaseverifiee(titre_, adressemaj_, nomappli_, minimum, manifeste, pages);
+    formes_.reset();
+    const std::string raison = releaseverifiee(titre_, adressemaj_, nomappli_, minimum, manifeste, pages, formes_);
     if (!raison.empty()) {
         refuse(raison);
         return;
@@ -165,7 +176,24 @@ bool Main::telechargementverifie()
     const int nombre = static_cast<int>(m.fichiers.size());   // at most 50
     if (nombre == 0)
         return false;
-    if (!placesuffisante(m, dossier)) {
+    nettoiereliquats(m, dossier);
+    // What each local copy holds decides how its file comes; only the files that change are
+    // fetched, counted in the room, backed up and replaced.
+    std::vector<std::vector<Voie>> plans;
+    Manifeste changes = m;
+    changes.fichiers.clear();
+    std::uint64_t formemax = 0;
+    for (std::size_t i = 0; i < m.fichiers.size(); ++i) {
+        const FormesFichier* f = formes_ ? &formes_->fichiers[i] : nullptr;
+        plans.push_back(voies(m.fichiers[i], f, contenulocal(dossier, m.fichiers[i], f)));
+        if (plans.back().front().sorte == Voie::Sorte::enplace)
+            continue;
+        changes.fichiers.push_back(m.fichiers[i]);
+        for (const Voie& v : plans.back())
+            if (v.sorte != Voie::Sorte::entier)
+                formemax = std::max(formemax, v.forme.taille);
+    }
+    if (!placesuffisante(changes, dossier, formemax)) {
         refuse(coderefus::place);
         return false;
     }
@@ -173,16 +201,18 @@ bool Main::telechargementverifie()
     std::vector<libmaj::Arrivee> arrivees;
     for (int i = 1; i <= nombre; ++i) {
         const Empreinte& f = m.fichiers[static_cast<std::size_t>(i) - 1];
+        const auto& plan = plans[static_cast<std::size_t>(i) - 1];
         montrefichier(i, f.nom);
-        arrivees.push_back(libmaj::telechargeverifie(adressemaj_ + "/Maj/" + f.nom, dossier + "\\" + f.nom,
-                                                      {f.taille, f.sha256}));
-        if (!arrivees.back()) {
-            refuse("F" + std::to_string(i));
-            return false;   // the files that arrived go with their temporary names
+        if (plan.front().sorte != Voie::Sorte::enplace) {
+            arrivees.push_back(apportefichier(plan, adressemaj_, dossier, f));
+            if (!arrivees.back()) {
+                refuse("F" + std::to_string(i));
+                return false;   // the files that arrived go with their temporary names
+            }
         }
         montreavancement(i, nombre, static_cast<double>(m.fichiers[0].taille));
     }
-    const std::string echec = installerelease(arrivees, m, dossier);
+    const std::string echec = installerelease(arrivees, changes, dossier);
     if (!echec.empty()) {
         refuse(echec);
         return false;

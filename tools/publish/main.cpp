@@ -1,17 +1,21 @@
 // tidewell-publish: writes the update server's tree for one application from a release.
 //   tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]
 //                    [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
-//                     [--previous-public-key ID:KEY] | --unsigned]
+//                     [--previous-public-key ID:KEY] [--deltas K] | --unsigned]
 //   tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
-//                    [--previous-public-key ID:KEY]
+//                    [--previous-public-key ID:KEY] [--deltas K]
 //   tidewell-publish --print-public-key KEY.pem [--key-id N]
 // DIR/Maj holds the files afterwards; Listfich.ini, Taillefich.ini and Version.ini sit beside
-// it, and with --key the signed Manifeste.ini and Signature.ini. Upload the tree as
+// it, and with --key the signed Manifeste.ini and Signature.ini, and each file compressed and
+// as deltas from its versions in the last K releases (default 3) under Formes/, listed in the
+// signed Formes.ini; the files of those releases are kept in .DIR.history beside the tree,
+// which is not uploaded. Upload the tree as
 // <server>/Abacor or <server>/Quillon. The private key never goes into the tree. --resign
 // signs a published tree again (a new expiry, release number or key) without changing its files.
 // A tree's current signed release is trusted only when it verifies with the signing key's
 // public key or the one --previous-public-key gives (at a rotation: as --print-public-key
 // printed it), and its files are still what it signed.
+#include "forms.h"
 #include "manifest.h"
 #include "publish.h"
 #ifdef TIDEWELL_SIGNING
@@ -52,10 +56,10 @@ int usage()
 {
     std::fprintf(stderr, "usage: tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]\n"
                          "                        [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]\n"
-                         "                         [--previous-public-key ID:KEY] | --unsigned]\n"
+                         "                         [--previous-public-key ID:KEY] [--deltas K] | --unsigned]\n"
                          "       tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] "
                          "[--expires DAYS]\n"
-                         "                        [--previous-public-key ID:KEY]\n"
+                         "                        [--previous-public-key ID:KEY] [--deltas K]\n"
                          "       tidewell-publish --print-public-key KEY.pem [--key-id N]\n");
     return 2;
 }
@@ -89,7 +93,7 @@ std::optional<tidewell::publication::ClePublique> clepubliquedonnee(const std::s
 int main(int argc, char** argv)
 try {
     tidewell::publication::Release release;
-    std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365", precedente;
+    std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365", precedente, deltas = "3";
     bool optionssignature = false;   // an option that only a signed publication takes
     release.date = aujourdhui();
     for (int i = 1; i < argc; ++i) {
@@ -113,6 +117,7 @@ try {
         else if (option == "--print-public-key") clepublique = valeur;
         else if (option == "--resign") resigner = valeur;
         else if (option == "--previous-public-key") precedente = valeur, optionssignature = true;
+        else if (option == "--deltas") deltas = valeur, optionssignature = true;
         else return usage();
     }
     const int id = static_cast<int>(positif(idcle, 9999));
@@ -155,6 +160,7 @@ try {
         std::string erreur;
         k = sig::chargecle(cle, erreur);
         const unsigned long long jours = positif(expire, 36500);
+        const bool deltasvalide = deltas == "0" || positif(deltas, tidewell::deltasmax);
         const unsigned long long numero = edition.empty() ? 0 : positif(edition, tidewell::editionmax);
         const auto avant = precedente.empty() ? std::optional<tidewell::publication::ClePublique>()
                                               : clepubliquedonnee(precedente);
@@ -162,12 +168,13 @@ try {
         // The key before the signing one: a lower id, and another key.
         const bool avantvalide = !avant || (avant->cle < id && avant->publique != publique);
         if (!k || publique.empty() || !jours || (!edition.empty() && !numero) || (!precedente.empty() && !avant)
-            || !avantvalide) {
+            || !avantvalide || !deltasvalide) {
             std::fprintf(stderr, "refused: %s\n",
                          !k ? erreur.c_str()
                          : publique.empty() ? "the key's public point cannot be read"
                          : !jours ? "--expires must be a number of days from 1 to 36500"
                          : !avantvalide ? "--previous-public-key must be another key, of an id below --key-id's"
+                         : !deltasvalide ? "--deltas must be a number of releases from 0 to 8"
                          : !avant && !precedente.empty()
                              ? "--previous-public-key must be id:key as --print-public-key prints it"
                              : "--release-number must be a whole number from 1 to 999999999");
@@ -181,6 +188,7 @@ try {
         };
         signataire.cle = id;
         signataire.edition = numero;
+        signataire.deltas = deltas == "0" ? 0 : positif(deltas, tidewell::deltasmax);
         signataire.expire = dansjours(static_cast<long>(jours));
         signataire.sha256 = [](const std::string& o) { return sig::sha256(o); };
         signataire.sha256fichier = [](const std::filesystem::path& p) { return sig::sha256fichier(p.string()); };

@@ -1,8 +1,10 @@
 #include "publish.h"
 
+#include "forms.h"
 #include "manifest.h"
 #include "rounding.h"
 #include "text.h"
+#include "zstd_forms.h"
 #include "names.h"
 
 #include <algorithm>
@@ -103,6 +105,10 @@ struct Contenu {
     std::string liste, taille, version;
     std::string manifeste, signature;   // empty for an unsigned publication
     std::uint64_t edition = 0;
+    // Signed only: the forms (their path below the tree, their bytes), their list and its
+    // signature.
+    std::vector<std::pair<std::string, std::string>> formes;
+    std::string listeformes, signatureformes;
 };
 
 // Why the updater would mishandle a release file of this name; null when it would not.
@@ -153,6 +159,14 @@ std::string ecritarbre(const fs::path& dossier, const Contenu& c)
     if (!c.manifeste.empty()
         && (!ecrit(dossier / nommanifeste, c.manifeste) || !ecrit(dossier / nomsignature, c.signature)))
         return "cannot write the manifest in " + dossier.string();
+    if (c.listeformes.empty())
+        return {};
+    fs::create_directories(dossier / dossierformes, ec);
+    for (const auto& [chemin, octets] : c.formes)
+        if (ec || !ecrit(dossier / chemin, octets))
+            return "cannot write " + (dossier / chemin).string();
+    if (!ecrit(dossier / nomformes, c.listeformes) || !ecrit(dossier / nomsignatureformes, c.signatureformes))
+        return "cannot write the list of forms in " + dossier.string();
     return {};
 }
 
@@ -338,6 +352,134 @@ std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s,
     return {};
 }
 
+// A form is offered only where it saves this much: a compressed file at least a twentieth of
+// the file, a delta at least half of what comes otherwise (the compressed file, or the file).
+bool vautcompresse(std::size_t forme, std::size_t fichier)
+{
+    return forme * 20 <= fichier * 19;
+}
+bool vautdelta(std::size_t delta, std::size_t sinon)
+{
+    return delta * 2 <= sinon;
+}
+
+// The releases whose files deltas start from, newest first: the tree's current one (trusted
+// and checked) and those the history keeps, at most `combien`.
+std::vector<fs::path> bases(const fs::path& arbre, const std::optional<Manifeste>& courante, std::size_t combien)
+{
+    std::vector<fs::path> dossiers;
+    if (combien == 0)
+        return dossiers;
+    if (courante)
+        dossiers.push_back(arbre / "Maj");
+    std::vector<std::uint64_t> editions;
+    std::error_code ec;
+    for (fs::directory_iterator it(historique(arbre), ec), fin; !ec && it != fin; it.increment(ec))
+        if (const auto e = entierstrict(it->path().filename().string()); e && (!courante || *e != courante->edition))
+            editions.push_back(*e);
+    std::sort(editions.rbegin(), editions.rend());
+    for (std::uint64_t e : editions)
+        dossiers.push_back(historique(arbre) / std::to_string(e));
+    if (dossiers.size() > combien)
+        dossiers.resize(combien);
+    return dossiers;
+}
+
+// The cheaper forms of the signed content's files, their list bound to its manifest, and the
+// list's signature. Every form is decoded again before it is offered. An error text, empty
+// when done.
+std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s, const std::optional<Manifeste>& courante)
+{
+    std::string raison;
+    const auto m = lecturemanifeste(c.manifeste, raison);
+    if (!m)
+        return "the manifest just written cannot be read back (" + raison + ")";
+    Formes formes;
+    formes.manifeste = s.sha256(c.manifeste);
+    formes.cle = s.cle;
+    formes.fichiers.resize(m->fichiers.size());
+    const std::vector<fs::path> depuis = bases(arbre, courante, s.deltas);
+    for (std::size_t i = 0; i < m->fichiers.size(); ++i) {
+        const Empreinte& f = m->fichiers[i];
+        bool lu = true;
+        const std::string octets = lit(c.fichiers[i].second, lu);
+        if (!lu || octets.size() != f.taille)
+            return "cannot read " + c.fichiers[i].second.string() + " again";
+        std::string decode;
+        std::size_t sinon = octets.size();
+        const std::string compresse = compressezstd(octets);
+        if (!compresse.empty() && vautcompresse(compresse.size(), octets.size())) {
+            if (!decodezstd(compresse, nullptr, decode) || decode != octets)
+                return "the compressed form of " + f.nom + " does not decode to it";
+            formes.fichiers[i].compresse = tidewell::Contenu{compresse.size(), s.sha256(compresse)};
+            c.formes.emplace_back(chemincompresse(f.nom), compresse);
+            sinon = compresse.size();
+        }
+        for (const fs::path& dossier : depuis) {
+            std::error_code ec;
+            const fs::path chemin = dossier / f.nom;
+            const auto taille = fs::file_size(chemin, ec);
+            if (ec || taille > tailledeltamax || f.taille > tailledeltamax || formes.fichiers[i].deltas.size() == deltasmax)
+                continue;
+            lu = true;
+            const std::string base = lit(chemin, lu);
+            const tidewell::Contenu b{base.size(), s.sha256(base)};
+            auto& deltas = formes.fichiers[i].deltas;
+            const bool connue = b.sha256 == f.sha256 || std::any_of(deltas.begin(), deltas.end(), [&](const Delta& d) {
+                return d.base.sha256.compare(0, 16, b.sha256, 0, 16) == 0;
+            });
+            if (!lu || connue)
+                continue;
+            const std::string delta = deltazstd(base, octets);
+            if (delta.empty() || !vautdelta(delta.size(), sinon))
+                continue;
+            if (!decodezstd(delta, &base, decode) || decode != octets)
+                return "the delta of " + f.nom + " from " + chemin.string() + " does not decode to it";
+            deltas.push_back({b, {delta.size(), s.sha256(delta)}});
+            c.formes.emplace_back(chemindelta(f.nom, b.sha256), delta);
+        }
+    }
+    c.listeformes = ecritformes(formes);
+    if (c.listeformes.size() > taillemaxformes || !lectureformes(c.listeformes, *m, formes.manifeste))
+        return "the list of forms cannot be read back";
+    const std::string rs = s.signe(c.listeformes);
+    if (rs.size() != 128)
+        return "signing the list of forms failed";
+    c.signatureformes = ecritsignature({s.cle, rs});
+    return {};
+}
+
+// Keeps the files of the release just published beside the tree, for the deltas of the next
+// ones, and lets go of those older than the last `combien` (one at least). Deltas are a saving,
+// not a promise: a history that cannot be written costs the next release its deltas only.
+void gardehistorique(const fs::path& arbre, const Contenu& c, std::size_t combien)
+{
+    std::error_code ec;
+    const fs::path h = historique(arbre);
+    const fs::path dossier = h / std::to_string(c.edition);
+    const fs::path provisoire = h / ("." + std::to_string(c.edition));
+    fs::remove_all(provisoire, ec);
+    fs::create_directories(provisoire, ec);
+    for (const auto& [nom, source] : c.fichiers)
+        if (!ec)
+            fs::copy_file(source, provisoire / nom, fs::copy_options::overwrite_existing, ec);
+    if (!ec) {
+        fs::remove_all(dossier, ec);
+        fs::rename(provisoire, dossier, ec);
+    }
+    if (ec) {
+        fs::remove_all(provisoire, ec);
+        return;
+    }
+    std::vector<std::uint64_t> editions;
+    for (fs::directory_iterator it(h, ec), fin; !ec && it != fin; it.increment(ec))
+        if (const auto e = entierstrict(it->path().filename().string()))
+            editions.push_back(*e);
+    std::sort(editions.rbegin(), editions.rend());
+    for (std::size_t i = std::max<std::size_t>(combien, 1); i < editions.size(); ++i)
+        fs::remove_all(h / std::to_string(editions[i]), ec);
+}
+
 Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Signataire* signataire)
 {
     Resultat r;
@@ -394,12 +536,14 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
     }
     Contenu contenu{fichiers, liste, std::to_string(r.kilooctets) + "\r\n",
                     "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion + "\r\nDate=" + date
-                        + "\r\n", {}, {}};
+                        + "\r\n", {}, {}, 0, {}, {}, {}};
     std::string erreur;
     if (signataire) {
         const auto courante = releasecourante(arbre, *signataire, erreur);
         if (erreur.empty())
             erreur = signecontenu(contenu, arbre, *signataire, courante);
+        if (erreur.empty())
+            erreur = prepareformes(contenu, arbre, *signataire, courante);
     } else if (!release.sanssignature && fs::exists(fs::symlink_status(arbre / nommanifeste, ec))) {
         erreur = "the tree holds a signed release, and every signed client refuses an unsigned one: sign with "
                  "--key, or give --unsigned to publish unsigned all the same";
@@ -409,6 +553,8 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
     if (!erreur.empty()) {
         r.erreurs.push_back(erreur);
         r.fichiers.clear();
+    } else if (signataire) {
+        gardehistorique(arbre, contenu, signataire->deltas);
     }
     r.edition = contenu.edition;
     return r;
@@ -441,11 +587,14 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
             erreur = "the tree is no longer what its manifest signed; publish the release again";
     }
     if (erreur.empty())
+        erreur = prepareformes(c, arbre, signataire, courante);
+    if (erreur.empty())
         erreur = bascule(arbre, c);
     if (!erreur.empty()) {
         r.erreurs.push_back(erreur);
         return r;
     }
+    gardehistorique(arbre, c, signataire.deltas);
     for (const auto& f : courante->fichiers)
         r.fichiers.push_back(f.nom);
     r.edition = c.edition;
@@ -453,6 +602,11 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
 }
 
 }  // namespace
+
+fs::path historique(const fs::path& arbre)
+{
+    return arbre.parent_path() / ("." + arbre.filename().string() + ".history");
+}
 
 Resultat resigne(const fs::path& arbre, const Signataire& signataire)
 {

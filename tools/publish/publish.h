@@ -47,11 +47,19 @@ struct Signataire {
     std::function<std::string(const std::string& octets)> signe;
     std::vector<ClePublique> connues;
     std::function<bool(const std::string& publique, const std::string& rs, const std::string& octets)> verifie;
+    // Deltas are made from each file's versions in this many of the last releases published
+    // (0: none); the files of that many releases are kept beside the tree for the next time.
+    std::size_t deltas = 3;
 };
+
+// Where the maker's copy keeps the files of its last releases, which deltas start from: beside
+// the tree, never inside what is uploaded.
+std::filesystem::path historique(const std::filesystem::path& arbre);
 
 // Checks the release against what the updater can install whole and, if it can, writes into
 // `arbre`: Maj/ with the files, Listfich.ini, Taillefich.ini and Version.ini, and with a
-// signataire also Manifeste.ini and Signature.ini. Signed, the tree's current release must
+// signataire also Manifeste.ini and Signature.ini, and the cheaper forms of the files under
+// Formes/, listed in Formes.ini and signed in SignatureFormes.ini. Signed, the tree's current release must
 // verify and still be what it signed, and the new one takes a higher number (and no lower
 // key id); unsigned, the tree must hold no signed release unless the release says so. Nothing
 // is written when the release is refused; the live tree is switched to the new one whole.

@@ -1,9 +1,11 @@
 // Release signatures as the maker's tool makes them, checked by OpenSSL's own verifier (the
 // raw r||s form turned back into DER, against the public key the tool prints), and the tool's
 // refusal of a tree that is not what it signed.
+#include "forms.h"
 #include "manifest.h"
 #include "publish.h"
 #include "tree_files.h"
+#include "zstd_forms.h"
 #include "release_check.h"
 #include "signing.h"
 
@@ -309,4 +311,90 @@ TEST_F(Maker, EveryCharacterANameMayHoldIsReadBackExactly)
     attendus.push_back("Prog.exe");
     std::sort(attendus.begin(), attendus.end());
     EXPECT_EQ(lus, attendus);
+}
+
+// Each signed publication offers each file compressed and as deltas from its versions in the
+// last releases, every form decoding to the file it stands for, listed in a file bound to the
+// release and signed with its key; the manifest, its signature, the update files and Maj/ keep
+// the form every signed updater already reads.
+TEST_F(Maker, TheCheaperFormsDecodeToTheirFilesAndBelongToTheirReleaseAlone)
+{
+    std::string lib(300000, '\0');
+    unsigned x = 1;
+    for (auto& c : lib)
+        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+    ecrit(release / "Lib.dll", lib);
+    ASSERT_EQ(publie(signataire(1, 1)), "");
+    std::vector<std::string> versions = {lib};
+    for (int n = 2; n <= 5; ++n) {
+        lib.replace(static_cast<std::size_t>(n) * 1000, 4, "v" + std::to_string(n) + "!!");
+        versions.push_back(lib);
+        ecrit(release / "Lib.dll", lib);
+        auto s = signataire(1);
+        s.deltas = 2;
+        ASSERT_EQ(publie(s), "");
+    }
+    const std::string manifeste = lit(arbre / tidewell::nommanifeste), liste = lit(arbre / tidewell::nomformes);
+    std::string raison;
+    const auto m = tidewell::lecturemanifeste(manifeste, raison);
+    ASSERT_TRUE(m) << raison;
+    const auto sig = tidewell::lecturesignature(lit(arbre / tidewell::nomsignatureformes));
+    ASSERT_TRUE(sig);
+    EXPECT_TRUE(verifie(clepublique(*cles[1]), sig->rs, liste));
+    const auto formes = tidewell::lectureformes(liste, *m, sha256(manifeste));
+    ASSERT_TRUE(formes) << liste;
+    // Lib.dll: deltas from the last two releases only, each from the bytes it names.
+    const auto& l = formes->fichiers.at(0);
+    ASSERT_EQ(m->fichiers[0].nom, "Lib.dll");
+    EXPECT_FALSE(l.compresse) << "random bytes compress by less than a twentieth";
+    ASSERT_EQ(l.deltas.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::string& base = versions[3 - i];
+        EXPECT_EQ(l.deltas[i].base.sha256, sha256(base));
+        const std::string delta = lit(arbre / tidewell::chemindelta("Lib.dll", sha256(base)));
+        EXPECT_EQ(sha256(delta), l.deltas[i].forme.sha256);
+        EXPECT_LT(delta.size(), 1000u);
+        std::string decode;
+        ASSERT_TRUE(tidewell::publication::decodezstd(delta, &base, decode));
+        EXPECT_TRUE(decode == versions[4]);
+    }
+    // Prog.exe, unchanged since the first release: compressed, and no delta from itself.
+    const auto& p = formes->fichiers.at(1);
+    ASSERT_TRUE(p.compresse);
+    EXPECT_TRUE(p.deltas.empty());
+    const std::string zst = lit(arbre / tidewell::chemincompresse("Prog.exe"));
+    std::string decode;
+    EXPECT_EQ(sha256(zst), p.compresse->sha256);
+    ASSERT_TRUE(tidewell::publication::decodezstd(zst, nullptr, decode));
+    EXPECT_TRUE(decode == std::string(70000, 'p'));
+    // The maker keeps the files of the last two releases beside the tree, not in it.
+    std::vector<std::string> gardees;
+    for (const auto& e : fs::directory_iterator(tidewell::publication::historique(arbre)))
+        gardees.push_back(e.path().filename().string());
+    std::sort(gardees.begin(), gardees.end());
+    EXPECT_EQ(gardees, (std::vector<std::string>{"4", "5"}));
+
+    // Bound to its manifest: another release's manifest takes none of it.
+    EXPECT_FALSE(tidewell::lectureformes(liste, *m, sha256(manifeste + " ")));
+    // The manifest as every signed updater reads it: only its known lines, in their order.
+    EXPECT_EQ(manifeste.substr(0, 9), "Format=1\r");
+    EXPECT_EQ(tidewell::lignes(manifeste)->size(), 10u);
+    // Maj/ and the three update files are what an unsigned publication writes.
+    const fs::path nu = dossier / "Quillon";
+    tidewell::publication::Release r{release, "5", "", ""};
+    ASSERT_TRUE(tidewell::publication::publie(r, nu).erreurs.empty());
+    for (const char* f : {"Listfich.ini", "Taillefich.ini", "Version.ini", "Maj/Lib.dll", "Maj/Prog.exe"})
+        EXPECT_TRUE(lit(arbre / f) == lit(nu / f)) << f;
+    EXPECT_FALSE(fs::exists(nu / tidewell::nomformes));
+
+    // Signed again: the forms go with the new manifest; without deltas, compressed files alone.
+    auto s = signataire(1);
+    s.deltas = 0;
+    ASSERT_EQ(resigne(s), "");
+    const std::string nouveau = lit(arbre / tidewell::nommanifeste);
+    const auto n = tidewell::lectureformes(lit(arbre / tidewell::nomformes), *tidewell::lecturemanifeste(nouveau, raison),
+                                           sha256(nouveau));
+    ASSERT_TRUE(n);
+    EXPECT_TRUE(n->fichiers[0].deltas.empty() && n->fichiers[1].compresse);
+    EXPECT_FALSE(fs::exists(arbre / tidewell::chemindelta("Lib.dll", sha256(versions[3]))));
 }

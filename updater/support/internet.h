@@ -49,6 +49,8 @@ class Arrivee {
 public:
     explicit operator bool() const { return static_cast<bool>(fichier_); }
     const std::string& destination() const { return destination_; }
+    // The file as it arrived, for a decoder to read from its start.
+    HANDLE fichier() const { return fichier_.get(); }
 
     // Puts the file under its destination's name through its own handle, replacing what is
     // there unless `remplace` is false; true when it is there. Otherwise the file goes, and
@@ -64,6 +66,7 @@ public:
 
 private:
     friend Arrivee recoitfichier(const std::string&, const std::string&, const Attendu*);
+    friend Arrivee decodeverifie(const Arrivee&, const std::string&, const Attendu&, const struct Decodage&);
     bool place(Renommage renommage, bool remplace);
     PoigneeFichier fichier_;
     std::string temporaire_;

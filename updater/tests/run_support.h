@@ -34,20 +34,22 @@ public:
     explicit ServerTree(const std::string& application) : dir_(www() / application)
     {
         fs::remove_all(dir_);
+        fs::remove_all(tidewell::publication::historique(dir_));
         fs::create_directories(dir_ / "Maj");
     }
     ~ServerTree()
     {
-        // A published tree is a link to the release's folder: both go.
+        // A published tree is a link to the release's folder: both go, and the files of the
+        // releases the maker's tool keeps beside it for the deltas.
         std::error_code ec;
         const fs::path release = fs::is_symlink(dir_, ec) ? fs::canonical(dir_, ec) : fs::path();
         fs::remove_all(dir_, ec);
         if (!release.empty())
             fs::remove_all(release, ec);
+        fs::remove_all(tidewell::publication::historique(dir_), ec);
     }
     void write(const std::string& name, const std::string& content) { writeFile((dir_ / name).string(), content); }
     void remove(const std::string& name) { fs::remove(dir_ / name); }
-    // Publishes these files with the maker's tool.
     // Publishes these files with the maker's tool, signed when a signer is given.
     void publish(const std::vector<std::pair<std::string, std::string>>& files, const std::string& version,
                  const tidewell::publication::Signataire* signer = nullptr)

@@ -121,7 +121,7 @@ TEST(SignedRun, ASignedReleaseInstallsWholeAndIsRecorded)
     writeFile(app / "Etatmaj.ini", "Edition=4\r\nCle=1\r\n");
     mark("Etatmaj.ini", readOnly | system);
     // Served in chunks, without a length, as a dynamic handler does: the signature proves it whole.
-    server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true}}}");
+    server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true}, \"B.dll.zst\": {\"chunked\": true}}}");
     const UpdaterRun run = runUpdater(app);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.box) << run.box->text;
@@ -153,10 +153,11 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
          [&](ServerTree& s, SignedApp&) { standard(s); s.write("Maj/C.dat", "c v3"); }},
         {"a file longer than signed", "F1",
          [&](ServerTree& s, SignedApp&) { standard(s); s.write("Maj/A.dll", "a v2 and more"); }},
-        {"a file in chunks cut before its last one", "F2",
+        {"a file in chunks cut before its last one, its compressed form failing first", "F2",
          [&](ServerTree& s, SignedApp&) {
              standard(s);
-             s.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true, \"drop_after\": 300000}}}");
+             s.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true, \"drop_after\": 300000},"
+                                     " \"B.dll.zst\": {\"status\": 500}}}");
          }},
         {"the manifest tampered with", "S3",
          [&](ServerTree& s, SignedApp&) {
@@ -565,7 +566,8 @@ TEST(SignedRun, WithoutRoomOnTheVolumeNoFileChanges)
     release[1].second = std::string(room / 4, 'n');
     const auto signer6 = testSigner(1, K1D, K1Q, 6, utcDay(30));
     server.publish(release, "6", &signer6);
-    server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"rate\": 400000}}}");
+    // The plain file, slowly: its compressed form is not found.
+    server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"rate\": 400000}, \"B.dll.zst\": {\"status\": 404}}}");
     before = snapshot(app.path());
     const std::string filler = std::string(volume) + "\\filler";
     bool filled = false, freed = false;
@@ -604,4 +606,203 @@ TEST(SignedRun, WithoutRoomOnTheVolumeNoFileChanges)
     EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=7\r\nCle=1\r\n");
     for (const char* leftover : {"A.dll.~maj", "B.dll.~maj"})
         EXPECT_FALSE(exists(app / leftover)) << leftover;
+}
+
+namespace {
+
+// Bytes that compress little but change little between releases, as a program's do.
+std::string programBytes(std::size_t size, unsigned seed)
+{
+    std::string s(size, '\0');
+    unsigned x = seed;
+    for (auto& c : s) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 16);
+    }
+    return s;
+}
+
+// The same zstd frame, asking for a window of 2^log bytes: its header rewritten without the
+// single-segment flag, its blocks unchanged.
+std::string withWindowLog(const std::string& frame, int log)
+{
+    const auto fhd = static_cast<unsigned char>(frame[4]);
+    const int fcsFlag = fhd >> 6, dictFlag = fhd & 3;
+    const bool single = (fhd >> 5) & 1;
+    std::size_t at = single ? 5 : 6;
+    const int dictBytes[] = {0, 1, 2, 4}, fcsBytes[] = {single ? 1 : 0, 2, 4, 8};
+    const std::string dict = frame.substr(at, static_cast<std::size_t>(dictBytes[dictFlag]));
+    at += dict.size();
+    unsigned long long size = 0;
+    for (int i = 0; i < fcsBytes[fcsFlag]; ++i)
+        size |= static_cast<unsigned long long>(static_cast<unsigned char>(frame[at + i])) << (8 * i);
+    if (fcsFlag == 1)
+        size += 256;
+    at += static_cast<std::size_t>(fcsBytes[fcsFlag]);
+    std::string out = frame.substr(0, 4);
+    out += static_cast<char>((3 << 6) | (fhd & 0x04) | dictFlag);
+    out += static_cast<char>((log - 10) << 3);
+    out += dict;
+    for (int i = 0; i < 8; ++i)
+        out += static_cast<char>(size >> (8 * i));
+    return out + frame.substr(at);
+}
+
+}  // namespace
+
+// A release that changes some files of the one in place moves only what changed, as deltas
+// from the local copies where it can, compressed where it cannot, and whole as the last
+// resort; a cheaper form that fails for any reason falls back to the next, never to a refusal.
+TEST(SignedRun, OnlyWhatChangedTravels)
+{
+    using Files = std::vector<std::pair<std::string, std::string>>;
+    std::string text5, text6;
+    for (int i = 0; i < 6000; ++i) {
+        text5 += "Line " + std::to_string(i) + " of the help, as it was.\r\n";
+        text6 += "Line " + std::to_string(i) + (i % 1000 ? " of the help, as it was.\r\n" : " of the help, new.\r\n");
+    }
+    std::string program6 = programBytes(400000, 7);
+    program6.replace(1000, 8, "CHANGED!");
+    const Files five5 = {{"Prog.exe", programBytes(400000, 7)}, {"Aide.txt", text5}, {"Same.dat", programBytes(50000, 9)},
+                         {"Tiny.ini", "x=1\r\n"}};
+    const Files five6 = {{"Prog.exe", program6}, {"Aide.txt", text6}, {"Same.dat", five5[2].second},
+                         {"Tiny.ini", "x=2\r\n"}};
+    const auto signer5 = testSigner(1, K1D, K1Q, 5, utcDay(30));
+    auto signer6 = testSigner(1, K1D, K1Q, 6, utcDay(30));
+
+    // The form of `name` whose path ends with `ending`, as published.
+    const auto formPath = [](ServerTree& s, const std::string& name, const std::string& ending) {
+        for (const auto& e : fs::directory_iterator(www() / "Abacor" / "Formes")) {
+            const std::string f = e.path().filename().string();
+            if (f.rfind(name + ".", 0) == 0 && f.size() >= ending.size()
+                && f.compare(f.size() - ending.size(), ending.size(), ending) == 0)
+                return "Formes/" + f;
+        }
+        ADD_FAILURE() << "no form " << name << "*" << ending;
+        return std::string();
+    };
+    // Replaces a form on the server and signs the list of forms again, as a maker's bug would.
+    const auto replaceSigned = [&](ServerTree& s, const std::string& path, const std::string& bytes) {
+        const std::string old = s.read(path);
+        std::string list = s.read("Formes.ini");
+        const std::string was = std::to_string(old.size()) + ";" + signer6.sha256(old);
+        ASSERT_NE(list.find(was), std::string::npos);
+        list.replace(list.find(was), was.size(), std::to_string(bytes.size()) + ";" + signer6.sha256(bytes));
+        s.write(path, bytes);
+        s.write("Formes.ini", list);
+        s.write("SignatureFormes.ini", tidewell::ecritsignature({1, signer6.signe(list)}));
+    };
+    struct Case {
+        const char* what;
+        std::function<void(ServerTree&, SignedApp&)> setUp;
+        std::vector<std::string> fetched, notFetched;
+    };
+    const std::vector<Case> cases = {
+        {"the previous release in place: deltas", [](ServerTree&, SignedApp&) {},
+         {"Formes/Prog.exe.", "Formes/Aide.txt.", "/Maj/Tiny.ini"}, {"/Maj/Prog.exe", "/Maj/Aide.txt", ".zst", "Same.dat"}},
+        {"a local file that is neither base nor new: compressed",
+         [](ServerTree&, SignedApp& a) { writeFile(a / "Aide.txt", "the user's own help"); },
+         {"Formes/Aide.txt.zst"}, {"Aide.txt.0", "/Maj/Aide.txt", "Same.dat"}},
+        {"a delta tampered with on the server: compressed",
+         [&](ServerTree& s, SignedApp&) {
+             const std::string p = formPath(s, "Aide.txt", ".delta");
+             std::string d = s.read(p);
+             d[d.size() / 2] ^= 1;
+             s.write(p, d);
+         },
+         {"Formes/Aide.txt.", ".delta", "Formes/Aide.txt.zst"}, {"/Maj/Aide.txt"}},
+        {"a compressed file tampered with, no base: whole",
+         [&](ServerTree& s, SignedApp& a) {
+             writeFile(a / "Aide.txt", "the user's own help");
+             std::string z = s.read("Formes/Aide.txt.zst");
+             z[z.size() / 2] ^= 1;
+             s.write("Formes/Aide.txt.zst", z);
+         },
+         {"Formes/Aide.txt.zst", "/Maj/Aide.txt"}, {}},
+        {"a signed delta whose frame asks for a larger window than the decoder takes",
+         [&](ServerTree& s, SignedApp&) {
+             const std::string p = formPath(s, "Prog.exe", ".delta");
+             replaceSigned(s, p, withWindowLog(s.read(p), 30));
+         },
+         {"Formes/Prog.exe.", "/Maj/Prog.exe"}, {}},
+        {"a signed delta that decodes to other bytes",
+         [&](ServerTree& s, SignedApp&) {
+             const std::string p = formPath(s, "Prog.exe", ".delta");
+             replaceSigned(s, p, s.read(formPath(s, "Aide.txt", ".delta")));
+         },
+         {"Formes/Prog.exe.", "/Maj/Prog.exe"}, {}},
+        {"no list of forms on the server: whole files", [](ServerTree& s, SignedApp&) { s.remove("Formes.ini"); },
+         {"/Maj/Prog.exe", "/Maj/Aide.txt", "/Maj/Tiny.ini"}, {"Formes/", "/Maj/Same.dat"}},
+        {"the list of forms of the previous release: whole files",
+         [&](ServerTree& s, SignedApp&) {
+             ServerTree old("Quillon");
+             old.publish(five5, "5", &signer5);
+             s.write("Formes.ini", old.read("Formes.ini"));
+             s.write("SignatureFormes.ini", old.read("SignatureFormes.ini"));
+         },
+         {"/Maj/Prog.exe", "/Maj/Aide.txt"}, {"Formes/"}},
+        {"the list of forms signed by another key: whole files",
+         [&](ServerTree& s, SignedApp&) {
+             s.write("SignatureFormes.ini",
+                     tidewell::ecritsignature({1, testSigner(1, K3D, K3Q, 6, "").signe(s.read("Formes.ini"))}));
+         },
+         {"/Maj/Prog.exe", "/Maj/Aide.txt"}, {"Formes/"}},
+        {"the release already in place: nothing fetched but the pages",
+         [&](ServerTree&, SignedApp& a) {
+             for (const auto& [name, content] : five6)
+                 writeFile(a / name, content);
+         },
+         {}, {"/Maj/", "Formes/"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ServerTree server("Abacor");
+        server.publish(five5, "5", &signer5);
+        server.publish(five6, "6", &signer6);
+        SignedApp app("tidewell-forms");
+        for (const auto& [name, content] : five5)
+            writeFile(app / name, content);
+        writeFile(app / "Etatmaj.ini", "Edition=5\r\nCle=1\r\n");
+        c.setUp(server, app);
+        const std::size_t logBefore = requestLog().size();
+        const UpdaterRun run = runUpdater(app);
+        const std::string log = requestLog().substr(logBefore);
+        EXPECT_FALSE(run.box) << run.box->text << "\nthe server saw:\n" << log;
+        for (const auto& [name, content] : five6)
+            EXPECT_TRUE(readFile(app / name) == content) << name;
+        EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=6\r\nCle=1\r\n");
+        for (const auto& part : c.fetched)
+            EXPECT_NE(log.find(part), std::string::npos) << part << " was not fetched; the server saw:\n" << log;
+        for (const auto& part : c.notFetched)
+            EXPECT_EQ(log.find(part), std::string::npos) << part << " was fetched; the server saw:\n" << log;
+        app.forgetRestarts();
+        for (const auto& e : fs::directory_iterator(app.path())) {
+            const std::string f = e.path().filename().string();
+            EXPECT_TRUE(f.find(".~") == std::string::npos && (f == "A.sav" || f.find(".sav") == std::string::npos))
+                << f << " left behind";
+        }
+    }
+}
+
+// A release published without deltas offers compressed files alone.
+TEST(SignedRun, APublicationWithoutDeltasOffersCompressedFilesAlone)
+{
+    ServerTree server("Abacor");
+    auto signer5 = testSigner(1, K1D, K1Q, 5, utcDay(30));
+    auto signer6 = testSigner(1, K1D, K1Q, 6, utcDay(30));
+    signer6.deltas = 0;
+    std::string help5(200000, 'h'), help6 = help5;
+    help6[100] = 'H';
+    server.publish({{"Aide.txt", help5}}, "5", &signer5);
+    server.publish({{"Aide.txt", help6}}, "6", &signer6);
+    EXPECT_EQ(server.read("Formes.ini").find("Delta="), std::string::npos);
+    SignedApp app("tidewell-nodelta");
+    writeFile(app / "Aide.txt", help5);
+    const std::size_t logBefore = requestLog().size();
+    const UpdaterRun run = runUpdater(app);
+    const std::string log = requestLog().substr(logBefore);
+    EXPECT_FALSE(run.box) << run.box->text;
+    EXPECT_TRUE(readFile(app / "Aide.txt") == help6);
+    EXPECT_NE(log.find("Formes/Aide.txt.zst"), std::string::npos) << log;
+    EXPECT_EQ(log.find("/Maj/"), std::string::npos) << log;
 }

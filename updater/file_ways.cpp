@@ -1,0 +1,33 @@
+#include "file_ways.h"
+
+namespace tidewell {
+
+bool localautile(const Empreinte& fichier, const FormesFichier* formes, std::uint64_t taillelocale)
+{
+    if (taillelocale == fichier.taille)
+        return true;
+    if (formes)
+        for (const Delta& d : formes->deltas)
+            if (d.base.taille == taillelocale)
+                return true;
+    return false;
+}
+
+std::vector<Voie> voies(const Empreinte& fichier, const FormesFichier* formes, const std::optional<Contenu>& local)
+{
+    if (local && *local == Contenu{fichier.taille, fichier.sha256})
+        return {Voie{Voie::Sorte::enplace, {}, {}, {}}};
+    std::vector<Voie> v;
+    if (formes && local)
+        for (const Delta& d : formes->deltas)
+            if (d.base == *local) {
+                v.push_back({Voie::Sorte::delta, chemindelta(fichier.nom, d.base.sha256), d.forme, d.base});
+                break;
+            }
+    if (formes && formes->compresse)
+        v.push_back({Voie::Sorte::compresse, chemincompresse(fichier.nom), *formes->compresse, {}});
+    v.push_back({Voie::Sorte::entier, "Maj/" + fichier.nom, {fichier.taille, fichier.sha256}, {}});
+    return v;
+}
+
+}  // namespace tidewell
