@@ -19,8 +19,9 @@ namespace tidewell {
 inline constexpr char nomformes[] = "Formes.ini";
 inline constexpr char nomsignatureformes[] = "SignatureFormes.ini";
 inline constexpr char dossierformes[] = "Formes";
-// 50 files with the most deltas each, of names of the longest a path takes.
-inline constexpr std::size_t taillemaxformes = 64 * 1024;
+// 50 files with the most deltas each and their compressed forms: some 67 KB at the longest
+// sizes; twice that leaves room for long names.
+inline constexpr std::size_t taillemaxformes = 128 * 1024;
 // The most deltas a file may offer: one for each of the last releases the maker keeps.
 inline constexpr std::size_t deltasmax = 8;
 

@@ -18,9 +18,10 @@ std::vector<Voie> voies(const Empreinte& fichier, const FormesFichier* formes, c
     if (local && *local == Contenu{fichier.taille, fichier.sha256})
         return {Voie{Voie::Sorte::enplace, {}, {}, {}}};
     std::vector<Voie> v;
-    if (formes && local)
+    // Never a delta the decoder could not hold in a 32-bit process's address space.
+    if (formes && local && fichier.taille <= tailledeltamax)
         for (const Delta& d : formes->deltas)
-            if (d.base == *local) {
+            if (d.base == *local && d.base.taille <= tailledeltamax) {
                 v.push_back({Voie::Sorte::delta, chemindelta(fichier.nom, d.base.sha256), d.forme, d.base});
                 break;
             }

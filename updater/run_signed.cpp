@@ -173,19 +173,22 @@ bool Main::telechargementverifie()
 {
     const std::string& dossier = libmaj::etat().dossierappli;
     const Manifeste& m = *manifeste_;
-    const int nombre = static_cast<int>(m.fichiers.size());   // at most 50
+    const std::size_t nombre = m.fichiers.size();   // at most 50
     if (nombre == 0)
         return false;
     nettoiereliquats(m, dossier);
     // What each local copy holds decides how its file comes; only the files that change are
     // fetched, counted in the room, backed up and replaced.
     std::vector<std::vector<Voie>> plans;
+    const auto plan = [&](std::size_t i) {
+        const FormesFichier* f = formes_ ? &formes_->fichiers[i] : nullptr;
+        return voies(m.fichiers[i], f, contenulocal(dossier, m.fichiers[i], f));
+    };
     Manifeste changes = m;
     changes.fichiers.clear();
     std::uint64_t formemax = 0;
-    for (std::size_t i = 0; i < m.fichiers.size(); ++i) {
-        const FormesFichier* f = formes_ ? &formes_->fichiers[i] : nullptr;
-        plans.push_back(voies(m.fichiers[i], f, contenulocal(dossier, m.fichiers[i], f)));
+    for (std::size_t i = 0; i < nombre; ++i) {
+        plans.push_back(plan(i));
         if (plans.back().front().sorte == Voie::Sorte::enplace)
             continue;
         changes.fichiers.push_back(m.fichiers[i]);
@@ -193,26 +196,45 @@ bool Main::telechargementverifie()
             if (v.sorte != Voie::Sorte::entier)
                 formemax = std::max(formemax, v.forme.taille);
     }
+    // A form waits beside its file while it is decoded. Where that room lacks, the files come
+    // whole: the cheaper forms are a saving, never a condition.
     if (!placesuffisante(changes, dossier, formemax)) {
-        refuse(coderefus::place);
-        return false;
+        if (!formemax || !placesuffisante(changes, dossier, 0)) {
+            refuse(coderefus::place);
+            return false;
+        }
+        for (auto& p : plans)
+            if (p.front().sorte != Voie::Sorte::enplace)
+                p.erase(p.begin(), p.end() - 1);
     }
     // Nothing is put in place until every file has arrived as signed.
-    std::vector<libmaj::Arrivee> arrivees;
-    for (int i = 1; i <= nombre; ++i) {
-        const Empreinte& f = m.fichiers[static_cast<std::size_t>(i) - 1];
-        const auto& plan = plans[static_cast<std::size_t>(i) - 1];
-        montrefichier(i, f.nom);
-        if (plan.front().sorte != Voie::Sorte::enplace) {
-            arrivees.push_back(apportefichier(plan, adressemaj_, dossier, f));
-            if (!arrivees.back()) {
-                refuse("F" + std::to_string(i));
-                return false;   // the files that arrived go with their temporary names
-            }
-        }
-        montreavancement(i, nombre, static_cast<double>(m.fichiers[0].taille));
+    std::vector<std::optional<libmaj::Arrivee>> arrivees(nombre);
+    const auto apporte = [&](std::size_t i) {
+        arrivees[i] = apportefichier(plans[i], adressemaj_, dossier, m.fichiers[i]);
+        if (*arrivees[i])
+            return true;
+        refuse("F" + std::to_string(i + 1));
+        return false;   // the files that arrived go with their temporary names
+    };
+    for (std::size_t i = 0; i < nombre; ++i) {
+        montrefichier(static_cast<int>(i) + 1, m.fichiers[i].nom);
+        if (plans[i].front().sorte != Voie::Sorte::enplace && !apporte(i))
+            return false;
+        montreavancement(static_cast<int>(i) + 1, static_cast<int>(nombre), static_cast<double>(m.fichiers[0].taille));
     }
-    const std::string echec = installerelease(arrivees, changes, dossier);
+    // A file found in place may have changed while the others came (the user, the
+    // application): it is judged again, and fetched now if it no longer holds the release.
+    for (std::size_t i = 0; i < nombre; ++i)
+        if (!arrivees[i] && (plans[i] = plan(i)).front().sorte != Voie::Sorte::enplace && !apporte(i))
+            return false;
+    std::vector<libmaj::Arrivee> recues;
+    changes.fichiers.clear();
+    for (std::size_t i = 0; i < nombre; ++i)
+        if (arrivees[i]) {
+            changes.fichiers.push_back(m.fichiers[i]);
+            recues.push_back(std::move(*arrivees[i]));
+        }
+    const std::string echec = installerelease(recues, changes, dossier);
     if (!echec.empty()) {
         refuse(echec);
         return false;

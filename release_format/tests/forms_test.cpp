@@ -1,5 +1,6 @@
 // The list of a release's cheaper forms: written as read, bound to its manifest, and refused
 // whole on every liberty (the files then come whole).
+#include "example_release.h"
 #include "forms.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +13,7 @@ const std::string A(64, 'a'), B(64, 'b'), C(64, 'c'), M(64, 'e');
 
 Manifeste manifeste()
 {
-    Manifeste m;
-    m.cible = "ABACOR";
-    m.edition = 12;
-    m.expire = "2027-12-07";
-    m.cle = 1;
+    Manifeste m = exemples::manifeste();
     m.fichiers = {{"Prog.exe", 150000, A}, {"Aide.txt", 2000, B}};
     return m;
 }

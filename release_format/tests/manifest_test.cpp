@@ -1,24 +1,19 @@
 // The signed manifest's text: written as read, and refused on every liberty.
 #include "manifest.h"
 
+#include "example_release.h"
+
 #include <gtest/gtest.h>
 
 using namespace tidewell;
 
 namespace {
 
-const std::string H(64, 'a');
+using exemples::H;
 
 Manifeste exemple()
 {
-    Manifeste m;
-    m.cible = "ABACOR";
-    m.edition = 12;
-    m.expire = "2027-12-07";
-    m.cle = 1;
-    m.pages = {{"Version.ini", 54, H}, {"Listfich.ini", 20, H}, {"Taillefich.ini", 5, H}};
-    m.fichiers = {{"Prog.exe", 150000, H}, {"Aide-Index.htm", 0, H}};
-    return m;
+    return exemples::manifeste();
 }
 
 std::string refus(const std::string& texte)

@@ -364,13 +364,15 @@ bool vautdelta(std::size_t delta, std::size_t sinon)
 }
 
 // The releases whose files deltas start from, newest first: the tree's current one (trusted
-// and checked) and those the history keeps, at most `combien`.
-std::vector<fs::path> bases(const fs::path& arbre, const std::optional<Manifeste>& courante, std::size_t combien)
+// and checked) unless it is the one signed again, and those the history keeps, at most `combien`.
+std::vector<fs::path> bases(const fs::path& arbre, const std::optional<Manifeste>& courante, std::size_t combien,
+                            bool resignature)
 {
     std::vector<fs::path> dossiers;
     if (combien == 0)
         return dossiers;
-    if (courante)
+    // Signed again, the tree's current files are the ones signed: no base for themselves.
+    if (courante && !resignature)
         dossiers.push_back(arbre / "Maj");
     std::vector<std::uint64_t> editions;
     std::error_code ec;
@@ -388,7 +390,8 @@ std::vector<fs::path> bases(const fs::path& arbre, const std::optional<Manifeste
 // The cheaper forms of the signed content's files, their list bound to its manifest, and the
 // list's signature. Every form is decoded again before it is offered. An error text, empty
 // when done.
-std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s, const std::optional<Manifeste>& courante)
+std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s, const std::optional<Manifeste>& courante,
+                          bool resignature)
 {
     std::string raison;
     const auto m = lecturemanifeste(c.manifeste, raison);
@@ -398,13 +401,13 @@ std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s
     formes.manifeste = s.sha256(c.manifeste);
     formes.cle = s.cle;
     formes.fichiers.resize(m->fichiers.size());
-    const std::vector<fs::path> depuis = bases(arbre, courante, s.deltas);
+    const std::vector<fs::path> depuis = bases(arbre, courante, s.deltas, resignature);
     for (std::size_t i = 0; i < m->fichiers.size(); ++i) {
         const Empreinte& f = m->fichiers[i];
         bool lu = true;
         const std::string octets = lit(c.fichiers[i].second, lu);
-        if (!lu || octets.size() != f.taille)
-            return "cannot read " + c.fichiers[i].second.string() + " again";
+        if (!lu || octets.size() != f.taille || s.sha256(octets) != f.sha256)
+            return "cannot read " + c.fichiers[i].second.string() + " again as it was signed: did it change meanwhile?";
         std::string decode;
         std::size_t sinon = octets.size();
         const std::string compresse = compressezstd(octets);
@@ -450,7 +453,9 @@ std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s
 }
 
 // Keeps the files of the release just published beside the tree, for the deltas of the next
-// ones, and lets go of those older than the last `combien` (one at least). Deltas are a saving,
+// ones, and lets go of those older than the last `combien` (one at least). A release signed
+// again adds none: its files are already kept, and a copy of them would push out an older
+// release's. Deltas are a saving,
 // not a promise: a history that cannot be written costs the next release its deltas only.
 void gardehistorique(const fs::path& arbre, const Contenu& c, std::size_t combien)
 {
@@ -460,9 +465,10 @@ void gardehistorique(const fs::path& arbre, const Contenu& c, std::size_t combie
     const fs::path provisoire = h / ("." + std::to_string(c.edition));
     fs::remove_all(provisoire, ec);
     fs::create_directories(provisoire, ec);
-    for (const auto& [nom, source] : c.fichiers)
+    // From what the tree now serves, which the publication checked against the manifest.
+    for (const auto& f : c.fichiers)
         if (!ec)
-            fs::copy_file(source, provisoire / nom, fs::copy_options::overwrite_existing, ec);
+            fs::copy_file(arbre / "Maj" / f.first, provisoire / f.first, fs::copy_options::overwrite_existing, ec);
     if (!ec) {
         fs::remove_all(dossier, ec);
         fs::rename(provisoire, dossier, ec);
@@ -538,12 +544,14 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
                     "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion + "\r\nDate=" + date
                         + "\r\n", {}, {}, 0, {}, {}, {}};
     std::string erreur;
+    bool nouvelarbre = false;
     if (signataire) {
         const auto courante = releasecourante(arbre, *signataire, erreur);
+        nouvelarbre = !courante;
         if (erreur.empty())
             erreur = signecontenu(contenu, arbre, *signataire, courante);
         if (erreur.empty())
-            erreur = prepareformes(contenu, arbre, *signataire, courante);
+            erreur = prepareformes(contenu, arbre, *signataire, courante, false);
     } else if (!release.sanssignature && fs::exists(fs::symlink_status(arbre / nommanifeste, ec))) {
         erreur = "the tree holds a signed release, and every signed client refuses an unsigned one: sign with "
                  "--key, or give --unsigned to publish unsigned all the same";
@@ -554,6 +562,10 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
         r.erreurs.push_back(erreur);
         r.fichiers.clear();
     } else if (signataire) {
+        // A tree that starts again (a new folder, or one removed) starts a history of its
+        // own: an older one's release numbers would outrank its releases.
+        if (nouvelarbre)
+            fs::remove_all(historique(arbre), ec);
         gardehistorique(arbre, contenu, signataire->deltas);
     }
     r.edition = contenu.edition;
@@ -587,14 +599,13 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
             erreur = "the tree is no longer what its manifest signed; publish the release again";
     }
     if (erreur.empty())
-        erreur = prepareformes(c, arbre, signataire, courante);
+        erreur = prepareformes(c, arbre, signataire, courante, true);
     if (erreur.empty())
         erreur = bascule(arbre, c);
     if (!erreur.empty()) {
         r.erreurs.push_back(erreur);
         return r;
     }
-    gardehistorique(arbre, c, signataire.deltas);
     for (const auto& f : courante->fichiers)
         r.fichiers.push_back(f.nom);
     r.edition = c.edition;

@@ -397,4 +397,17 @@ TEST_F(Maker, TheCheaperFormsDecodeToTheirFilesAndBelongToTheirReleaseAlone)
     ASSERT_TRUE(n);
     EXPECT_TRUE(n->fichiers[0].deltas.empty() && n->fichiers[1].compresse);
     EXPECT_FALSE(fs::exists(arbre / tidewell::chemindelta("Lib.dll", sha256(versions[3]))));
+    const auto gardes = [&] {
+        std::vector<std::string> g;
+        for (const auto& e : fs::directory_iterator(tidewell::publication::historique(arbre)))
+            g.push_back(e.path().filename().string());
+        std::sort(g.begin(), g.end());
+        return g;
+    };
+    EXPECT_EQ(gardes(), (std::vector<std::string>{"4", "5"})) << "signing again keeps no copy of the same files";
+
+    // A tree started again under lower numbers starts its history again too.
+    fs::remove_all(arbre);
+    ASSERT_EQ(publie(signataire(1, 1)), "");
+    EXPECT_EQ(gardes(), (std::vector<std::string>{"1"}));
 }

@@ -17,6 +17,8 @@ namespace libmaj {
 namespace {
 
 constexpr DWORD tailleblocs = 256 * 1024;
+// As a download flushes: a few MiB at a time, so that the last flush finds little to write.
+constexpr unsigned long long pasvidange = 8ull << 20;
 
 struct LibereD {
     void operator()(ZSTD_DCtx* d) const { ZSTD_freeDCtx(d); }
@@ -87,23 +89,38 @@ Arrivee decodeverifie(const Arrivee& forme, const std::string& destination, cons
         return arrivee;
     const std::string temporaire = nomtemporaire(destination);
     PoigneeFichier fichier = creeneuf(temporaire, true);
-    Sha256 sha;
-    if (!fichier || !sha.valide())
+    if (!fichier)
+        return arrivee;
+    // As a download: hashed on a thread of its own and flushed as it goes, so that neither
+    // waits for the decoder nor the decoder for them.
+    Sha256Parallele sha(tailleblocs);
+    VidangeFond vidangefond(fichier.get(), pasvidange);
+    if (!sha.valide())
         return arrivee;
     unsigned long long ecrits = 0;
     std::size_t reste = 1;   // what the frame still needs; 0 once it ended whole
+    // One step of the decoder from `in`, its output written and hashed; false when the frame is
+    // not the one that was signed or the output cannot be written. `produit`: bytes it gave.
+    std::size_t produit = 0;
+    const auto decode = [&](ZSTD_inBuffer& in) {
+        char* tampon = sha.tampon();
+        ZSTD_outBuffer out{tampon, tailleblocs, 0};
+        reste = ZSTD_decompressStream(d.get(), &out, &in);
+        DWORD ecrit = 0;
+        const bool bon = !ZSTD_isError(reste) && out.pos <= attendu.taille - ecrits
+                         && (!out.pos || (WriteFile(fichier.get(), tampon, static_cast<DWORD>(out.pos), &ecrit, nullptr)
+                                          && ecrit == out.pos));
+        sha.ajoute(bon ? out.pos : 0);
+        produit = out.pos;
+        ecrits += out.pos;
+        vidangefond.ecrit(out.pos);
+        return bon;
+    };
     while (lus > 0) {
         ZSTD_inBuffer in{entree.data(), lus, 0};
         while (in.pos < in.size) {
-            ZSTD_outBuffer out{sortie.data(), sortie.size(), 0};
-            reste = ZSTD_decompressStream(d.get(), &out, &in);
-            if (ZSTD_isError(reste) || out.pos > attendu.taille - ecrits)
+            if (!decode(in))
                 return arrivee;
-            DWORD ecrit = 0;
-            if (out.pos && (!WriteFile(fichier.get(), sortie.data(), static_cast<DWORD>(out.pos), &ecrit, nullptr)
-                            || ecrit != out.pos || !sha.ajoute(sortie.data(), out.pos)))
-                return arrivee;
-            ecrits += out.pos;
             if (reste == 0 && in.pos < in.size)
                 return arrivee;   // bytes after the frame: not the form that was signed
         }
@@ -111,18 +128,12 @@ Arrivee decodeverifie(const Arrivee& forme, const std::string& destination, cons
         if (!lit(forme.fichier(), entree, lus) || (reste == 0 && lus > 0))
             return arrivee;   // a second frame after the first: not the form that was signed
     }
-    // A frame ends with its last block flushed out: what the decoder still holds comes now.
+    // A frame ends with its last block flushed out: what the decoder still holds comes now,
+    // and a frame cut short gives nothing more.
     while (reste != 0) {
         ZSTD_inBuffer in{entree.data(), 0, 0};
-        ZSTD_outBuffer out{sortie.data(), sortie.size(), 0};
-        reste = ZSTD_decompressStream(d.get(), &out, &in);
-        if (ZSTD_isError(reste) || out.pos == 0 || out.pos > attendu.taille - ecrits)
+        if (!decode(in) || produit == 0)
             return arrivee;
-        DWORD ecrit = 0;
-        if (!WriteFile(fichier.get(), sortie.data(), static_cast<DWORD>(out.pos), &ecrit, nullptr) || ecrit != out.pos
-            || !sha.ajoute(sortie.data(), out.pos))
-            return arrivee;
-        ecrits += out.pos;
     }
     if (ecrits != attendu.taille || sha.fin() != attendu.sha256 || !vidange(fichier.get()))
         return arrivee;

@@ -29,6 +29,20 @@ TEST(FileWays, CheapestFirstAndThePlainFileLast)
         {"no local copy", &formes, std::nullopt, {S::compresse, S::entier}, "Formes/Prog.exe.zst"},
         {"no forms offered", nullptr, Contenu{800, C}, {S::entier}, "Maj/Prog.exe"},
     };
+    // A delta from a base larger than the decoder takes is never tried, whatever the list says.
+    FormesFichier grand = formes;
+    grand.deltas[0].base.taille = tailledeltamax + 1;
+    const Empreinte enorme{"Prog.exe", tailledeltamax + 1, A};
+    const std::vector<Case> bornes = {
+        {"a base above the bound", &grand, Contenu{tailledeltamax + 1, B}, {S::compresse, S::entier}, "Formes/Prog.exe.zst"},
+    };
+    for (const auto& c : bornes) {
+        std::vector<S> sortes;
+        for (const auto& w : voies(fichier, c.formes, c.local))
+            sortes.push_back(w.sorte);
+        EXPECT_EQ(sortes, c.attendues) << c.what;
+    }
+    EXPECT_EQ(voies(enorme, &formes, Contenu{800, C}).front().sorte, S::compresse) << "a file above the bound";
     for (const auto& c : cases) {
         const auto v = voies(fichier, c.formes, c.local);
         std::vector<S> sortes;
@@ -36,8 +50,9 @@ TEST(FileWays, CheapestFirstAndThePlainFileLast)
             sortes.push_back(w.sorte);
         EXPECT_EQ(sortes, c.attendues) << c.what;
         EXPECT_EQ(v.front().chemin, c.premier) << c.what;
-        if (v.back().sorte == S::entier)
+        if (v.back().sorte == S::entier) {
             EXPECT_EQ(v.back().forme, (Contenu{1000, A})) << c.what;
+        }
     }
     // Only a size that a way could use makes the local copy worth reading.
     EXPECT_TRUE(localautile(fichier, nullptr, 1000));

@@ -2,24 +2,19 @@
 // keeps between runs.
 #include "release_check.h"
 
+#include "example_release.h"
+
 #include <gtest/gtest.h>
 
 using namespace tidewell;
 
 namespace {
 
-const std::string H(64, 'a');
+using exemples::H;
 
 Manifeste exemple()
 {
-    Manifeste m;
-    m.cible = "ABACOR";
-    m.edition = 12;
-    m.expire = "2027-12-07";
-    m.cle = 1;
-    m.pages = {{"Version.ini", 54, H}, {"Listfich.ini", 20, H}, {"Taillefich.ini", 5, H}};
-    m.fichiers = {{"Prog.exe", 150000, H}, {"Aide-Index.htm", 0, H}};
-    return m;
+    return exemples::manifeste();
 }
 
 }  // namespace

@@ -606,6 +606,27 @@ TEST(SignedRun, WithoutRoomOnTheVolumeNoFileChanges)
     EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=7\r\nCle=1\r\n");
     for (const char* leftover : {"A.dll.~maj", "B.dll.~maj"})
         EXPECT_FALSE(exists(app / leftover)) << leftover;
+
+    // Room for the new B.dll beside the old one, but not for its compressed form too, which
+    // waits beside it while it is decoded: B.dll comes whole.
+    writeFile(app / "B.dll", "old B.dll");
+    ASSERT_TRUE(GetDiskFreeSpaceExA(app.path().c_str(), &free, nullptr, nullptr));
+    const std::size_t left = static_cast<std::size_t>(free.QuadPart);
+    std::string halfRandom(left * 3 / 4, '\0');
+    unsigned x = 3;
+    for (std::size_t i = 0; i < halfRandom.size(); i += 2)
+        halfRandom[i] = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+    release[1].second = halfRandom;
+    const auto signer8 = testSigner(1, K1D, K1Q, 8, utcDay(30));
+    server.publish(release, "8", &signer8);
+    ASSERT_NE(server.read("Formes.ini").find("Compresse=2;"), std::string::npos) << "B.dll is offered compressed";
+    logBefore = requestLog().size();
+    run = runUpdater(app);
+    EXPECT_FALSE(run.box) << run.box->text;
+    app.forgetRestarts();
+    EXPECT_TRUE(readFile(app / "B.dll") == halfRandom);
+    EXPECT_NE(requestLog().find("/Abacor/Maj/B.dll", logBefore), std::string::npos);
+    EXPECT_EQ(requestLog().find("B.dll.zst", logBefore), std::string::npos);
 }
 
 namespace {
@@ -696,6 +717,7 @@ TEST(SignedRun, OnlyWhatChangedTravels)
         const char* what;
         std::function<void(ServerTree&, SignedApp&)> setUp;
         std::vector<std::string> fetched, notFetched;
+        std::function<void(SignedApp&)> meanwhile = {};
     };
     const std::vector<Case> cases = {
         {"the previous release in place: deltas", [](ServerTree&, SignedApp&) {},
@@ -747,6 +769,17 @@ TEST(SignedRun, OnlyWhatChangedTravels)
                      tidewell::ecritsignature({1, testSigner(1, K3D, K3Q, 6, "").signe(s.read("Formes.ini"))}));
          },
          {"/Maj/Prog.exe", "/Maj/Aide.txt"}, {"Formes/"}},
+        {"a file found in place that the user changes while another arrives: fetched after all",
+         [&](ServerTree& s, SignedApp& a) {
+             writeFile(a / "Aide.txt", "the user's own help");
+             s.remove("Formes.ini");
+             s.write(".httpsd.json", "{\"faults\": {\"Aide.txt\": {\"rate\": 60000}}}");
+         },
+         {"/Maj/Aide.txt", "/Maj/Same.dat"}, {"Formes/"},
+         [](SignedApp& a) {
+             if (exists(a / "Aide.txt.~maj") && readFile(a / "Same.dat").size() != 4)
+                 writeFile(a / "Same.dat", "mine");
+         }},
         {"the release already in place: nothing fetched but the pages",
          [&](ServerTree&, SignedApp& a) {
              for (const auto& [name, content] : five6)
@@ -765,7 +798,7 @@ TEST(SignedRun, OnlyWhatChangedTravels)
         writeFile(app / "Etatmaj.ini", "Edition=5\r\nCle=1\r\n");
         c.setUp(server, app);
         const std::size_t logBefore = requestLog().size();
-        const UpdaterRun run = runUpdater(app);
+        const UpdaterRun run = runUpdater(app, "", "", c.meanwhile ? [&] { c.meanwhile(app); } : std::function<void()>());
         const std::string log = requestLog().substr(logBefore);
         EXPECT_FALSE(run.box) << run.box->text << "\nthe server saw:\n" << log;
         for (const auto& [name, content] : five6)
