@@ -10,16 +10,34 @@ namespace tidewell {
 std::optional<Contenu> contenulocal(const std::string& dossier, const Empreinte& fichier, const FormesFichier* formes)
 {
     const std::string chemin = dossier + "\\" + fichier.nom;
-    WIN32_FILE_ATTRIBUTE_DATA a{};
-    if (!GetFileAttributesExA(chemin.c_str(), GetFileExInfoStandard, &a) || (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::nullopt;
-    const std::uint64_t taille = (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
-    if (!localautile(fichier, formes, taille))
+    const auto taille = taillelocale(dossier, fichier.nom);
+    if (!taille || !localautile(fichier, formes, *taille))
         return std::nullopt;
     const auto m = libmaj::mesure(chemin);
     if (!m)
         return std::nullopt;
     return Contenu{m->taille, m->sha256};
+}
+
+std::optional<Contenu> contenutenu(const std::string& dossier, const Empreinte& fichier, libmaj::PoigneeFichier& tenu)
+{
+    tenu.reset(CreateFileA((dossier + "\\" + fichier.nom).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (tenu.get() == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    const auto m = libmaj::mesure(tenu.get());
+    if (!m)
+        return std::nullopt;
+    return Contenu{m->taille, m->sha256};
+}
+
+std::optional<std::uint64_t> taillelocale(const std::string& dossier, const std::string& nom)
+{
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    if (!GetFileAttributesExA((dossier + "\\" + nom).c_str(), GetFileExInfoStandard, &a)
+        || (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
 }
 
 std::string nomforme(const std::string& destination)

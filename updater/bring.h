@@ -15,6 +15,13 @@ namespace tidewell {
 // What the local copy of a listed file holds, read only when that can spare a download.
 std::optional<Contenu> contenulocal(const std::string& dossier, const Empreinte& fichier, const FormesFichier* formes);
 
+// What a listed file found in place holds, read through `tenu`, which then keeps any other
+// program from changing or deleting it until it is closed; nothing where it cannot be held so.
+std::optional<Contenu> contenutenu(const std::string& dossier, const Empreinte& fichier, libmaj::PoigneeFichier& tenu);
+
+// The size of the file the folder holds under a listed name; nothing when there is none.
+std::optional<std::uint64_t> taillelocale(const std::string& dossier, const std::string& nom);
+
 // The name a form arrives under beside the file's destination, before it is decoded.
 std::string nomforme(const std::string& destination);
 

@@ -25,6 +25,13 @@ std::string numero(const char* lettre, std::size_t i)
     return lettre + std::to_string(i + 1);
 }
 
+// The code of the i-th file installed, numbered by its rank in the release (`rangs`; its own
+// rank where none are given).
+std::string numero(const char* lettre, std::size_t i, const std::vector<std::size_t>& rangs)
+{
+    return numero(lettre, rangs.empty() ? i : rangs[i]);
+}
+
 libmaj::Attendu contenu(const Empreinte& e)
 {
     return {e.taille, e.sha256};
@@ -63,14 +70,17 @@ bool supprime(const std::string& fichier)
 // A backup found by name is deleted only while it holds what the journal says it held: the run
 // that made it may have removed it already, and a file that came under its name since is
 // someone else's. False while it cannot be judged (held by another program) or not deleted.
-bool supprimesauvegarde(const std::string& fichier, const Empreinte& sauvegarde)
+bool supprimesauvegarde(const std::string& fichier, const Empreinte& sauvegarde, bool pendantremplacement)
 {
     if (!existe(fichier))
         return true;
     const auto trouve = libmaj::mesure(fichier);
     if (!trouve)
         return false;
-    return !(*trouve == contenu(sauvegarde)) || supprime(fichier);
+    // Before the release was kept no backup had been tidied away, so an empty file under a
+    // backup's name is the run's own, cut between its creation and its mark for deletion.
+    const bool coupee = pendantremplacement && trouve->taille == 0;
+    return !(coupee || *trouve == contenu(sauvegarde)) || supprime(fichier);
 }
 
 // Lets the open file go: deleted when closed, or at once by name where it cannot be marked.
@@ -110,7 +120,9 @@ bool range(const Journal& j, const std::string& dossier, const std::vector<bool>
         const EntreeJournal& e = j.fichiers[i];
         reste = !supprime(libmaj::nomtemporaire(chemin(dossier, e.nouveau.nom))) || gardees[i] || reste;
         if (parnom && e.ancien && !gardees[i])
-            reste = !supprimesauvegarde(chemin(dossier, e.ancien->nom), *e.ancien) || reste;
+            reste = !supprimesauvegarde(chemin(dossier, e.ancien->nom), *e.ancien,
+                                        j.etape == Journal::Etape::remplacement)
+                    || reste;
     }
     return !reste && supprime(chemin(dossier, nomjournal));
 }
@@ -121,7 +133,7 @@ bool range(const Journal& j, const std::string& dossier, const std::vector<bool>
 // still needed kept, when the n-th could not be put back.
 std::string annule(const Journal& j, std::vector<libmaj::Arrivee>& arrivees,
                    std::vector<libmaj::PoigneeFichier>& sauvegardes, std::size_t places, const std::string& dossier,
-                   const std::string& code)
+                   const std::string& code, const std::vector<std::size_t>& rangs)
 {
     arrivees.clear();
     std::string inacheve;
@@ -139,7 +151,7 @@ std::string annule(const Journal& j, std::vector<libmaj::Arrivee>& arrivees,
             remis = supprime(cible);
         }
         if (!remis) {
-            inacheve = numero("R", i);
+            inacheve = numero("R", i, rangs);
             gardees[i] = true;
         }
     }
@@ -151,7 +163,8 @@ std::string annule(const Journal& j, std::vector<libmaj::Arrivee>& arrivees,
 
 }  // namespace
 
-std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier)
+std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier,
+                            const std::vector<std::size_t>& rangs)
 {
     // What each file replaces, measured before anything is written, and a free name for its
     // backup: every backup the journal names is then the updater's own.
@@ -177,7 +190,7 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
             ++rang;
         const auto ancien = rang < rangssauvegarde ? libmaj::mesure(cible) : std::nullopt;
         if (!ancien)
-            return numero("I", i);
+            return numero("I", i, rangs);
         j.fichiers.back().ancien =
             Empreinte{nomsauvegardesignee(m.fichiers[i].nom, rang), ancien->taille, ancien->sha256};
     }
@@ -197,21 +210,21 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
         if (copie)
             sauvegardes[i] = std::move(copie->fichier);
         if (!copie || !(copie->contenu == contenu(*ancien)))
-            return annule(j, arrivees, sauvegardes, 0, dossier, numero("I", i));
+            return annule(j, arrivees, sauvegardes, 0, dossier, numero("I", i, rangs), rangs);
     }
     for (std::size_t i = 0; i < sauvegardes.size(); ++i)
         if (sauvegardes[i] && !libmaj::effacealafermeture(sauvegardes[i].get(), false))
-            return annule(j, arrivees, sauvegardes, 0, dossier, numero("I", i));
+            return annule(j, arrivees, sauvegardes, 0, dossier, numero("I", i, rangs), rangs);
 
     // A file the release adds never replaces one that came meanwhile.
     for (std::size_t i = 0; i < arrivees.size(); ++i)
         if (!arrivees[i].place(j.fichiers[i].ancien.has_value()))
-            return annule(j, arrivees, sauvegardes, i, dossier, numero("I", i));
+            return annule(j, arrivees, sauvegardes, i, dossier, numero("I", i, rangs), rangs);
 
     // The one moment the release is kept: from here on, whatever happens, it is not undone.
     j.etape = Journal::Etape::rangement;
     if (!libmaj::ecritdurable(journal, ecritjournal(j)))
-        return annule(j, arrivees, sauvegardes, arrivees.size(), dossier, "I0");
+        return annule(j, arrivees, sauvegardes, arrivees.size(), dossier, "I0", rangs);
     for (std::size_t i = 0; i < sauvegardes.size(); ++i)
         abandonne(sauvegardes[i], j.fichiers[i].ancien ? chemin(dossier, j.fichiers[i].ancien->nom) : std::string());
     // A release kept but not recorded could be replayed under an older number: its journal

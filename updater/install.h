@@ -28,7 +28,10 @@ std::optional<Verrou> verrouilledossier(const std::string& dossier, bool& bloque
 // backed up or put in place and every file is again as it was (I0: the journal could not be
 // written), R<n> when the n-th could not be put back, and R0 when the release is installed but
 // could not be recorded, the journal then kept for the next run.
-std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier);
+// The n of I<n> and R<n> is the file's rank in the whole release: `rangs` gives each file's
+// (from 0), where `m` lists only some of the release's files.
+std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier,
+                            const std::vector<std::size_t>& rangs = {});
 
 // Takes up an install that a killed process or a power cut interrupted: the release is kept
 // (and recorded) once the journal says so or every file already holds its signed bytes, and

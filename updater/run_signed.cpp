@@ -223,18 +223,42 @@ bool Main::telechargementverifie()
         montreavancement(static_cast<int>(i) + 1, static_cast<int>(nombre), static_cast<double>(m.fichiers[0].taille));
     }
     // A file found in place may have changed while the others came (the user, the
-    // application): it is judged again, and fetched now if it no longer holds the release.
+    // application): it is judged again through a handle that keeps it as it is until the
+    // release is recorded, and one that no longer holds the release comes now, whole, if the
+    // room left beside the backups still to be made takes it.
+    std::vector<libmaj::PoigneeFichier> tenus(nombre);
+    Manifeste rejuges = m;
+    rejuges.fichiers.clear();
+    std::uint64_t sauvegardes = 0;
+    for (std::size_t i = 0; i < nombre; ++i) {
+        const Empreinte& f = m.fichiers[i];
+        if (arrivees[i])
+            sauvegardes += taillelocale(dossier, f.nom).value_or(0);
+        else if (contenutenu(dossier, f, tenus[i]) != Contenu{f.taille, f.sha256})
+            rejuges.fichiers.push_back(f);
+    }
+    if (!rejuges.fichiers.empty() && !placesuffisante(rejuges, dossier, sauvegardes)) {
+        refuse(coderefus::place);
+        return false;
+    }
     for (std::size_t i = 0; i < nombre; ++i)
-        if (!arrivees[i] && (plans[i] = plan(i)).front().sorte != Voie::Sorte::enplace && !apporte(i))
-            return false;
+        if (!arrivees[i] && std::any_of(rejuges.fichiers.begin(), rejuges.fichiers.end(),
+                                        [&](const Empreinte& f) { return f.nom == m.fichiers[i].nom; })) {
+            tenus[i].reset();
+            plans[i] = {Voie{Voie::Sorte::entier, "Maj/" + m.fichiers[i].nom, {}, {}}};
+            if (!apporte(i))
+                return false;
+        }
     std::vector<libmaj::Arrivee> recues;
+    std::vector<std::size_t> rangs;
     changes.fichiers.clear();
     for (std::size_t i = 0; i < nombre; ++i)
         if (arrivees[i]) {
             changes.fichiers.push_back(m.fichiers[i]);
             recues.push_back(std::move(*arrivees[i]));
+            rangs.push_back(i);
         }
-    const std::string echec = installerelease(recues, changes, dossier);
+    const std::string echec = installerelease(recues, changes, dossier, rangs);
     if (!echec.empty()) {
         refuse(echec);
         return false;

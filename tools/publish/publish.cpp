@@ -453,37 +453,56 @@ std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s
 }
 
 // Keeps the files of the release just published beside the tree, for the deltas of the next
-// ones, and lets go of those older than the last `combien` (one at least). A release signed
-// again adds none: its files are already kept, and a copy of them would push out an older
-// release's. Deltas are a saving,
-// not a promise: a history that cannot be written costs the next release its deltas only.
-void gardehistorique(const fs::path& arbre, const Contenu& c, std::size_t combien)
+// ones, checked against its manifest, and lets go of those older than the last `combien` (one
+// at least), of any numbered above it (a tree put back from an older copy), and of what a
+// publication killed while it wrote the history left. Deltas are a saving, not a promise: a
+// history that cannot be written costs the next release its deltas only.
+void gardehistorique(const fs::path& arbre, const Contenu& c, const Signataire& s, std::size_t combien)
 {
     std::error_code ec;
     const fs::path h = historique(arbre);
+    std::vector<std::uint64_t> editions;
+    std::vector<fs::path> restes;
+    for (fs::directory_iterator it(h, ec), fin; !ec && it != fin; it.increment(ec)) {
+        const auto e = entierstrict(it->path().filename().string());
+        if (e && *e < c.edition)
+            editions.push_back(*e);
+        else
+            restes.push_back(it->path());
+    }
+    for (const auto& r : restes)
+        fs::remove_all(r, ec);
+    ec.clear();
+    std::string raison;
+    const auto m = lecturemanifeste(c.manifeste, raison);
     const fs::path dossier = h / std::to_string(c.edition);
     const fs::path provisoire = h / ("." + std::to_string(c.edition));
-    fs::remove_all(provisoire, ec);
     fs::create_directories(provisoire, ec);
-    // From what the tree now serves, which the publication checked against the manifest.
-    for (const auto& f : c.fichiers)
-        if (!ec)
-            fs::copy_file(arbre / "Maj" / f.first, provisoire / f.first, fs::copy_options::overwrite_existing, ec);
-    if (!ec) {
-        fs::remove_all(dossier, ec);
+    // From what the tree now serves, each copy checked against what the manifest signed.
+    for (std::size_t i = 0; m && !ec && i < m->fichiers.size(); ++i) {
+        const fs::path copie = provisoire / m->fichiers[i].nom;
+        fs::copy_file(arbre / "Maj" / m->fichiers[i].nom, copie, fs::copy_options::overwrite_existing, ec);
+        if (!ec && s.sha256fichier(copie) != m->fichiers[i].sha256)
+            ec = std::make_error_code(std::errc::io_error);
+    }
+    if (m && !ec)
         fs::rename(provisoire, dossier, ec);
-    }
-    if (ec) {
+    if (!m || ec)
         fs::remove_all(provisoire, ec);
-        return;
-    }
-    std::vector<std::uint64_t> editions;
-    for (fs::directory_iterator it(h, ec), fin; !ec && it != fin; it.increment(ec))
-        if (const auto e = entierstrict(it->path().filename().string()))
-            editions.push_back(*e);
+    else
+        editions.push_back(c.edition);
     std::sort(editions.rbegin(), editions.rend());
     for (std::size_t i = std::max<std::size_t>(combien, 1); i < editions.size(); ++i)
         fs::remove_all(h / std::to_string(editions[i]), ec);
+}
+
+// A release signed again keeps its files' place in the history under its new number.
+void renommehistorique(const fs::path& arbre, std::uint64_t avant, std::uint64_t apres)
+{
+    std::error_code ec;
+    const fs::path h = historique(arbre);
+    if (fs::is_directory(h / std::to_string(avant), ec))
+        fs::rename(h / std::to_string(avant), h / std::to_string(apres), ec);
 }
 
 Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Signataire* signataire)
@@ -566,7 +585,7 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
         // own: an older one's release numbers would outrank its releases.
         if (nouvelarbre)
             fs::remove_all(historique(arbre), ec);
-        gardehistorique(arbre, contenu, signataire->deltas);
+        gardehistorique(arbre, contenu, *signataire, signataire->deltas);
     }
     r.edition = contenu.edition;
     return r;
@@ -606,6 +625,7 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
         r.erreurs.push_back(erreur);
         return r;
     }
+    renommehistorique(arbre, courante->edition, c.edition);
     for (const auto& f : courante->fichiers)
         r.fichiers.push_back(f.nom);
     r.edition = c.edition;

@@ -404,7 +404,16 @@ TEST_F(Maker, TheCheaperFormsDecodeToTheirFilesAndBelongToTheirReleaseAlone)
         std::sort(g.begin(), g.end());
         return g;
     };
-    EXPECT_EQ(gardes(), (std::vector<std::string>{"4", "5"})) << "signing again keeps no copy of the same files";
+    EXPECT_EQ(gardes(), (std::vector<std::string>{"4", "6"})) << "signed again, the files keep their place under the new number";
+
+    // What a publication killed while it wrote the history left, and a number above the
+    // tree's (a tree put back from an older copy), go at the next publication.
+    fs::create_directories(tidewell::publication::historique(arbre) / ".7");
+    fs::create_directories(tidewell::publication::historique(arbre) / "9");
+    auto sept = signataire(1);
+    sept.deltas = 2;
+    ASSERT_EQ(publie(sept), "");
+    EXPECT_EQ(gardes(), (std::vector<std::string>{"6", "7"}));
 
     // A tree started again under lower numbers starts its history again too.
     fs::remove_all(arbre);

@@ -81,12 +81,17 @@ std::optional<Attendu> mesure(const std::string& chemin)
                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (f.get() == INVALID_HANDLE_VALUE)
         return std::nullopt;
+    return mesure(f.get());
+}
+
+std::optional<Attendu> mesure(HANDLE f)
+{
     Sha256 sha;
     std::vector<char> tampon(tailleblocs);
     Attendu a;
     for (;;) {
         DWORD lus = 0;
-        if (!sha.valide() || !ReadFile(f.get(), tampon.data(), tailleblocs, &lus, nullptr))
+        if (!sha.valide() || !ReadFile(f, tampon.data(), tailleblocs, &lus, nullptr))
             return std::nullopt;
         if (lus == 0)
             break;

@@ -48,6 +48,8 @@ bool renomme(HANDLE fichier, const std::string& destination, bool remplace = tru
 // What the file holds; nothing when there is no file or it cannot be read whole (only a
 // program that holds it without sharing it prevents that).
 std::optional<Attendu> mesure(const std::string& chemin);
+// What the open file holds from where it is read next (its start, when just opened).
+std::optional<Attendu> mesure(HANDLE fichier);
 
 // A copy of `source` made into a new file `copie` (created as by creeneuf, never over an
 // existing file), flushed to the disk, still open and still marked to be deleted; with what

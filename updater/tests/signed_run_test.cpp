@@ -199,8 +199,12 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
              s.write("Manifeste.ini", other.read("Manifeste.ini"));
              s.write("Signature.ini", other.read("Signature.ini"));
          }},
-        {"the third file held open by another program", "I3",
-         [&](ServerTree& s, SignedApp& a) { standard(s); a.hold("C.dat"); }},
+        {"the third file held open by another program, the first already in place", "I3",
+         [&](ServerTree& s, SignedApp& a) {
+             standard(s);
+             writeFile(a / "A.dll", "a v2");
+             a.hold("C.dat");
+         }},
         {"a size file that is not the signed one, of the same length", "S9",
          [&](ServerTree& s, SignedApp&) {
              standard(s);
@@ -334,6 +338,12 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
     const auto recordBlocked = [](SignedApp& a) { CreateDirectoryA((a / "Etatmaj.ini").c_str(), nullptr); };
     const std::vector<Case> cases = {
         {"two of five files replaced", [&](ServerTree&, SignedApp& a) { placed(a, 2); }, "S1", false},
+        {"killed between a backup's creation and its mark for deletion: an empty backup",
+         [&](ServerTree&, SignedApp& a) {
+             placed(a, 0);
+             writeFile(a / "E.txt.sav", "");
+         },
+         "S1", false},
         {"every file replaced, the tidying not done", [&](ServerTree&, SignedApp& a) { placed(a, 5); }, "S1", true},
         {"kept, a backup already tidied and a file changed since",
          [&](ServerTree&, SignedApp& a) {
