@@ -234,7 +234,7 @@ bool Main::telechargementverifie()
         const Empreinte& f = m.fichiers[i];
         if (arrivees[i])
             sauvegardes += taillelocale(dossier, f.nom).value_or(0);
-        else if (contenutenu(dossier, f, tenus[i]) != Contenu{f.taille, f.sha256})
+        else if (!(contenutenu(dossier, f, tenus[i]) == Contenu{f.taille, f.sha256}))
             rejuges.fichiers.push_back(f);
     }
     if (!rejuges.fichiers.empty() && !placesuffisante(rejuges, dossier, sauvegardes)) {
