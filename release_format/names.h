@@ -19,6 +19,8 @@ inline constexpr char nomjournal[] = "Journalmaj.ini";
 // platform when it closes: another run started meanwhile, by whatever user or machine, cannot
 // open it.
 inline constexpr char nomverrou[] = "Verroumaj.ini";
+// The log a signed run keeps for the maker's support.
+inline constexpr char nomjournalexecution[] = "Tidewell.log";
 
 // True when a listed name leads to a file inside the application folder, under that very
 // name: not absolute, no drive or stream (":"), no empty segment and none ending in a dot or
@@ -28,7 +30,7 @@ inline constexpr char nomverrou[] = "Verroumaj.ini";
 bool nomsur(const std::string& nom);
 
 // True for a name a signed release may list: one the updater fetches (nomsur), in no
-// sub-folder, and none of its own records beside it.
+// sub-folder, and none of its own records and logs beside it.
 bool nomsigne(const std::string& nom);
 
 // True when two listed names are one file on the platform: letter case and either slash.

@@ -46,13 +46,15 @@ std::string nomforme(const std::string& destination)
 }
 
 libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, const std::string& adresse, const std::string& dossier,
-                               const Empreinte& fichier)
+                               const Empreinte& fichier, const Voie** utilisee)
 {
     const std::string cible = dossier + "\\" + fichier.nom;
     const libmaj::Attendu attendu{fichier.taille, fichier.sha256};
     for (const Voie& v : voies) {
         if (v.sorte == Voie::Sorte::enplace)
             break;
+        if (utilisee)
+            *utilisee = &v;
         if (v.sorte == Voie::Sorte::entier)
             return libmaj::telechargeverifie(adresse + "/" + v.chemin, cible, attendu);
         // The form is checked whole against its signed hash before the decoder reads a byte.

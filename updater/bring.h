@@ -28,7 +28,8 @@ std::string nomforme(const std::string& destination);
 // The file, arrived whole and as signed beside its destination, by the first of `voies` that
 // brings it (none for a file already in place); an empty arrival when none did. `adresse` is
 // the release's base address on the server.
+// `utilisee`, when given, is then the way that brought it.
 libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, const std::string& adresse, const std::string& dossier,
-                               const Empreinte& fichier);
+                               const Empreinte& fichier, const Voie** utilisee = nullptr);
 
 }  // namespace tidewell

@@ -1,5 +1,7 @@
 #include "run.h"
 
+#include "run_log.h"
+
 #include "command_word.h"
 #include "files.h"
 #include "internet.h"
@@ -10,6 +12,7 @@
 #include "progress.h"
 #include "release_check.h"
 #include "rounding.h"
+#include "run_log.h"
 #include "run_state.h"
 #include "run_texts.h"
 #include "text.h"
@@ -252,8 +255,11 @@ void Main::montreavancement(int i, int nombre, double taillepremier)
 
 void Main::relance()
 {
-    if (relancer_ == 0)
+    if (relancer_ == 0) {
+        if (nombreclesmaj > 0 && !nomappli_.empty())
+            consigne(libmaj::etat().dossierappli, "no restart asked (INSTALL); end");
         return;
+    }
     const auto& etat = libmaj::etat();
     std::string programme;
     if (nomappli_ == "ABACOR")
@@ -262,7 +268,10 @@ void Main::relance()
         programme = etat.dossierappli + "\\Quillon.exe";
     vue_.affpct(messagerelance(etat.langue));
     libmaj::attente(1.0f);
-    if (!libmaj::testfichier(programme, 0))
+    const bool present = libmaj::testfichier(programme, 0) != 0;
+    if (nombreclesmaj > 0)
+        consigne(etat.dossierappli, present ? "restart: " + programme + "; end" : "no program to restart; end");
+    if (!present)
         return;
     libmaj::lanceprogramme("\"" + programme + "\"", SW_SHOWNORMAL);
 }

@@ -8,11 +8,14 @@
 #include "internet.h"
 #include "message_box.h"
 #include "release_check.h"
+#include "run_log.h"
+#include "run_log_text.h"
 #include "run_state.h"
 #include "run_texts.h"
 #include "signature_check.h"
 #include "text.h"
 #include "update_keys.h"
+#include "wait.h"
 #include "web_rules.h"
 
 #include <windows.h>
@@ -135,6 +138,11 @@ void Main::rechercheverifiee()
         return;
     }
     verrou_ = std::move(*verrou);
+    std::string cles;
+    for (std::size_t i = 0; i < nombreclesmaj; ++i)
+        cles += (i ? "," : "") + std::to_string(tableclesmaj[i].id);
+    consigne(dossierappli, "start: signed run for " + nomappli_ + " from " + adressemaj_ + ", keys " + cles + ", floor "
+                               + std::to_string(editionplancher));
     // Before anything else: an install that was cut short leaves one whole release first.
     const std::string reprise = repriseinstallation(dossierappli);
     if (!reprise.empty()) {
@@ -161,11 +169,15 @@ void Main::rechercheverifiee()
     if (GetTempPathA(sizeof dossier, dossier) && GetTempFileNameA(dossier, "tdw", 0, fichier))
         afficheversion(pages[0], fichier);
     taillemaj_ = tailledepuis(pages[2]);
+    consigne(dossierappli, "release " + std::to_string(manifeste.edition) + " found, key " + std::to_string(manifeste.cle)
+                               + ", valid through " + manifeste.expire + ", " + std::to_string(manifeste.fichiers.size())
+                               + " files, " + (formes_ ? "cheaper forms offered" : "no cheaper forms"));
     manifeste_ = std::move(manifeste);
 }
 
 void Main::annoncerefus()
 {
+    consigne(libmaj::etat().dossierappli, "refused: " + refus_ + ": " + sensducode(refus_));
     libmaj::afficheboite(messagerefus(refus_, libmaj::etat().sautligne), titre_, 16);
 }
 
@@ -210,7 +222,14 @@ bool Main::telechargementverifie()
     // Nothing is put in place until every file has arrived as signed.
     std::vector<std::optional<libmaj::Arrivee>> arrivees(nombre);
     const auto apporte = [&](std::size_t i) {
-        arrivees[i] = apportefichier(plans[i], adressemaj_, dossier, m.fichiers[i]);
+        const Voie* voie = nullptr;
+        const double debut = libmaj::horlogemonotone();
+        arrivees[i] = apportefichier(plans[i], adressemaj_, dossier, m.fichiers[i], &voie);
+        const char* const sortes[] = {"in place", "delta", "compressed", "plain"};
+        consigne(dossier, "file " + std::to_string(i + 1) + " " + m.fichiers[i].nom + ": "
+                              + (*arrivees[i] && voie ? sortes[static_cast<int>(voie->sorte)] : "failed") + ", "
+                              + std::to_string(*arrivees[i] && voie ? voie->forme.taille : 0) + " bytes, "
+                              + std::to_string(static_cast<int>((libmaj::horlogemonotone() - debut) * 1000)) + " ms");
         if (*arrivees[i])
             return true;
         refuse("F" + std::to_string(i + 1));
@@ -218,7 +237,9 @@ bool Main::telechargementverifie()
     };
     for (std::size_t i = 0; i < nombre; ++i) {
         montrefichier(static_cast<int>(i) + 1, m.fichiers[i].nom);
-        if (plans[i].front().sorte != Voie::Sorte::enplace && !apporte(i))
+        if (plans[i].front().sorte == Voie::Sorte::enplace)
+            consigne(dossier, "file " + std::to_string(i + 1) + " " + m.fichiers[i].nom + ": unchanged");
+        else if (!apporte(i))
             return false;
         montreavancement(static_cast<int>(i) + 1, static_cast<int>(nombre), static_cast<double>(m.fichiers[0].taille));
     }
@@ -263,6 +284,8 @@ bool Main::telechargementverifie()
         refuse(echec);
         return false;
     }
+    consigne(dossier, "installed: release " + std::to_string(m.edition) + " recorded, " + std::to_string(recues.size())
+                          + " files replaced");
     return true;
 }
 

@@ -530,6 +530,10 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
             r.erreurs.push_back(nom + ": " + pourquoi);
             continue;
         }
+        if (signataire && libmaj::majuscules(nom) == libmaj::majuscules(nomjournalexecution)) {
+            r.erreurs.push_back(nom + ": the log a signed updater keeps beside itself");
+            continue;
+        }
         if (!nomsur(nom)) {
             r.erreurs.push_back(nom + ": a name the updater passes over: a device name, a name ending in a dot, "
                                       "or one of the updater's own backups (.sav) or partial downloads (.~maj)");

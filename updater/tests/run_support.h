@@ -128,9 +128,13 @@ std::string standinLine(const std::string& exe, const std::string& cwd);
 tidewell::publication::Signataire testSigner(int keyId, const std::string& d, const std::string& q,
                                              std::uint64_t release, const std::string& expires);
 
-// Every file of a folder with its content, to compare a folder before and after.
+// Every file of a folder with its content, to compare a folder before and after; all but the
+// run log.
 using Snapshot = std::vector<std::pair<std::string, std::string>>;
 Snapshot snapshot(const std::string& folder);
+// The first line of a run log that is not one whole dated line ("YYYY-MM-DDTHH:MM:SSZ text"
+// and CR LF), or "" when every line is.
+std::string badLogLine(const std::string& log);
 // The names whose content differs between two snapshots, or that only one holds.
 std::string difference(const Snapshot& a, const Snapshot& b);
 

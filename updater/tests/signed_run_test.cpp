@@ -251,6 +251,9 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
         EXPECT_EQ(run.box->title, "Mise \xE0 jour des Fichiers");
         EXPECT_EQ(run.box->text, refusal(c.code))
             << run.platform() << "the server saw:\n" << requestLog().substr(logBefore);
+        const std::string log = readFile(app / "Tidewell.log");
+        EXPECT_NE(log.find(" refused: " + c.code + ": "), std::string::npos) << log;
+        EXPECT_EQ(badLogLine(log), "");
         EXPECT_EQ(run.box->icon, uihelper::Icon::stop);
         EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
         DeleteFileA((app / "standin.log").c_str());
@@ -508,6 +511,7 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
         keptOld += now == before;
         keptNew += now == after;
         EXPECT_TRUE(now == before || now == after) << "a mixed folder, or something left behind:" << difference(before, now);
+        EXPECT_EQ(badLogLine(readFile(app / "Tidewell.log")), "") << "a killed run's log is whole line by line";
         reset();
     }
     EXPECT_GE(kills, 6) << "fewer than half of the moments inside the install were reached by the kills";
@@ -730,7 +734,13 @@ TEST(SignedRun, OnlyWhatChangedTravels)
         std::function<void(SignedApp&)> meanwhile = {};
     };
     const std::vector<Case> cases = {
-        {"the previous release in place: deltas", [](ServerTree&, SignedApp&) {},
+        {"the previous release in place: deltas, the run log full",
+         [](ServerTree&, SignedApp& a) {
+             std::string full;
+             while (full.size() < 70000)
+                 full += "2026-01-01T00:00:00Z an earlier run's step\r\n";
+             writeFile(a / "Tidewell.log", full);
+         },
          {"Formes/Prog.exe.", "Formes/Aide.txt.", "/Maj/Tiny.ini"}, {"/Maj/Prog.exe", "/Maj/Aide.txt", ".zst", "Same.dat"}},
         {"a local file that is neither base nor new: compressed",
          [](ServerTree&, SignedApp& a) { writeFile(a / "Aide.txt", "the user's own help"); },
@@ -814,6 +824,16 @@ TEST(SignedRun, OnlyWhatChangedTravels)
         for (const auto& [name, content] : five6)
             EXPECT_TRUE(readFile(app / name) == content) << name;
         EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=6\r\nCle=1\r\n");
+        const std::string runLog = readFile(app / "Tidewell.log");
+        EXPECT_EQ(badLogLine(runLog), "");
+        EXPECT_LE(runLog.size(), 64u * 1024);
+        for (const char* step : {" start: signed run for ABACOR", " release 6 found, key 1", " installed: release 6 recorded",
+                                 " restart: "})
+            EXPECT_NE(runLog.find(step), std::string::npos) << step << " not in the log:\n" << runLog;
+        if (&c == &cases.front())
+            for (const char* step : {" file 1 Aide.txt: delta, ", " file 2 Prog.exe: delta, ", " file 3 Same.dat: unchanged",
+                                     " file 4 Tiny.ini: plain, 5 bytes"})
+                EXPECT_NE(runLog.find(step), std::string::npos) << step << " not in the log:\n" << runLog;
         for (const auto& part : c.fetched)
             EXPECT_NE(log.find(part), std::string::npos) << part << " was not fetched; the server saw:\n" << log;
         for (const auto& part : c.notFetched)

@@ -1,0 +1,57 @@
+#include "run_log.h"
+
+#include "file_handles.h"
+#include "run_log_text.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace tidewell {
+
+namespace {
+
+// "YYYY-MM-DDTHH:MM:SSZ", formatted by hand for the same reason as the manifest's dates.
+std::string maintenantutc()
+{
+    SYSTEMTIME t;
+    GetSystemTime(&t);
+    const auto deux = [](unsigned n) {
+        return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
+    };
+    return std::to_string(t.wYear) + "-" + deux(t.wMonth) + "-" + deux(t.wDay) + "T" + deux(t.wHour) + ":"
+           + deux(t.wMinute) + ":" + deux(t.wSecond) + "Z";
+}
+
+}  // namespace
+
+void consigne(const std::string& dossier, const std::string& texte)
+try {
+    const std::string chemin = dossier + "\\" + nomjournalexecution;
+    const std::string ligne = lignejournal(maintenantutc(), texte);
+    // A line goes on in one write, through to the disk: a kill or a power cut leaves every
+    // line before it whole.
+    libmaj::PoigneeFichier f(CreateFileA(chemin.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                               OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH, nullptr));
+    LARGE_INTEGER taille{};
+    if (f.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(f.get(), &taille))
+        return;
+    if (static_cast<unsigned long long>(taille.QuadPart) + ligne.size() <= taillemaxjournalexecution) {
+        DWORD ecrits = 0;
+        WriteFile(f.get(), ligne.data(), static_cast<DWORD>(ligne.size()), &ecrits, nullptr);
+        return;
+    }
+    // Full: the newer half and the line replace it whole, as the record is replaced.
+    std::string journal(static_cast<std::size_t>(std::min<long long>(taille.QuadPart, 4 * taillemaxjournalexecution)), '\0');
+    DWORD lus = 0;
+    if (!journal.empty()
+        && !ReadFile(f.get(), journal.data(), static_cast<DWORD>(journal.size()), &lus, nullptr))
+        return;
+    journal.resize(lus);
+    f.reset();   // the new text is renamed over it
+    libmaj::ecritdurable(chemin, journalavec(journal, ligne, taillemaxjournalexecution));
+} catch (...) {
+    // A log is never a reason for a run to fail.
+}
+
+}  // namespace tidewell
