@@ -830,10 +830,11 @@ TEST(SignedRun, OnlyWhatChangedTravels)
         for (const char* step : {" start: signed run for ABACOR", " release 6 found, key 1", " installed: release 6 recorded",
                                  " restart: "})
             EXPECT_NE(runLog.find(step), std::string::npos) << step << " not in the log:\n" << runLog;
-        if (&c == &cases.front())
+        if (&c == &cases.front()) {
             for (const char* step : {" file 1 Aide.txt: delta, ", " file 2 Prog.exe: delta, ", " file 3 Same.dat: unchanged",
                                      " file 4 Tiny.ini: plain, 5 bytes"})
                 EXPECT_NE(runLog.find(step), std::string::npos) << step << " not in the log:\n" << runLog;
+        }
         for (const auto& part : c.fetched)
             EXPECT_NE(log.find(part), std::string::npos) << part << " was not fetched; the server saw:\n" << log;
         for (const auto& part : c.notFetched)
