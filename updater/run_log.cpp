@@ -28,7 +28,13 @@ std::string maintenantutc()
 void consigne(const std::string& dossier, const std::string& texte)
 try {
     const std::string chemin = dossier + "\\" + nomjournalexecution;
-    const std::string ligne = lignejournal(maintenantutc(), texte);
+    std::string ligne = lignejournal(maintenantutc(), texte);
+    // The log is the updater's own: a read-only one left by a copy is still written (never
+    // through a link, whose target's attributes would change instead).
+    const DWORD attributs = GetFileAttributesA(chemin.c_str());
+    if (attributs != INVALID_FILE_ATTRIBUTES && (attributs & FILE_ATTRIBUTE_READONLY)
+        && !(attributs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        SetFileAttributesA(chemin.c_str(), attributs & ~DWORD(FILE_ATTRIBUTE_READONLY));
     // A line goes on in one write, through to the disk: a kill or a power cut leaves every
     // line before it whole.
     libmaj::PoigneeFichier f(CreateFileA(chemin.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -36,6 +42,17 @@ try {
     LARGE_INTEGER taille{};
     if (f.get() == INVALID_HANDLE_VALUE || !GetFileSizeEx(f.get(), &taille))
         return;
+    // A line a power cut left unended is ended first, so that the next step has a line of its own.
+    if (taille.QuadPart > 0) {
+        char dernier = '\n';
+        DWORD lu = 0;
+        LARGE_INTEGER fin{};
+        fin.QuadPart = taille.QuadPart - 1;
+        if (SetFilePointerEx(f.get(), fin, nullptr, FILE_BEGIN) && ReadFile(f.get(), &dernier, 1, &lu, nullptr) && lu == 1
+            && dernier != '\n')
+            ligne = "\r\n" + ligne;
+        SetFilePointerEx(f.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN);
+    }
     if (static_cast<unsigned long long>(taille.QuadPart) + ligne.size() <= taillemaxjournalexecution) {
         DWORD ecrits = 0;
         WriteFile(f.get(), ligne.data(), static_cast<DWORD>(ligne.size()), &ecrits, nullptr);

@@ -266,7 +266,8 @@ bool Main::telechargementverifie()
         if (!arrivees[i] && std::any_of(rejuges.fichiers.begin(), rejuges.fichiers.end(),
                                         [&](const Empreinte& f) { return f.nom == m.fichiers[i].nom; })) {
             tenus[i].reset();
-            plans[i] = {Voie{Voie::Sorte::entier, "Maj/" + m.fichiers[i].nom, {}, {}}};
+            const Empreinte& f = m.fichiers[i];
+            plans[i] = {Voie{Voie::Sorte::entier, "Maj/" + f.nom, {f.taille, f.sha256}, {}}};
             if (!apporte(i))
                 return false;
         }

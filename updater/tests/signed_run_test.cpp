@@ -736,10 +736,12 @@ TEST(SignedRun, OnlyWhatChangedTravels)
     const std::vector<Case> cases = {
         {"the previous release in place: deltas, the run log full",
          [](ServerTree&, SignedApp& a) {
+             // Read-only, as a copy from a medium leaves it, and its last line cut by a power cut.
              std::string full;
              while (full.size() < 70000)
                  full += "2026-01-01T00:00:00Z an earlier run's step\r\n";
-             writeFile(a / "Tidewell.log", full);
+             writeFile(a / "Tidewell.log", full + "2026-01-01T00:00:00Z cut");
+             SetFileAttributesA((a / "Tidewell.log").c_str(), FILE_ATTRIBUTE_READONLY);
          },
          {"Formes/Prog.exe.", "Formes/Aide.txt.", "/Maj/Tiny.ini"}, {"/Maj/Prog.exe", "/Maj/Aide.txt", ".zst", "Same.dat"}},
         {"a local file that is neither base nor new: compressed",
