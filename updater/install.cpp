@@ -355,10 +355,7 @@ std::optional<Verrou> verrouilledossier(const std::string& dossier, bool& bloque
     const std::string nom = chemin(dossier, nomverrou);
     // The name is the updater's own: a read-only file left there is still its lock to take
     // (never through a link, whose target's attributes would change instead).
-    const DWORD trouves = GetFileAttributesA(nom.c_str());
-    if (trouves != INVALID_FILE_ATTRIBUTES && (trouves & FILE_ATTRIBUTE_READONLY)
-        && !(trouves & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
-        SetFileAttributesA(nom.c_str(), trouves & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    libmaj::otelectureseule(nom);
     // The link itself, never what it leads to, which deleting on close would delete.
     Verrou v(CreateFileA(nom.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                          FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

@@ -9,9 +9,8 @@
 
 namespace tidewell {
 
-namespace {
-
-// "YYYY-MM-DDTHH:MM:SSZ", formatted by hand for the same reason as the manifest's dates.
+// Formatted by hand: the C library's formatted printing would add some 28 KB to the program
+// for this one line.
 std::string maintenantutc()
 {
     SYSTEMTIME t;
@@ -23,18 +22,12 @@ std::string maintenantutc()
            + deux(t.wMinute) + ":" + deux(t.wSecond) + "Z";
 }
 
-}  // namespace
-
 void consigne(const std::string& dossier, const std::string& texte)
 try {
     const std::string chemin = dossier + "\\" + nomjournalexecution;
     std::string ligne = lignejournal(maintenantutc(), texte);
-    // The log is the updater's own: a read-only one left by a copy is still written (never
-    // through a link, whose target's attributes would change instead).
-    const DWORD attributs = GetFileAttributesA(chemin.c_str());
-    if (attributs != INVALID_FILE_ATTRIBUTES && (attributs & FILE_ATTRIBUTE_READONLY)
-        && !(attributs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
-        SetFileAttributesA(chemin.c_str(), attributs & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    // The log is the updater's own: a read-only one left by a copy is still written.
+    libmaj::otelectureseule(chemin);
     // A line goes on in one write, through to the disk: a kill or a power cut leaves every
     // line before it whole.
     libmaj::PoigneeFichier f(CreateFileA(chemin.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ, nullptr,

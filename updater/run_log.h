@@ -8,4 +8,7 @@ namespace tidewell {
 
 void consigne(const std::string& dossier, const std::string& texte);
 
+// The platform's time now, in UTC: "YYYY-MM-DDTHH:MM:SSZ".
+std::string maintenantutc();
+
 }  // namespace tidewell

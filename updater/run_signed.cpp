@@ -55,17 +55,6 @@ bool signatureverifiee(const CleMaj& cle, const std::string& texte, const std::s
            && libmaj::verifiesignature(publique, digest, signature);
 }
 
-// "YYYY-MM-DD". Formatted by hand: the C library's formatted printing would add some 28 KB
-// to the program for this one line.
-std::string aujourdhuiutc()
-{
-    SYSTEMTIME t;
-    GetSystemTime(&t);
-    const auto deux = [](unsigned n) {
-        return std::string{static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10)};
-    };
-    return std::to_string(t.wYear) + "-" + deux(t.wMonth) + "-" + deux(t.wDay);
-}
 
 // Fetches the release's manifest, its signature and the three update files, and checks them
 // all; the reason code when the release is refused, empty when `manifeste` and `pages`
@@ -92,7 +81,7 @@ std::string releaseverifiee(const std::string& titre, const std::string& adresse
     auto lu = lecturemanifeste(texte, raison);
     if (!lu)
         return raison;
-    raison = refusmanifeste(*lu, signature->cle, cible, minimum, aujourdhuiutc());
+    raison = refusmanifeste(*lu, signature->cle, cible, minimum, maintenantutc().substr(0, 10));
     if (!raison.empty())
         return raison;
     for (std::size_t i = 0; i < 3; ++i) {

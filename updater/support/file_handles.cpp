@@ -75,6 +75,14 @@ bool renomme(HANDLE fichier, const std::string& destination, bool remplace)
     return SetFileInformationByHandle(fichier, FileRenameInfo, info, static_cast<DWORD>(tampon.size())) != 0;
 }
 
+void otelectureseule(const std::string& chemin)
+{
+    const DWORD trouves = GetFileAttributesA(chemin.c_str());
+    if (trouves != INVALID_FILE_ATTRIBUTES && (trouves & FILE_ATTRIBUTE_READONLY)
+        && !(trouves & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        SetFileAttributesA(chemin.c_str(), trouves & ~DWORD(FILE_ATTRIBUTE_READONLY));
+}
+
 std::optional<Attendu> mesure(const std::string& chemin)
 {
     PoigneeFichier f(CreateFileA(chemin.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

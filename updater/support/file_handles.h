@@ -37,6 +37,10 @@ PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse);
 // so the tests count the flushes here.
 extern BOOL(WINAPI* vidange)(HANDLE fichier);
 
+// Clears the read-only attribute of a file of the updater's own (a lock or a log a copy left
+// read-only), never through a link, whose target's attributes would change instead.
+void otelectureseule(const std::string& chemin);
+
 // Marks the open file to be deleted when closed, or takes the mark back.
 bool effacealafermeture(HANDLE fichier, bool efface);
 
