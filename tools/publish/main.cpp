@@ -5,6 +5,7 @@
 //   tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
 //                    [--previous-public-key ID:KEY] [--deltas K]
 //   tidewell-publish --print-public-key KEY.pem [--key-id N]
+//   tidewell-publish --check URL --public-key ID:KEY [--ca FILE]
 // DIR/Maj holds the files afterwards; Listfich.ini, Taillefich.ini and Version.ini sit beside
 // it, and with --key the signed Manifeste.ini and Signature.ini, and each file compressed and
 // as deltas from its versions in the last K releases (default 3) under Formes/, listed in the
@@ -15,10 +16,18 @@
 // A tree's current signed release is trusted only when it verifies with the signing key's
 // public key or the one --previous-public-key gives (at a rotation: as --print-public-key
 // printed it), and its files are still what it signed.
+// --check fetches what the server serves at URL (the application's folder, e.g.
+// https://host/Abacor, whose last segment names the target) over verified HTTPS, trusting the
+// system's certificates or only those of --ca, and judges it as a signed updater does with
+// that public key, then checks every listed file and cheaper form too. It prints a line for
+// each problem and a closing line, and exits 0 only when a signed updater would install the
+// release and its forms are sound, 1 otherwise, 2 for a usage error. Only the build on Linux
+// has --check and the options that sign.
 #include "forms.h"
 #include "manifest.h"
 #include "publish.h"
 #ifdef TIDEWELL_SIGNING
+#include "check.h"
 #include "signing.h"
 #endif
 
@@ -60,7 +69,8 @@ int usage()
                          "       tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] "
                          "[--expires DAYS]\n"
                          "                        [--previous-public-key ID:KEY] [--deltas K]\n"
-                         "       tidewell-publish --print-public-key KEY.pem [--key-id N]\n");
+                         "       tidewell-publish --print-public-key KEY.pem [--key-id N]\n"
+                         "       tidewell-publish --check URL --public-key ID:KEY [--ca FILE]\n");
     return 2;
 }
 
@@ -86,6 +96,34 @@ std::optional<tidewell::publication::ClePublique> clepubliquedonnee(const std::s
         return std::nullopt;
     return tidewell::publication::ClePublique{id, publique};
 }
+
+// --check: 0 only when a signed updater would install what the server serves at `adresse`.
+int controle(const std::string& adresse, const std::string& cle, const std::string& fichierca)
+{
+    namespace ctl = tidewell::controle;
+    const auto publique = clepubliquedonnee(cle);
+    ctl::Adresse a;
+    // The folder's last segment names the application: no query may stand in its place.
+    const bool adressevalide = ctl::lectureadresse(adresse, a) && a.chemin.find('?') == std::string::npos
+                               && a.chemin.find_first_not_of('/') != std::string::npos;
+    if (!publique || !adressevalide) {
+        std::fprintf(stderr, "refused: %s\n",
+                     !publique ? "--public-key must be id:key as --print-public-key prints it"
+                               : "--check takes the https address of the application's folder, e.g. https://host/Abacor");
+        return 2;
+    }
+    ctl::ClientHttps client;
+    std::string erreur;
+    if (!client.prepare(fichierca, erreur)) {
+        std::fprintf(stderr, "refused: %s\n", erreur.c_str());
+        return 2;
+    }
+    const auto rapport = ctl::controle(adresse, *publique, client, dansjours(0));
+    for (const auto& p : rapport.problemes)
+        std::printf("%s\n", p.c_str());
+    std::printf("%s\n", rapport.resume.c_str());
+    return rapport.problemes.empty() ? 0 : 1;
+}
 #endif
 
 }  // namespace
@@ -94,7 +132,9 @@ int main(int argc, char** argv)
 try {
     tidewell::publication::Release release;
     std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365", precedente, deltas = "3";
+    std::string adressecontrole, clecontrole, fichierca;
     bool optionssignature = false;   // an option that only a signed publication takes
+    int optionscontrole = 0;         // options that only --check takes, each with its value
     release.date = aujourdhui();
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -118,7 +158,20 @@ try {
         else if (option == "--resign") resigner = valeur;
         else if (option == "--previous-public-key") precedente = valeur, optionssignature = true;
         else if (option == "--deltas") deltas = valeur, optionssignature = true;
+        else if (option == "--check") adressecontrole = valeur, ++optionscontrole;
+        else if (option == "--public-key") clecontrole = valeur, ++optionscontrole;
+        else if (option == "--ca") fichierca = valeur, ++optionscontrole;
         else return usage();
+    }
+    if (optionscontrole) {
+        if (adressecontrole.empty() || clecontrole.empty() || argc - 1 != 2 * optionscontrole)
+            return usage();
+#ifdef TIDEWELL_SIGNING
+        return controle(adressecontrole, clecontrole, fichierca);
+#else
+        std::fprintf(stderr, "refused: this build of the tool cannot check a server; use the one built on Linux\n");
+        return 2;
+#endif
     }
     const int id = static_cast<int>(positif(idcle, 9999));
     if (!id) {

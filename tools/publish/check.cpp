@@ -1,0 +1,259 @@
+#include "check.h"
+
+#include "forms.h"
+#include "manifest.h"
+#include "release_check.h"
+#include "run_log_text.h"
+#include "signing.h"
+#include "text.h"
+#include "update_files.h"
+#include "web_rules.h"
+#include "zstd_forms.h"
+
+#include <openssl/evp.h>
+#include <zstd.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace tidewell::controle {
+
+namespace {
+
+// SHA-256 of a body as it arrives: a listed file may be far larger than what is worth holding.
+class Hachage {
+public:
+    Hachage() : ctx_(EVP_MD_CTX_new()) { EVP_DigestInit_ex(ctx_.get(), EVP_sha256(), nullptr); }
+    void ajoute(const char* o, std::size_t n) { EVP_DigestUpdate(ctx_.get(), o, n); }
+    std::string fin()
+    {
+        unsigned char d[32];
+        unsigned int n = 0;
+        return EVP_DigestFinal_ex(ctx_.get(), d, &n) == 1 && n == 32 ? libmaj::hexadepuisoctets(d, 32) : std::string();
+    }
+
+private:
+    struct Libere {
+        void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+    };
+    std::unique_ptr<EVP_MD_CTX, Libere> ctx_;
+};
+
+bool absente(const Reponse& r)
+{
+    return r.issue == Reponse::Issue::statut && (r.statut == 404 || r.statut == 410);
+}
+
+std::string pourquoi(const Reponse& r)
+{
+    return absente(r) ? "missing (HTTP " + std::to_string(r.statut) + ")" : "not fetched: " + r.erreur;
+}
+
+// What differs between bytes and what was signed for them; empty when nothing does.
+std::string ecart(const Contenu& lu, const Contenu& signe)
+{
+    if (lu.taille != signe.taille)
+        return std::to_string(lu.taille) + " bytes, not the signed " + std::to_string(signe.taille);
+    if (lu.sha256 != signe.sha256)
+        return "sha256 " + lu.sha256 + ", not the signed " + signe.sha256;
+    return {};
+}
+
+// The updater's code and its meaning, as its log gives them.
+std::string code(const std::string& c)
+{
+    return c.empty() ? c : " (" + c + ": " + sensducode(c) + ")";
+}
+
+class Controle {
+public:
+    Controle(const std::string& adresse, const publication::ClePublique& cle, ClientHttps& client)
+        : base_(adresse), cle_(cle), client_(client)
+    {
+        while (!base_.empty() && base_.back() == '/')
+            base_.pop_back();
+        cible_ = libmaj::majuscules(base_.substr(base_.rfind('/') + 1));
+    }
+
+    Rapport verifie(const std::string& aujourdhui)
+    {
+        std::string texte, fichiersignature;
+        // A server that cannot be trusted is asked nothing more.
+        const bool manifestelu = page(nommanifeste, taillemaxmanifeste, texte);
+        if (!manifestelu && derniere_.issue == Reponse::Issue::tls)
+            return fin(true);
+        if (!page(nomsignature, taillemaxsignature, fichiersignature) || !manifestelu)
+            return fin(true);
+        // Nothing is judged by a manifest that is not the maker's.
+        const auto signature = lecturesignature(fichiersignature);
+        if (!signature)
+            return arret(nomsignature, "not a signature file" + code(coderefus::signature));
+        if (signature->cle != cle_.cle)
+            return arret(nomsignature, "signed by key " + std::to_string(signature->cle) + ", not by key "
+                                           + std::to_string(cle_.cle) + code(coderefus::signature));
+        if (!signature::verifie(cle_.publique, signature->rs, texte))
+            return arret(nommanifeste,
+                         "its signature does not verify with key " + std::to_string(cle_.cle) + code(coderefus::invalide));
+        std::string raison;
+        const auto m = lecturemanifeste(texte, raison);
+        if (!m)
+            return arret(nommanifeste, "malformed" + code(raison));
+        // A manifest the rules refuse is still the maker's: what it vouches for is checked too.
+        raison = refusmanifeste(*m, signature->cle, cible_, minimumrequis(std::nullopt, 0), aujourdhui);
+        if (!raison.empty())
+            probleme(nommanifeste, "release " + std::to_string(m->edition) + " refused" + code(raison)
+                                       + (raison == coderefus::autrecible ? ": it is " + m->cible + "'s, not " + cible_ + "'s"
+                                          : raison == coderefus::perimee ? ": valid through " + m->expire
+                                                                         : ""));
+        std::string pages[3];
+        bool pagessignees = true;
+        for (std::size_t i = 0; i < 3; ++i) {
+            // No more is read than the updater reads.
+            const Empreinte& e = m->pages[i];
+            if (!page(e.nom, std::min<std::uint64_t>(e.taille, libmaj::taillemaxpage), pages[i])
+                || !signe(e.nom, {pages[i].size(), signature::sha256(pages[i])}, {e.taille, e.sha256}, coderefus::page))
+                pagessignees = false;
+        }
+        if (pagessignees && !listeconforme(*m, lectureliste(pages[1])))
+            probleme(m->pages[1].nom, "does not name the manifest's files in its order" + code(coderefus::liste));
+        for (std::size_t i = 0; i < m->fichiers.size(); ++i)
+            fichier(i, m->fichiers[i]);
+        const bool installable = r_.problemes.empty();
+        const std::string formes = verifieformes(*m, *signature, signature::sha256(texte));
+        if (r_.problemes.empty()) {
+            r_.installable = true;
+            r_.resume = "OK: " + base_ + " serves release " + std::to_string(m->edition) + " of " + m->cible
+                        + ", signed by key " + std::to_string(m->cle) + ", valid through " + m->expire + ", "
+                        + std::to_string(m->fichiers.size()) + " files as signed, " + formes
+                        + ": a signed updater installs it";
+            return r_;
+        }
+        r_.installable = installable;
+        return fin(false, installable ? "a signed updater installs the release, but the cheaper forms it serves are "
+                                        "not sound"
+                                      : "a signed updater refuses this release");
+    }
+
+private:
+    std::string adresse(const std::string& nom) const { return base_ + "/" + echappeurl(nom); }
+
+    void probleme(const std::string& nom, const std::string& quoi) { r_.problemes.push_back(adresse(nom) + ": " + quoi); }
+    Rapport arret(const std::string& nom, const std::string& quoi)
+    {
+        probleme(nom, quoi);
+        return fin(true);
+    }
+
+    // A small file whole, or a problem said. The updater takes a page that holds the marker of
+    // an error page for a missing one, signed or not.
+    bool page(const std::string& nom, std::uint64_t taillemax, std::string& texte)
+    {
+        derniere_ = client_.lit(adresse(nom), taillemax, texte);
+        if (derniere_.issue != Reponse::Issue::lue)
+            probleme(nom, pourquoi(derniere_));
+        else if (libmaj::contientmarqueur(texte))
+            probleme(nom, "holds \"Error 404\" or \"Erreur 404\": updaters take it for a missing page");
+        return derniere_.issue == Reponse::Issue::lue && !libmaj::contientmarqueur(texte);
+    }
+
+    bool signe(const std::string& nom, const Contenu& lu, const Contenu& signe, const std::string& c)
+    {
+        const std::string e = ecart(lu, signe);
+        if (!e.empty())
+            probleme(nom, "differs: " + e + code(c));
+        return e.empty();
+    }
+
+    void fichier(std::size_t i, const Empreinte& f)
+    {
+        const std::string nom = "Maj/" + f.nom;
+        const std::string c = "F" + std::to_string(i + 1);
+        Hachage h;
+        const Reponse lu = client_.lit(adresse(nom), f.taille, [&h](const char* o, std::size_t n) { h.ajoute(o, n); });
+        if (lu.issue != Reponse::Issue::lue)
+            probleme(nom, pourquoi(lu) + code(c));
+        else
+            signe(nom, {lu.recus, h.fin()}, {f.taille, f.sha256}, c);
+    }
+
+    // A form whole and as the list signed it.
+    bool forme(const std::string& nom, const Contenu& signe, std::string& octets)
+    {
+        const Reponse lu = client_.lit(adresse(nom), signe.taille, octets);
+        if (lu.issue != Reponse::Issue::lue)
+            probleme(nom, pourquoi(lu));
+        return lu.issue == Reponse::Issue::lue && this->signe(nom, {octets.size(), signature::sha256(octets)}, signe, {});
+    }
+
+    // The cheaper forms, which an updater takes only when their list is signed with the
+    // manifest's key and names that very manifest; what the closing line says of them.
+    std::string verifieformes(const Manifeste& m, const Signature& signature, const std::string& sha256manifeste)
+    {
+        std::string liste, signatureliste;
+        derniere_ = client_.lit(adresse(nomformes), taillemaxformes, liste);
+        if (absente(derniere_))
+            return "no cheaper forms";
+        if (derniere_.issue != Reponse::Issue::lue)
+            return ignoree(pourquoi(derniere_));
+        if (!page(nomsignatureformes, taillemaxsignature, signatureliste))
+            return {};
+        const auto s = lecturesignature(signatureliste);
+        if (!s || s->cle != signature.cle || !signature::verifie(cle_.publique, s->rs, liste))
+            return ignoree("not signed by key " + std::to_string(cle_.cle) + ": updaters ignore its forms");
+        const auto formes = lectureformes(liste, m, sha256manifeste);
+        if (!formes)
+            return ignoree(liste.find("\r\nManifeste=" + sha256manifeste + "\r\n") == std::string::npos
+                               ? "lists another manifest's forms: updaters ignore them"
+                               : "malformed: updaters ignore its forms");
+        std::size_t nombre = 0;
+        for (std::size_t i = 0; i < m.fichiers.size(); ++i) {
+            const Empreinte& f = m.fichiers[i];
+            const FormesFichier& ff = formes->fichiers[i];
+            std::string octets, decode;
+            if (ff.compresse && forme(chemincompresse(f.nom), *ff.compresse, octets)) {
+                const bool decodee = publication::decodezstd(octets, nullptr, decode);
+                const std::string e = ecart({decode.size(), signature::sha256(decode)}, {f.taille, f.sha256});
+                if (!decodee || !e.empty())
+                    probleme(chemincompresse(f.nom), decodee ? "decodes to " + e : "does not decode as the updater decodes");
+            }
+            // A delta's name carries its base's hash: the updater asks for the one its copy holds.
+            for (const Delta& d : ff.deltas)
+                if (forme(chemindelta(f.nom, d.base.sha256), d.forme, octets)
+                    && ZSTD_getFrameContentSize(octets.data(), octets.size()) != f.taille)
+                    probleme(chemindelta(f.nom, d.base.sha256), "does not make a file of the signed "
+                                                                    + std::to_string(f.taille) + " bytes");
+            nombre += (ff.compresse ? 1 : 0) + ff.deltas.size();
+        }
+        return std::to_string(nombre) + " cheaper forms";
+    }
+
+    std::string ignoree(const std::string& quoi)
+    {
+        probleme(nomformes, quoi);
+        return {};
+    }
+
+    Rapport fin(bool rien, const std::string& suite = "")
+    {
+        r_.resume = "FAILED: " + std::to_string(r_.problemes.size()) + " problem" + (r_.problemes.size() == 1 ? "" : "s")
+                    + " at " + base_ + ": "
+                    + (rien ? "nothing could be verified; a signed updater refuses this release" : suite);
+        return r_;
+    }
+
+    std::string base_, cible_;
+    const publication::ClePublique& cle_;
+    ClientHttps& client_;
+    Reponse derniere_;
+    Rapport r_;
+};
+
+}  // namespace
+
+Rapport controle(const std::string& adresse, const publication::ClePublique& cle, ClientHttps& client,
+                 const std::string& aujourdhui)
+{
+    return Controle(adresse, cle, client).verifie(aujourdhui);
+}
+
+}  // namespace tidewell::controle
