@@ -2,19 +2,19 @@
 # scheme, host and optional port pass; anything the updater could not safely use fails), the
 # release keys built into it, and how it reaches the server.
 function(expect check what)
-  cmake_parse_arguments(E "" "VARIABLE" "ACCEPTED;REFUSED" ${ARGN})
+  cmake_parse_arguments(E "" "VARIABLE;KEYS" "ACCEPTED;REFUSED" ${ARGN})
   if(NOT E_VARIABLE)
     set(E_VARIABLE VALUE)
   endif()
   foreach(v IN LISTS E_ACCEPTED)
-    execute_process(COMMAND ${CMAKE_COMMAND} -D${E_VARIABLE}=${v} -P ${check}
+    execute_process(COMMAND ${CMAKE_COMMAND} -D${E_VARIABLE}=${v} -DKEYS=${E_KEYS} -P ${check}
                     RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
     if(NOT rc EQUAL 0)
       message(SEND_ERROR "refused valid ${what}: '${v}'")
     endif()
   endforeach()
   foreach(v IN LISTS E_REFUSED)
-    execute_process(COMMAND ${CMAKE_COMMAND} -D${E_VARIABLE}=${v} -P ${check}
+    execute_process(COMMAND ${CMAKE_COMMAND} -D${E_VARIABLE}=${v} -DKEYS=${E_KEYS} -P ${check}
                     RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
     if(rc EQUAL 0)
       message(SEND_ERROR "accepted invalid ${what}: '${v}'")
@@ -50,3 +50,22 @@ expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateKeys.cmake "keys"
 expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateServer.cmake "proxy setting" VARIABLE PROXY
   ACCEPTED "direct" "system"
   REFUSED "" "System" "preconfig" "http://proxy:8080")
+
+# Mirrors: up to four different https addresses, and only for a build that installs nothing
+# unsigned.
+expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateServer.cmake "addresses with keys" KEYS "1:${key}"
+  ACCEPTED
+    "https://updates.corvane.example"
+    "https://a.example,https://b.example:8443"
+    "https://a.example,https://b.example,https://localhost:1,https://[::1]:443"
+  REFUSED
+    "https://a.example,http://b.example"
+    "https://a.example,"
+    ",https://a.example"
+    "https://a.example,,https://b.example"
+    "https://a.example, https://b.example"
+    "https://a.example,https://a.example"
+    "https://a,https://b,https://c,https://d,https://e"
+    "https://a.example,https://b.example/Abacor")
+expect(${CMAKE_CURRENT_LIST_DIR}/../cmake/UpdateServer.cmake "addresses without keys"
+  REFUSED "https://a.example,https://b.example")

@@ -2,8 +2,11 @@
 
 #include "decode.h"
 #include "file_handles.h"
+#include "text.h"
 
 #include <windows.h>
+
+#include <algorithm>
 
 namespace tidewell {
 
@@ -45,34 +48,86 @@ std::string nomforme(const std::string& destination)
     return destination + ".~frm";
 }
 
-libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, const std::string& adresse, const std::string& dossier,
-                               const Empreinte& fichier, const Voie** utilisee)
+namespace {
+
+// One way on one address.
+libmaj::Arrivee apportepar(const Voie& v, const std::string& adresse, const std::string& cible, const Empreinte& fichier,
+                           libmaj::Transfert& t)
+{
+    const libmaj::Attendu attendu{fichier.taille, fichier.sha256};
+    if (v.sorte == Voie::Sorte::entier)
+        return libmaj::telechargeverifie(adresse + "/" + v.chemin, cible, attendu, &t);
+    // The form is checked whole against its signed hash before the decoder reads a byte.
+    const libmaj::Arrivee forme =
+        libmaj::telechargeverifie(adresse + "/" + v.chemin, nomforme(cible), {v.forme.taille, v.forme.sha256}, &t);
+    if (!forme)
+        return {};
+    libmaj::Decodage decodage;
+    decodage.fenetrelog = fenetremaxlog;
+    if (v.sorte == Voie::Sorte::delta) {
+        decodage.base = &cible;
+        decodage.contenubase = {v.base.taille, v.base.sha256};
+    }
+    return libmaj::decodeverifie(forme, cible, attendu, decodage);
+}
+
+// The names a partial download of the way's content is kept under in the folder.
+std::string partielde(const Voie& v, const Empreinte& fichier)
+{
+    return v.sorte == Voie::Sorte::entier ? libmaj::nompartiel(fichier.nom, fichier.sha256)
+                                          : libmaj::nompartiel(nomforme(fichier.nom), v.forme.sha256);
+}
+
+}  // namespace
+
+libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, const std::vector<std::string>& adresses,
+                               std::size_t& premiere, const std::string& dossier, const Empreinte& fichier,
+                               Apport& apport)
 {
     const std::string cible = dossier + "\\" + fichier.nom;
-    const libmaj::Attendu attendu{fichier.taille, fichier.sha256};
-    for (const Voie& v : voies) {
-        if (v.sorte == Voie::Sorte::enplace)
-            break;
-        if (utilisee)
-            *utilisee = &v;
-        if (v.sorte == Voie::Sorte::entier)
-            return libmaj::telechargeverifie(adresse + "/" + v.chemin, cible, attendu);
-        // The form is checked whole against its signed hash before the decoder reads a byte.
-        const libmaj::Arrivee forme =
-            libmaj::telechargeverifie(adresse + "/" + v.chemin, nomforme(cible), {v.forme.taille, v.forme.sha256});
-        libmaj::Decodage decodage;
-        decodage.fenetrelog = fenetremaxlog;
-        if (v.sorte == Voie::Sorte::delta) {
-            decodage.base = &cible;
-            decodage.contenubase = {v.base.taille, v.base.sha256};
-        }
-        if (forme) {
-            libmaj::Arrivee a = libmaj::decodeverifie(forme, cible, attendu, decodage);
-            if (a)
-                return a;
+    for (std::size_t k = 0; k < adresses.size(); ++k) {
+        const std::size_t a = (premiere + k) % adresses.size();
+        for (const Voie& v : voies) {
+            if (v.sorte == Voie::Sorte::enplace)
+                return {};
+            apport = Apport{&v, a, {}, apport.recus};
+            libmaj::Arrivee arrivee = apportepar(v, adresses[a], cible, fichier, apport.transfert);
+            apport.recus += apport.transfert.recus;
+            if (arrivee) {
+                premiere = a;
+                return arrivee;
+            }
+            if (apport.transfert.injoignable)
+                break;   // down: the next address
         }
     }
     return {};
+}
+
+bool nettoiepartiels(const std::string& dossier, const Manifeste& m, const std::vector<std::vector<Voie>>& plans)
+{
+    std::vector<std::string> gardes;
+    for (std::size_t i = 0; i < plans.size() && i < m.fichiers.size(); ++i)
+        for (const Voie& v : plans[i])
+            if (v.sorte != Voie::Sorte::enplace)
+                gardes.push_back(libmaj::majuscules(partielde(v, m.fichiers[i])));
+    WIN32_FIND_DATAA d;
+    HANDLE h = FindFirstFileA((dossier + "\\*.~prt").c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<std::string> partiels;
+    do {
+        if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && libmaj::nompartielde(d.cFileName))
+            partiels.push_back(d.cFileName);
+    } while (FindNextFileA(h, &d));
+    FindClose(h);
+    bool enleve = false;
+    for (const std::string& p : partiels)
+        if (std::find(gardes.begin(), gardes.end(), libmaj::majuscules(p)) == gardes.end()) {
+            libmaj::otelectureseule(dossier + "\\" + p);
+            enleve |= DeleteFileA((dossier + "\\" + p).c_str()) != 0;
+        }
+    return enleve;
 }
 
 }  // namespace tidewell

@@ -25,11 +25,26 @@ std::optional<std::uint64_t> taillelocale(const std::string& dossier, const std:
 // The name a form arrives under beside the file's destination, before it is decoded.
 std::string nomforme(const std::string& destination);
 
+// How a file came, for the run log.
+struct Apport {
+    const Voie* voie = nullptr;       // the last way tried: the one that brought it, when it came
+    std::size_t adresse = 0;          // that try's address, as an index of the addresses given
+    libmaj::Transfert transfert;      // what that try's download did
+    unsigned long long recus = 0;     // body bytes received for the file over every way and address
+};
+
 // The file, arrived whole and as signed beside its destination, by the first of `voies` that
-// brings it (none for a file already in place); an empty arrival when none did. `adresse` is
-// the release's base address on the server.
-// `utilisee`, when given, is then the way that brought it.
-libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, const std::string& adresse, const std::string& dossier,
-                               const Empreinte& fichier, const Voie** utilisee = nullptr);
+// brings it (none for a file already in place); an empty arrival when none did. `adresses`
+// are the release's base addresses on the server and its mirrors, all serving the same signed
+// content: they are tried in turn from `premiere`, which is left at the one that brought the
+// file, each with every way, until one brings it; an address that does not answer at all is
+// left at its first way.
+libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, const std::vector<std::string>& adresses,
+                               std::size_t& premiere, const std::string& dossier, const Empreinte& fichier,
+                               Apport& apport);
+
+// Removes the downloads cut short that no way of `plans` (one per file of `m`; none: every
+// one) takes up; true when it removed any.
+bool nettoiepartiels(const std::string& dossier, const Manifeste& m, const std::vector<std::vector<Voie>>& plans);
 
 }  // namespace tidewell

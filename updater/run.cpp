@@ -81,6 +81,8 @@ bool Main::chargement(const std::string& lignedecommande)
     fichliste_ = etat.dossierappli + "\\Listfich.ini";
     nomappli_.clear();
     adressemaj_.clear();
+    adressesmaj_.clear();
+    premiere_ = 0;
     taillemaj_ = 0;
     vue_.largeurpct(0);
     for (int i = 1; i <= 4; ++i)
@@ -153,6 +155,9 @@ void Main::rechercheappli()
     vue_.titre("  " + titre_);
     adressemaj_ = adressebase(serveurmaj, nomappli_);
     if (nombreclesmaj > 0) {
+        // Mirrors are for signed content alone, which makes every address as safe as the first.
+        adressesmaj_ = adressesbase(serveurmaj, nomappli_);
+        adressemaj_ = adressesmaj_.front();
         rechercheverifiee();
         return;
     }
@@ -257,7 +262,7 @@ void Main::relance()
 {
     if (relancer_ == 0) {
         if (nombreclesmaj > 0 && !nomappli_.empty())
-            consigne(libmaj::etat().dossierappli, "no restart asked (INSTALL); end");
+            consigne(libmaj::etat().dossierappli, {"no restart asked (INSTALL); end"});
         return;
     }
     const auto& etat = libmaj::etat();
@@ -269,11 +274,10 @@ void Main::relance()
     vue_.affpct(messagerelance(etat.langue));
     libmaj::attente(1.0f);
     const bool present = libmaj::testfichier(programme, 0) != 0;
+    const bool lance = present && libmaj::lanceprogramme("\"" + programme + "\"", SW_SHOWNORMAL);
     if (nombreclesmaj > 0)
-        consigne(etat.dossierappli, present ? "restart: " + programme + "; end" : "no program to restart; end");
-    if (!present)
-        return;
-    libmaj::lanceprogramme("\"" + programme + "\"", SW_SHOWNORMAL);
+        consigne(etat.dossierappli, {present ? "restart: " : "no program to restart; end", present ? programme : "",
+                                     !present ? "" : lance ? " started; end" : " could not be started; end"});
 }
 
 }  // namespace tidewell

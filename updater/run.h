@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tidewell {
 
@@ -58,6 +59,8 @@ private:
     std::string nomappli_;
     std::string fichliste_;
     std::string adressemaj_;
+    std::vector<std::string> adressesmaj_;   // a signed run's: the server, then its mirrors
+    std::size_t premiere_ = 0;               // the one that last served (the pages, a file)
     std::int16_t relancer_ = 1;
     std::int32_t taillemaj_ = 0;
     std::int32_t pleine_ = 0;   // the bar's full width

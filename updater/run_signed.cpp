@@ -122,22 +122,32 @@ void Main::rechercheverifiee()
         occupe_ = true;
         return;
     }
+    // No other run writes the log now: one that holds the folder ended this run above (one
+    // this user may not open the lock of might, and is left its log's leftovers).
+    if (*verrou)
+        nettoiejournal(dossierappli);
+    std::string cles;
+    for (std::size_t i = 0; i < nombreclesmaj; ++i)
+        cles += (i ? "," : "") + std::to_string(tableclesmaj[i].id);
+    std::string adresses;
+    for (const std::string& a : adressesmaj_)
+        adresses += (adresses.empty() ? "" : ", ") + a;
+    consigne(dossierappli, {"start: signed run for ", nomappli_, " from ", adresses, ", keys ", cles, ", floor ",
+                            std::to_string(editionplancher)});
     if (bloque) {
         refuse(coderefus::verrou);
         return;
     }
     verrou_ = std::move(*verrou);
-    std::string cles;
-    for (std::size_t i = 0; i < nombreclesmaj; ++i)
-        cles += (i ? "," : "") + std::to_string(tableclesmaj[i].id);
-    consigne(dossierappli, "start: signed run for " + nomappli_ + " from " + adressemaj_ + ", keys " + cles + ", floor "
-                               + std::to_string(editionplancher));
     // Before anything else: an install that was cut short leaves one whole release first.
+    const bool interrompue = GetFileAttributesA((dossierappli + "\\" + nomjournal).c_str()) != INVALID_FILE_ATTRIBUTES;
     const std::string reprise = repriseinstallation(dossierappli);
     if (!reprise.empty()) {
         refuse(reprise);
         return;
     }
+    if (interrompue)
+        consigne(dossierappli, {"an install an earlier run left cut short was settled: one whole release in place"});
     if (!etatinscriptible(dossierappli)) {
         refuse(coderefus::etat);
         return;
@@ -147,8 +157,22 @@ void Main::rechercheverifiee()
     const EtatSigne minimum = minimumrequis(lectureetat(etat), editionplancher);
     Manifeste manifeste;
     std::string pages[3];
-    formes_.reset();
-    const std::string raison = releaseverifiee(titre_, adressemaj_, nomappli_, minimum, manifeste, pages, formes_);
+    // The first address whose release verifies serves it; where none does, what the first to
+    // answer at all said is the run's reason (an address that is down says nothing).
+    std::string raison;
+    for (std::size_t a = 0; a < adressesmaj_.size(); ++a) {
+        formes_.reset();
+        const std::string r = releaseverifiee(titre_, adressesmaj_[a], nomappli_, minimum, manifeste, pages, formes_);
+        if (r.empty()) {
+            premiere_ = a;
+            raison.clear();
+            break;
+        }
+        if (adressesmaj_.size() > 1)
+            consigne(dossierappli, {"address ", adressesmaj_[a], " refused: ", r, ": ", sensducode(r)});
+        if (raison.empty() || raison == coderefus::absent)
+            raison = r;
+    }
     if (!raison.empty()) {
         refuse(raison);
         return;
@@ -158,15 +182,16 @@ void Main::rechercheverifiee()
     if (GetTempPathA(sizeof dossier, dossier) && GetTempFileNameA(dossier, "tdw", 0, fichier))
         afficheversion(pages[0], fichier);
     taillemaj_ = tailledepuis(pages[2]);
-    consigne(dossierappli, "release " + std::to_string(manifeste.edition) + " found, key " + std::to_string(manifeste.cle)
-                               + ", valid through " + manifeste.expire + ", " + std::to_string(manifeste.fichiers.size())
-                               + " files, " + (formes_ ? "cheaper forms offered" : "no cheaper forms"));
+    consigne(dossierappli, {"release ", std::to_string(manifeste.edition), " found at ", adressesmaj_[premiere_], ", key ",
+                            std::to_string(manifeste.cle), ", valid through ", manifeste.expire, ", ",
+                            std::to_string(manifeste.fichiers.size()), " files, ",
+                            formes_ ? "cheaper forms offered" : "no cheaper forms"});
     manifeste_ = std::move(manifeste);
 }
 
 void Main::annoncerefus()
 {
-    consigne(libmaj::etat().dossierappli, "refused: " + refus_ + ": " + sensducode(refus_));
+    consigne(libmaj::etat().dossierappli, {"refused: ", refus_, ": ", sensducode(refus_)});
     libmaj::afficheboite(messagerefus(refus_, libmaj::etat().sautligne), titre_, 16);
 }
 
@@ -188,18 +213,26 @@ bool Main::telechargementverifie()
     Manifeste changes = m;
     changes.fichiers.clear();
     std::uint64_t formemax = 0;
-    for (std::size_t i = 0; i < nombre; ++i) {
+    for (std::size_t i = 0; i < nombre; ++i)
         plans.push_back(plan(i));
-        if (plans.back().front().sorte == Voie::Sorte::enplace)
+    // What an earlier run left of a download that no way here takes up goes before the room
+    // is counted.
+    nettoiepartiels(dossier, m, plans);
+    for (std::size_t i = 0; i < nombre; ++i) {
+        if (plans[i].front().sorte == Voie::Sorte::enplace)
             continue;
         changes.fichiers.push_back(m.fichiers[i]);
-        for (const Voie& v : plans.back())
+        for (const Voie& v : plans[i])
             if (v.sorte != Voie::Sorte::entier)
                 formemax = std::max(formemax, v.forme.taille);
     }
     // A form waits beside its file while it is decoded. Where that room lacks, the files come
-    // whole: the cheaper forms are a saving, never a condition.
-    if (!placesuffisante(changes, dossier, formemax)) {
+    // whole: the cheaper forms are a saving, never a condition. The bytes kept of downloads
+    // cut short count as taken; where they are what leaves too little room, they go first.
+    bool assez = placesuffisante(changes, dossier, formemax);
+    if (!assez && nettoiepartiels(dossier, m, {}))
+        assez = placesuffisante(changes, dossier, formemax);
+    if (!assez) {
         if (!formemax || !placesuffisante(changes, dossier, 0)) {
             refuse(coderefus::place);
             return false;
@@ -211,23 +244,32 @@ bool Main::telechargementverifie()
     // Nothing is put in place until every file has arrived as signed.
     std::vector<std::optional<libmaj::Arrivee>> arrivees(nombre);
     const auto apporte = [&](std::size_t i) {
-        const Voie* voie = nullptr;
+        Apport apport;
         const double debut = libmaj::horlogemonotone();
-        arrivees[i] = apportefichier(plans[i], adressemaj_, dossier, m.fichiers[i], &voie);
+        arrivees[i] = apportefichier(plans[i], adressesmaj_, premiere_, dossier, m.fichiers[i], apport);
         const char* const sortes[] = {"in place", "delta", "compressed", "plain"};
-        consigne(dossier, "file " + std::to_string(i + 1) + " " + m.fichiers[i].nom + ": "
-                              + (*arrivees[i] && voie ? sortes[static_cast<int>(voie->sorte)] : "failed") + ", "
-                              + std::to_string(*arrivees[i] && voie ? voie->forme.taille : 0) + " bytes, "
-                              + std::to_string(static_cast<int>((libmaj::horlogemonotone() - debut) * 1000)) + " ms");
+        const bool arrive = *arrivees[i] && apport.voie;
+        const unsigned long long reprise = arrive ? apport.transfert.reprise : 0;
+        consigne(dossier, {"file ", std::to_string(i + 1), " ", m.fichiers[i].nom, ": ",
+                           arrive ? sortes[static_cast<int>(apport.voie->sorte)] : "failed",
+                           reprise ? ", resumed from byte " : "", reprise ? std::to_string(reprise) : "",
+                           arrive ? ", " + std::to_string(apport.voie->forme.taille) + " bytes" : "", ", ",
+                           std::to_string(apport.recus), " received, ",
+                           std::to_string(static_cast<long long>((libmaj::horlogemonotone() - debut) * 1000)), " ms",
+                           apport.voie ? ", from " : "", apport.voie ? adressesmaj_[apport.adresse] : ""});
         if (*arrivees[i])
             return true;
         refuse("F" + std::to_string(i + 1));
-        return false;   // the files that arrived go with their temporary names
+        // The files that arrived whole wait for the next run, which then fetches only the rest.
+        for (auto& a : arrivees)
+            if (a)
+                a->garde();
+        return false;
     };
     for (std::size_t i = 0; i < nombre; ++i) {
         montrefichier(static_cast<int>(i) + 1, m.fichiers[i].nom);
         if (plans[i].front().sorte == Voie::Sorte::enplace)
-            consigne(dossier, "file " + std::to_string(i + 1) + " " + m.fichiers[i].nom + ": unchanged");
+            consigne(dossier, {"file ", std::to_string(i + 1), " ", m.fichiers[i].nom, ": unchanged"});
         else if (!apporte(i))
             return false;
         montreavancement(static_cast<int>(i) + 1, static_cast<int>(nombre), static_cast<double>(m.fichiers[0].taille));
@@ -244,8 +286,10 @@ bool Main::telechargementverifie()
         const Empreinte& f = m.fichiers[i];
         if (arrivees[i])
             sauvegardes += taillelocale(dossier, f.nom).value_or(0);
-        else if (!(contenutenu(dossier, f, tenus[i]) == Contenu{f.taille, f.sha256}))
+        else if (!(contenutenu(dossier, f, tenus[i]) == Contenu{f.taille, f.sha256})) {
             rejuges.fichiers.push_back(f);
+            consigne(dossier, {"file ", std::to_string(i + 1), " ", f.nom, ": changed since it was found unchanged"});
+        }
     }
     if (!rejuges.fichiers.empty() && !placesuffisante(rejuges, dossier, sauvegardes)) {
         refuse(coderefus::place);
@@ -274,8 +318,10 @@ bool Main::telechargementverifie()
         refuse(echec);
         return false;
     }
-    consigne(dossier, "installed: release " + std::to_string(m.edition) + " recorded, " + std::to_string(recues.size())
-                          + " files replaced");
+    // What is kept of downloads this release no longer needs (a file that came another way).
+    nettoiepartiels(dossier, m, {});
+    consigne(dossier, {"installed: release ", std::to_string(m.edition), " recorded, ", std::to_string(recues.size()),
+                       " files replaced"});
     return true;
 }
 

@@ -173,6 +173,17 @@ std::string adressebase(const std::string& serveur, const std::string& nomappli)
     return {};
 }
 
+std::vector<std::string> adressesbase(const std::string& serveurs, const std::string& nomappli)
+{
+    std::vector<std::string> adresses;
+    for (std::size_t debut = 0; debut <= serveurs.size();) {
+        const std::size_t virgule = std::min(serveurs.find(',', debut), serveurs.size());
+        adresses.push_back(adressebase(serveurs.substr(debut, virgule - debut), nomappli));
+        debut = virgule + 1;
+    }
+    return adresses;
+}
+
 std::string libelleversion(const std::string& version, const std::string& sousversion)
 {
     if (version.empty())

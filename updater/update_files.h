@@ -34,6 +34,9 @@ ListeFichiers lectureliste(const std::string& contenu);
 
 // The base address of an application on the update server; empty for an unknown key.
 std::string adressebase(const std::string& serveur, const std::string& nomappli);
+// The same for each address of a comma-separated list of servers (mirrors of one another), in
+// their order.
+std::vector<std::string> adressesbase(const std::string& serveurs, const std::string& nomappli);
 
 // The version and date labels; empty when there is nothing to show.
 std::string libelleversion(const std::string& version, const std::string& sousversion);

@@ -59,6 +59,9 @@ TEST(Manifest, RefusesEveryLiberty)
     EXPECT_EQ(refus(t + "Fichier=journalmaj.INI;1;" + H + "\r\n"), "M8");     // the updater's own records
     EXPECT_EQ(refus(t + "Fichier=Etatmaj.ini;1;" + H + "\r\n"), "M8");
     EXPECT_EQ(refus(t + "Fichier=tidewell.LOG;1;" + H + "\r\n"), "M8");
+    // What a download cut short or a cheaper form waits under beside its file.
+    for (const char* propre : {"Prog.exe.0123456789abcdef.~PRT", "Prog.exe.~frm"})
+        EXPECT_EQ(refus(t + "Fichier=" + propre + ";1;" + H + "\r\n"), "M8") << propre;
     EXPECT_EQ(refus(t + "Fichier=a;b;1.dat;1;" + H + "\r\n"), "accepted");    // a name may hold ";"
     EXPECT_EQ(refus(remplace(t, "Cible=ABACOR", "Cible=AUTRE")), "M4");
     EXPECT_EQ(refus(remplace(t, "Format=1", "Format=2")), "M3");

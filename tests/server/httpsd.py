@@ -33,7 +33,16 @@ answers; "drip" sends the body that many bytes at a time, that many seconds apar
 enough to beat a wait for each read; "chain" answers 302 to the same path with "?hop=N+1" until
 the hop number reaches that count, then the body: redirects each to a new address.
 
-Each request can be logged as one JSON line (method, path, headers) with --log.
+A body is sent from the byte a "Range: bytes=N-" asks for, as 206 with its Content-Range
+(416 past the end). Faults about it: "ignore_range" answers 200 with the whole body anyway;
+"range_offset" answers a range that starts that many bytes off what was asked, its
+Content-Range saying so; "cut_once" cuts the first answer for the file after that many body
+bytes, as "drop_after" cuts every answer, and serves the ones after it whole, or answers them
+with "status_after_cut" (it is armed again whenever the folder's fault file is written). A fault with "port" applies only to requests this
+server takes on that port, so that two servers of one folder act as a good and a bad mirror.
+
+Each request can be logged as one JSON line (method, path, headers, port) with --log, and
+each body sent as one more ({"sent": bytes, "of": path}).
 """
 
 import argparse
@@ -96,6 +105,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.send_simple(200, config["serve_missing"].encode(), send_body)
         config = self.server.config_for(os.path.dirname(path))
         fault = config.get("faults", {}).get(os.path.basename(path), {})
+        if fault.get("port", self.server.server_address[1]) != self.server.server_address[1]:
+            fault = {}
+        if "cut_once" in fault:
+            fault = dict(fault)
+            if self.server.first_time((path, config.get("_stamp"))):
+                fault["drop_after"] = fault["cut_once"]
+            elif "status_after_cut" in fault:
+                fault["status"] = fault["status_after_cut"]   # the link stays down
         if fault.get("no_answer"):
             return self.stall()
         if "chain" in fault:
@@ -129,7 +146,22 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             status, body = MISSING[config.get("missing", "404")]
             return self.send_simple(status, body, send_body)
-        self.send_response(200)
+        start = self.range_start()
+        if start is not None and not fault.get("ignore_range"):
+            if start >= size:
+                self.send_response(416)
+                self.send_header("Content-Range", f"bytes */{size}")
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+                return
+            start = max(0, min(size - 1, start + fault.get("range_offset", 0)))
+            whole = read
+            read = lambda offset, n: whole(start + offset, n)
+            self.send_response(206)
+            self.send_header("Content-Range", f"bytes {start}-{size - 1}/{size}")
+            size -= start
+        else:
+            self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
         if "encoding" in fault:
             self.send_header("Content-Encoding", fault["encoding"])
@@ -152,10 +184,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_chunks(read, end, last=end == size, rate=fault.get("rate"))
         else:
             self.send_body(read, end, fault.get("rate"), fault.get("drip"))
+        self.server.record_sent(self.path, end)
         if end < size:
             self.abort()
         elif fault.get("length_delta", 0) > 0:
             self.stall()   # the missing bytes never come
+
+    def range_start(self):
+        """The first byte a "Range: bytes=N-" asks for; None without one."""
+        value = self.headers.get("Range", "")
+        if not value.startswith("bytes=") or not value.endswith("-") or not value[6:-1].isdigit():
+            return None
+        return int(value[6:-1])
 
     def local_path(self):
         """The file a request names inside the served folder, or None when it leads out."""
@@ -234,6 +274,7 @@ class Server(http.server.ThreadingHTTPServer):
         self.log_lock = threading.Lock()
         self.log_path = log_path
         self.stalled = threading.Event()   # set only to release stalled connections at exit
+        self.seen = set()   # what "cut_once" has cut already
 
     def finish_request(self, request, client_address):
         # The handshake runs in the request's own thread, so a client that refuses the
@@ -262,18 +303,32 @@ class Server(http.server.ThreadingHTTPServer):
             candidate = os.path.join(folder, CONFIG_NAME)
             if os.path.isfile(candidate):
                 with open(candidate, encoding="utf-8") as f:
-                    return json.load(f)
+                    config = json.load(f)
+                config["_stamp"] = (candidate, os.stat(candidate).st_mtime_ns)
+                return config
             if folder == self.root or not folder.startswith(self.root):
                 return {}
             folder = os.path.dirname(folder)
 
+    def first_time(self, key):
+        with self.log_lock:
+            if key in self.seen:
+                return False
+            self.seen.add(key)
+            return True
+
     def record(self, handler):
+        self.write_log({"method": handler.command, "path": handler.path,
+                        "headers": dict(handler.headers.items()), "port": self.server_address[1]})
+
+    def record_sent(self, path, sent):
+        self.write_log({"sent": sent, "of": path})
+
+    def write_log(self, entry):
         if not self.log_path:
             return
-        line = json.dumps({"method": handler.command, "path": handler.path,
-                           "headers": dict(handler.headers.items())})
         with self.log_lock, open(self.log_path, "a", encoding="utf-8") as f:
-            f.write(line + "\n")
+            f.write(json.dumps(entry) + "\n")
 
 
 def make_server(root, cert, key, port=0, log_path=None):

@@ -39,8 +39,14 @@ class ServerTest(unittest.TestCase):
             "generated.bin": {"generate": 100_000},
             "generated-dropped.bin": {"generate": 100_000, "drop_after": 5000},
             "dripped.bin": {"generate": 3000, "drip": [1000, 0.2]},
-            "chained.bin": {"generate": 10, "chain": 2}}}).encode())
-        for name in ("dropped.bin", "unsized.bin", "broken.bin"):
+            "chained.bin": {"generate": 10, "chain": 2},
+            "cut-once.bin": {"cut_once": 1000},
+            "cut-then-down.bin": {"cut_once": 1000, "status_after_cut": 503},
+            "no-range.bin": {"ignore_range": True},
+            "off-range.bin": {"range_offset": -1},
+            "elsewhere.bin": {"status": 500, "port": 1}}}).encode())
+        for name in ("dropped.bin", "unsized.bin", "broken.bin", "cut-once.bin", "cut-then-down.bin", "no-range.bin", "off-range.bin",
+                     "elsewhere.bin"):
             cls.write("faulty/" + name, cls.big)
         cls.write("faulty/slow.bin", cls.big[:20000])
         cls.server = httpsd.make_server(cls.root, os.path.join(certs, "server.pem"),
@@ -126,6 +132,22 @@ class ServerTest(unittest.TestCase):
         self.assertEqual(headers["Location"], f"https://localhost:{self.port}/faulty/chained.bin?hop=2")
         self.assertEqual(self.get("/faulty/chained.bin?hop=2")[:2], (200, self.big[:10]))
 
+    def test_ranges_and_their_faults(self):
+        rest = {"Range": "bytes=299000-"}
+        status, body, headers = self.get("/faulty/dropped.bin", headers=rest)   # cut after 1000 of the rest
+        self.assertEqual((status, body, headers["Content-Range"]), (206, self.big[299000:], "bytes 299000-299999/300000"))
+        self.assertEqual(self.get("/faulty/dropped.bin", headers={"Range": "bytes=300000-"})[0], 416)
+        with self.assertRaises(http.client.IncompleteRead):
+            self.get("/faulty/cut-once.bin")
+        self.assertEqual(self.get("/faulty/cut-once.bin")[:2], (200, self.big))   # cut once only
+        with self.assertRaises(http.client.IncompleteRead):
+            self.get("/faulty/cut-then-down.bin")
+        self.assertEqual(self.get("/faulty/cut-then-down.bin")[0], 503)
+        self.assertEqual(self.get("/faulty/no-range.bin", headers=rest)[:2], (200, self.big))
+        status, body, headers = self.get("/faulty/off-range.bin", headers=rest)
+        self.assertEqual((status, body, headers["Content-Range"]), (206, self.big[298999:], "bytes 298999-299999/300000"))
+        self.assertEqual(self.get("/faulty/elsewhere.bin", headers=rest)[0], 206)   # that fault is another port's
+
     def test_requests_outside_the_folder_are_refused(self):
         self.assertEqual(self.get("/plain/../../certs/ca.key")[0], 403)
         self.assertEqual(self.get("/%2e%2e/certs/ca.key")[0], 403)
@@ -138,7 +160,7 @@ class ServerTest(unittest.TestCase):
         self.get("/plain/hello.txt?logged", headers={"User-Agent": "OPEN_INTERNET"})
         with open(self.log, encoding="utf-8") as f:
             entries = [json.loads(line) for line in f]
-        entry = [e for e in entries if e["path"] == "/plain/hello.txt?logged"][-1]
+        entry = [e for e in entries if e.get("path") == "/plain/hello.txt?logged"][-1]
         self.assertEqual(entry["headers"]["User-Agent"], "OPEN_INTERNET")
 
 

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Starts or stops the local HTTPS servers that the Windows tests reach:
-#   serve.sh start STATE_DIR CERT_DIR WWW_SOURCE PORT UNTRUSTED_PORT NGINX_PORT [PROXY_PORT]
+#   serve.sh start STATE_DIR CERT_DIR WWW_SOURCE PORT UNTRUSTED_PORT NGINX_PORT [PROXY_PORT [MIRROR_PORT]]
 #   serve.sh stop STATE_DIR
 # PORT serves STATE_DIR/www (a copy of WWW_SOURCE) with a certificate of the test CA;
 # UNTRUSTED_PORT serves the same folder with a certificate that no one trusts. Requests are
 # logged to STATE_DIR/requests.log. NGINX_PORT is Debian's nginx, as a maker would set it up,
 # serving STATE_DIR/nginx/www with the test CA's certificate. PROXY_PORT is a CONNECT proxy
-# (proxyd.py) logging to STATE_DIR/proxy.log, which wants credentials for UNTRUSTED_PORT. The
+# (proxyd.py) logging to STATE_DIR/proxy.log, which wants credentials for UNTRUSTED_PORT.
+# MIRROR_PORT serves the same folder as PORT, as a second address of one update server. The
 # servers are stopped by the process ids recorded here.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -106,6 +107,7 @@ case $cmd in
     start_one untrusted "$untrusted" "$certs/rogue-server.pem" "$certs/rogue-server.key"
     start_nginx "$nginx_port" "$certs/server.pem" "$certs/server.key"
     [ -z "${8:-}" ] || start_proxy "$8" "$untrusted"
+    [ -z "${9:-}" ] || start_one mirror "$9" "$certs/server.pem" "$certs/server.key"
     ;;
   stop)
     [ -d "$state" ] || exit 0

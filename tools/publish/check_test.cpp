@@ -186,7 +186,12 @@ protected:
         copie("morceaux");
         ecrit(racine / "morceaux" / ".httpsd.json",
               R"({"faults": {"Manifeste.ini": {"chain": 5}, "Version.ini": {"chunked": true},
-                  "Listfich.ini": {"no_length": true}, "Prog.exe": {"chunked": true}, "Formes.ini": {"no_length": true}}})");
+                  "Listfich.ini": {"no_length": true}, "Prog.exe": {"chunked": true}, "Formes.ini": {"no_length": true},
+                  "Taillefich.ini": {"redirect": "ici/Taillefich.ini"}}})");
+        // A redirect relative to the page's own address, as a server may send it.
+        fs::create_directories(racine / "morceaux" / "Abacor" / "ici");
+        fs::copy_file(racine / "morceaux" / "Abacor" / "Taillefich.ini", racine / "morceaux" / "Abacor" / "ici" / "Taillefich.ini");
+        ecrit(racine / "morceaux" / "Abacor" / "ici" / ".httpsd.json", "{}");
         copie("sauts");
         ecrit(racine / "sauts" / ".httpsd.json",
               R"({"faults": {"Version.ini": {"chain": 6},
@@ -237,7 +242,7 @@ TEST_F(Check, PassesOnlyWhatASignedUpdaterInstallsAndSaysWhatIsWrong)
     verifie({
         {"a sound upload", "--check {base}/bon/Abacor" + k, 0,
          {"OK: {base}/bon/Abacor serves release 6 of ABACOR", "2 files as signed, 2 cheaper forms"}, 1},
-        {"chunks, bodies ended by the close, five redirects", "--check {base}/morceaux/Abacor/" + k, 0, {"OK: "}, 1},
+        {"chunks, bodies ended by the close, five redirects, a relative one", "--check {base}/morceaux/Abacor/" + k, 0, {"OK: "}, 1},
         {"a file under Maj replaced", "--check {base}/fichier/Abacor" + k, 1,
          {"{base}/fichier/Abacor/Maj/Prog.exe: differs: sha256", "refuses"}, 2},
         {"a delta missing", "--check {base}/delta/Abacor" + k, 1,

@@ -493,6 +493,15 @@ Reponse ClientHttps::lit(const std::string& adresse, std::uint64_t taillemax, co
                 r.erreur = "more than " + std::to_string(libmaj::redirectionsmax) + " redirects";
                 return r;
             }
+            // A relative address is taken against this one, as the platform combines them for
+            // the updater; only then must it be https.
+            if (t.destination.rfind("//", 0) == 0)
+                t.destination = "https:" + t.destination;
+            else if (!t.destination.empty() && t.destination[0] == '/')
+                t.destination = "https://" + hote + t.destination;
+            else if (t.destination.find("://") == std::string::npos && !t.destination.empty())
+                t.destination = "https://" + hote + a.chemin.substr(0, a.chemin.rfind('/', a.chemin.find('?')) + 1)
+                                + t.destination;
             if (!libmaj::redirectionpermise(t.destination)) {
                 r.erreur = "a redirect to \"" + t.destination + "\", not to an absolute https address";
                 return r;

@@ -39,47 +39,19 @@ DWORD taillesuivante(DWORD taille, double duree)
     return taille;
 }
 
-}  // namespace
-
-// Receives the body into a new temporary file beside the destination, yielding to the window
-// between reads; the arrival holds the file, flushed and still open, when it arrived whole
-// (and, with `attendu`, of that size and hash). The file is created only once the headers
-// promise a plain body of a length it may have, and stays marked for deletion: a failure, a
-// time-out or a killed process leaves nothing under its name. The answer comes within
-// delaireponse() and the body then brings at least progresminimal bytes in every
-// delailecture(), or it is given up.
-Arrivee recoitfichier(const std::string& adresse, const std::string& destination, const Attendu* attendu)
+// Reads the body of the opened request into `sortie` from where it stands, at most `limite`
+// bytes, handing them to `empreinte` too, and yielding to the window between reads; `recus`
+// is what was written. The body must bring at least progresminimal bytes in every
+// delailecture(), or it is given up. False when it was given up before its end (too slow,
+// longer than `limite`, which `troplong` then says, a write failed); a failed read only marks
+// the request's reading so.
+bool recoitcorps(Requete& requete, HANDLE sortie, unsigned long long limite, Sha256Parallele* empreinte,
+                 bool jusqualimite, unsigned long long& recus, bool& troplong)
 {
-    Arrivee arrivee;
-    if (!testconnexion(0))
-        return arrivee;
-    DeleteUrlCacheEntryA(adresse.c_str());
-    PoigneeInternet session = sessionasynchrone();
-    if (!session)
-        return arrivee;
-    Requete requete(session.get());
-    if (!requete.ouvre(adresse, horlogemonotone() + delaireponse()))
-        return arrivee;
-    Lecture& lecture = requete.lecture;
-    // The headers alone decide here. Unsigned, a body of exactly the announced length would
-    // be whole, and without one its end could not be told from a cut. Signed, a length that
-    // is announced can only be the signed size, and the signed size and hash prove a body
-    // sent without one.
-    const auto& annoncee = lecture.longueurannoncee;
-    if (attendu ? !corpssignecomplet(lecture, attendu->taille, attendu->taille)
-                : !annoncee || !corpscomplet(lecture, *annoncee))
-        return arrivee;
-    const unsigned long long limite = attendu ? attendu->taille : *annoncee;
-    // The temporary name is the updater's own: what an earlier run left there goes.
-    const std::string temporaire = nomtemporaire(destination);
-    PoigneeFichier sortie = creeneuf(temporaire, true);
-    if (!sortie)
-        return arrivee;
-    VidangeFond vidange(sortie.get(), pasvidange);
-    std::optional<Sha256Parallele> empreinte;
-    if (attendu && !empreinte.emplace(tailleblocs).valide())
-        return arrivee;
-    unsigned long long recus = 0, recusfenetre = 0;
+    recus = 0;
+    troplong = false;
+    VidangeFond vidange(sortie, pasvidange);
+    unsigned long long recusfenetre = 0;
     double fenetre = horlogemonotone();
     double servie = fenetre;
     DWORD taille = 4 * taillemin;
@@ -95,27 +67,29 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
             lu = requete.lit(taille, fenetre + delailecture(), bloc, lus);
         }
         if (!lu) {
-            lecture.echeclecture = true;
-            break;
+            requete.lecture.echeclecture = true;
+            return true;
         }
         if (lus == 0)
-            break;
-        if (lus > limite - recus)
-            return arrivee;   // longer than announced or signed: not the file that was promised
+            return true;
+        if (lus > limite - recus) {
+            troplong = true;
+            return false;   // longer than announced or signed: not the file that was promised
+        }
         if (empreinte) {
             std::memcpy(empreinte->tampon(), bloc, lus);
             empreinte->ajoute(lus);
         }
         DWORD ecrits = 0;
-        if (!WriteFile(sortie.get(), bloc, lus, &ecrits, nullptr) || ecrits != lus)
-            return arrivee;
+        if (!WriteFile(sortie, bloc, lus, &ecrits, nullptr) || ecrits != lus)
+            return false;
         vidange.ecrit(lus);
         recus += lus;
         recusfenetre += lus;
         const double fin = horlogemonotone();
         if (fin >= fenetre + delailecture()) {
             if (recusfenetre < progresminimal)
-                return arrivee;   // slower than any link the updater waits for
+                return false;   // slower than any link the updater waits for
             fenetre = fin;
             recusfenetre = 0;
         }
@@ -125,18 +99,211 @@ Arrivee recoitfichier(const std::string& adresse, const std::string& destination
             servie = fin;
         }
         // The signed size and hash decide; a server holding back a body's end holds nothing.
-        if (attendu && recus == limite)
-            break;
+        if (jusqualimite && recus == limite)
+            return true;
     }
-    const bool complet = attendu ? corpssignecomplet(lecture, recus, attendu->taille) : corpscomplet(lecture, recus);
-    if (!complet || !libmaj::vidange(sortie.get()))
+}
+
+// Sets the open file's end at `taille` bytes and goes there.
+bool tronque(HANDLE fichier, unsigned long long taille)
+{
+    LARGE_INTEGER p{};
+    p.QuadPart = static_cast<LONGLONG>(taille);
+    return SetFilePointerEx(fichier, p, nullptr, FILE_BEGIN) && SetEndOfFile(fichier);
+}
+
+// The partial file of a signed download, opened to this process alone whatever it holds;
+// nothing where the name is taken by what is not a plain file of the updater's own (a link
+// put there is removed, never followed).
+PoigneeFichier ouvrepartiel(const std::string& nom)
+{
+    for (int essai = 0; essai < 2; ++essai) {
+        otelectureseule(nom);
+        PoigneeFichier f(CreateFileA(nom.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (f.get() == INVALID_HANDLE_VALUE)
+            return nullptr;
+        BY_HANDLE_FILE_INFORMATION i{};
+        if (GetFileInformationByHandle(f.get(), &i) && i.nNumberOfLinks == 1
+            && !(i.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+            return f;
+        if (!effacealafermeture(f.get(), true))
+            return nullptr;
+    }
+    return nullptr;
+}
+
+// How one try at a signed file ended.
+enum class Essai {
+    arrive,       // whole and as signed
+    coupe,        // cut, or to start over: another try may bring it
+    sansplage,    // the answer to a request for the rest was not the rest: the next try asks for all
+    sansreponse,  // no answer from the address
+    echoue,       // an answer that cannot bring it (an error, not the signed bytes), or a local failure
+};
+
+// One try at a signed file, taking up what `partiel` already holds of it unless `plage` is
+// false. The bytes kept are let go only once an answer that brings the whole file has come.
+Essai essaisigne(const std::string& adresse, HANDLE partiel, const Attendu& attendu, bool plage, Transfert& t)
+{
+    if (!testconnexion(0))
+        return Essai::sansreponse;
+    // What the partial holds is hashed again, read back as it stands on the disk; one longer
+    // than the file is none of it.
+    LARGE_INTEGER taille{};
+    std::optional<Sha256Parallele> empreinte;
+    if (!GetFileSizeEx(partiel, &taille) || !empreinte.emplace(tailleblocs).valide())
+        return Essai::echoue;
+    unsigned long long debut = static_cast<unsigned long long>(taille.QuadPart);
+    if (debut > attendu.taille) {
+        if (!tronque(partiel, 0))
+            return Essai::echoue;
+        debut = 0;
+    }
+    if (!SetFilePointerEx(partiel, LARGE_INTEGER{}, nullptr, FILE_BEGIN))
+        return Essai::echoue;
+    for (unsigned long long lu = 0; lu < debut;) {
+        DWORD lus = 0;
+        if (!ReadFile(partiel, empreinte->tampon(), tailleblocs, &lus, nullptr) || lus == 0)
+            return Essai::echoue;
+        empreinte->ajoute(lus);
+        lu += lus;
+        cedemessages();
+    }
+    if (debut == attendu.taille) {
+        if (empreinte->fin() == attendu.sha256)
+            return Essai::arrive;   // a whole file an earlier run received
+        plage = false;              // all of it, but not as signed
+    }
+    DeleteUrlCacheEntryA(adresse.c_str());
+    PoigneeInternet session = sessionasynchrone();
+    if (!session)
+        return Essai::echoue;
+    Requete requete(session.get());
+    const unsigned long long demande = plage ? debut : 0;
+    if (!requete.ouvre(adresse, horlogemonotone() + delaireponse(), demande))
+        return Essai::sansreponse;
+    if (demande) {
+        const Suite suite = suitereprise(requete.lecture, demande, attendu.taille);
+        if (suite == Suite::abandonne)
+            return Essai::sansplage;
+        if (suite == Suite::ajoute && !corpssignecomplet(requete.lecture, attendu.taille - debut, attendu.taille - debut))
+            return Essai::sansplage;
+    }
+    const bool reprise = demande && requete.lecture.statuthttp == 206;
+    // The headers alone decide here: a length that is announced can only be the rest's (the
+    // whole file's, for a body from the first byte), and the signed size and hash prove a
+    // body sent without one.
+    if (!reprise) {
+        if (!corpssignecomplet(requete.lecture, attendu.taille, attendu.taille))
+            return Essai::echoue;
+        debut = 0;
+        if (!tronque(partiel, 0) || !empreinte.emplace(tailleblocs).valide())
+            return Essai::echoue;
+    }
+    const unsigned long long reste = attendu.taille - debut;
+    t.reprise = debut;
+    unsigned long long recus = 0;
+    bool troplong = false;
+    const bool lu = recoitcorps(requete, partiel, reste, &*empreinte, true, recus, troplong);
+    t.recus += recus;
+    if (troplong) {
+        // Another file's bytes, not a cut: only what was kept before them stays.
+        tronque(partiel, debut);
+        return Essai::echoue;
+    }
+    if (!libmaj::vidange(partiel))
+        return Essai::echoue;
+    if (!lu || !corpssignecomplet(requete.lecture, recus, reste))
+        return recus ? Essai::coupe : Essai::echoue;
+    if (empreinte->fin() == attendu.sha256)
+        return Essai::arrive;
+    // Not the signed bytes: what was kept may have been another file's, so the next try
+    // starts from the first byte; a file that came whole and wrong is wrong on this address.
+    tronque(partiel, 0);
+    return debut ? Essai::coupe : Essai::echoue;
+}
+
+}  // namespace
+
+// Receives the body into a new temporary file beside the destination, yielding to the window
+// between reads; the arrival holds the file, flushed and still open, when it arrived whole
+// and of exactly its announced length. The file is created only once the headers promise a
+// plain body of a length it may have, and stays marked for deletion: a failure, a time-out or
+// a killed process leaves nothing under its name. The answer comes within delaireponse().
+Arrivee recoitfichier(const std::string& adresse, const std::string& destination)
+{
+    Arrivee arrivee;
+    if (!testconnexion(0))
         return arrivee;
-    if (empreinte && empreinte->fin() != attendu->sha256)
+    DeleteUrlCacheEntryA(adresse.c_str());
+    PoigneeInternet session = sessionasynchrone();
+    if (!session)
+        return arrivee;
+    Requete requete(session.get());
+    if (!requete.ouvre(adresse, horlogemonotone() + delaireponse()))
+        return arrivee;
+    // Without an announced length the end of the body could not be told from a cut.
+    const auto& annoncee = requete.lecture.longueurannoncee;
+    if (!annoncee || !corpscomplet(requete.lecture, *annoncee))
+        return arrivee;
+    // The temporary name is the updater's own: what an earlier run left there goes.
+    const std::string temporaire = nomtemporaire(destination);
+    PoigneeFichier sortie = creeneuf(temporaire, true);
+    if (!sortie)
+        return arrivee;
+    unsigned long long recus = 0;
+    bool troplong = false;
+    if (!recoitcorps(requete, sortie.get(), *annoncee, nullptr, false, recus, troplong)
+        || !corpscomplet(requete.lecture, recus)
+        || !libmaj::vidange(sortie.get()))
         return arrivee;
     arrivee.fichier_ = std::move(sortie);
     arrivee.temporaire_ = temporaire;
     arrivee.destination_ = destination;
     return arrivee;
+}
+
+// A signed file is received into its partial file, which a cut leaves in place: the next try,
+// in this run after a pause or in the next run, asks only for the rest. Once it has arrived
+// whole and as signed it is marked for deletion like any arrival: one never put in place
+// leaves nothing behind.
+Arrivee telechargeverifie(const std::string& adresse, const std::string& destination, const Attendu& attendu,
+                          Transfert* transfert)
+{
+    Arrivee arrivee;
+    Transfert local;
+    Transfert& t = transfert ? *transfert : local;
+    const std::string nom = nompartiel(destination, attendu.sha256);
+    PoigneeFichier partiel = ouvrepartiel(nom);
+    if (!partiel)
+        return arrivee;
+    bool plage = true;
+    for (int essai = 1;; ++essai) {
+        const Essai e = essaisigne(adresse, partiel.get(), attendu, plage, t);
+        if (e == Essai::arrive && effacealafermeture(partiel.get(), true)) {
+            arrivee.fichier_ = std::move(partiel);
+            arrivee.temporaire_ = nom;
+            arrivee.destination_ = destination;
+            return arrivee;
+        }
+        t.injoignable = e == Essai::sansreponse;
+        // A server that cannot send the rest is asked for the whole file.
+        plage = e != Essai::sansplage;
+        if ((e != Essai::coupe && e != Essai::sansplage) || essai == essaisignes)
+            break;
+        attente(static_cast<float>(essai));   // 1 s, then 2 s: a link that dropped may come back
+    }
+    // Nothing kept leaves no name behind.
+    LARGE_INTEGER taille{};
+    if (GetFileSizeEx(partiel.get(), &taille) && taille.QuadPart == 0)
+        effacealafermeture(partiel.get(), true);
+    return arrivee;
+}
+void Arrivee::garde()
+{
+    if (fichier_ && nompartielde(temporaire_))
+        effacealafermeture(fichier_.get(), false);
 }
 
 bool Arrivee::place(bool remplace)
@@ -191,12 +358,7 @@ std::int16_t Arrivee::remplace(Renommage renommage)
 
 std::int16_t telechargefichier(const std::string& adresse, const std::string& destination)
 {
-    return recoitfichier(adresse, destination, nullptr).remplace();
-}
-
-Arrivee telechargeverifie(const std::string& adresse, const std::string& destination, const Attendu& attendu)
-{
-    return recoitfichier(adresse, destination, &attendu);
+    return recoitfichier(adresse, destination).remplace();
 }
 
 }  // namespace libmaj

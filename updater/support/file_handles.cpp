@@ -77,10 +77,21 @@ bool renomme(HANDLE fichier, const std::string& destination, bool remplace)
 
 void otelectureseule(const std::string& chemin)
 {
-    const DWORD trouves = GetFileAttributesA(chemin.c_str());
-    if (trouves != INVALID_FILE_ATTRIBUTES && (trouves & FILE_ATTRIBUTE_READONLY)
-        && !(trouves & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
-        SetFileAttributesA(chemin.c_str(), trouves & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    // Through a handle on the name itself, checked to be no link and no second name of a file
+    // elsewhere, whose attributes are that file's.
+    PoigneeFichier f(CreateFileA(chemin.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION i{};
+    if (f.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(f.get(), &i) || i.nNumberOfLinks != 1
+        || !(i.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        || (i.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+        return;
+    FILE_BASIC_INFO b{};   // times left at 0: unchanged
+    b.FileAttributes = i.dwFileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    if (b.FileAttributes == 0)
+        b.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    SetFileInformationByHandle(f.get(), FileBasicInfo, &b, sizeof b);
 }
 
 std::optional<Attendu> mesure(const std::string& chemin)

@@ -42,6 +42,13 @@ std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const 
 // whole new file, 0 when it still holds what it held before (or nothing, if it held nothing).
 std::int16_t telechargefichier(const std::string& adresse, const std::string& destination);
 
+// What the tries of one signed download did, for the run log.
+struct Transfert {
+    bool injoignable = false;          // the last try had no answer from the address at all
+    unsigned long long reprise = 0;    // the byte the last try's body began at (0: the first)
+    unsigned long long recus = 0;      // body bytes received over every try
+};
+
 // A download that arrived whole (and, for a signed file, as signed), waiting in its temporary
 // file beside its destination, open to this process alone; the application folder is
 // unchanged until it is put in place, and one never put in place leaves nothing behind.
@@ -65,16 +72,31 @@ public:
     std::int16_t remplace(Renommage renommage = renomme);
 
 private:
-    friend Arrivee recoitfichier(const std::string&, const std::string&, const Attendu*);
+    friend Arrivee recoitfichier(const std::string&, const std::string&);
+    friend Arrivee telechargeverifie(const std::string&, const std::string&, const Attendu&, Transfert*);
     friend Arrivee decodeverifie(const Arrivee&, const std::string&, const Attendu&, const struct Decodage&);
+public:
+    // Keeps an arrival of telechargeverifie under its partial name when the run ends without
+    // putting it in place, for the next run to take without fetching it again.
+    void garde();
+
+private:
     bool place(Renommage renommage, bool remplace);
     PoigneeFichier fichier_;
     std::string temporaire_;
     std::string destination_;
 };
 
+// At most this many tries at a signed file on one address in a run, a later one only after
+// one that was cut, found the bytes it took up were not the file's, or was not answered with
+// the rest it asked for (the next then asks for the whole file).
+constexpr int essaisignes = 3;
+
 // Downloads the address beside the destination, hashing it as it streams in; a body that is
-// not the expected size (announced or arriving longer) is given up at once.
-Arrivee telechargeverifie(const std::string& adresse, const std::string& destination, const Attendu& attendu);
+// not the expected size (announced or arriving longer) is given up at once. What a cut try
+// brought is kept under nompartiel() and taken up by the next, with a request for the rest
+// (see suitereprise).
+Arrivee telechargeverifie(const std::string& adresse, const std::string& destination, const Attendu& attendu,
+                          Transfert* transfert = nullptr);
 
 }  // namespace libmaj

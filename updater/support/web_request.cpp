@@ -146,7 +146,7 @@ void Requete::ferme()
     echange_ = nullptr;
 }
 
-bool Requete::ouvreune(const std::string& adresse, double jusqua)
+bool Requete::ouvreune(const std::string& adresse, double jusqua, unsigned long long depuis)
 {
     ferme();
     echange_ = new Echange;
@@ -159,13 +159,15 @@ bool Requete::ouvreune(const std::string& adresse, double jusqua)
     }
     // "Connection: close": a connection whose body did not end where its length said would
     // otherwise hand its leftover bytes to the next request as that one's answer.
-    static const char entetes[] = "Connection: close\r\n";
+    std::string entetes = "Connection: close\r\n";
+    if (depuis)
+        entetes += "Range: bytes=" + std::to_string(depuis) + "-\r\n";
     // Through a proxy, one that wants credentials the platform cannot give by itself is an
     // answer like any other that is not a page: never a prompt. Only there may the platform
     // answer a request for the user's Windows credentials by itself, which a company's proxy
     // needs; a direct build never sends them anywhere.
     const DWORD ui = etat().proxysysteme ? INTERNET_FLAG_NO_UI : INTERNET_FLAG_NO_AUTH;
-    HINTERNET h = InternetOpenUrlA(session_, adresse.c_str(), entetes, DWORD(sizeof entetes - 1),
+    HINTERNET h = InternetOpenUrlA(session_, adresse.c_str(), entetes.c_str(), DWORD(entetes.size()),
                                    drapeauxrequetes | ui, contexte);
     if (h) {
         std::lock_guard<std::mutex> garde(verrou);
@@ -207,14 +209,15 @@ bool Requete::ouvreune(const std::string& adresse, double jusqua)
         lecture.longueurinvalide = !lecture.longueurannoncee;
     }
     lecture.encodee = !encodageidentite(entete(HTTP_QUERY_CONTENT_ENCODING));
+    lecture.plage = entete(HTTP_QUERY_CONTENT_RANGE);
     return true;
 }
 
-bool Requete::ouvre(const std::string& adresse, double jusqua)
+bool Requete::ouvre(const std::string& adresse, double jusqua, unsigned long long depuis)
 {
     std::string a = adresse;
     for (int sauts = 0;; ++sauts) {
-        if (!ouvreune(a, jusqua))
+        if (!ouvreune(a, jusqua, depuis))
             return false;
         const unsigned long s = lecture.statuthttp;
         const bool redirection = s == 301 || s == 302 || s == 303 || s == 307 || s == 308;

@@ -48,7 +48,8 @@ public:
     // `jusqua` (on horlogemonotone()) at the latest. False when no answer came over TLS (no
     // connection, a refused certificate, a proxy's own answer, the time up); otherwise `lecture` says what the headers announced. A
     // refused redirect leaves its 3xx status there.
-    bool ouvre(const std::string& adresse, double jusqua);
+    // With `depuis`, the body is asked for from that byte on (Range), at every redirect.
+    bool ouvre(const std::string& adresse, double jusqua, unsigned long long depuis = 0);
     Lecture lecture;
 
     // Reads the next part of the body, at most `taille` bytes, into the request's own buffer
@@ -59,7 +60,7 @@ public:
     bool enattente() const;
 
 private:
-    bool ouvreune(const std::string& adresse, double jusqua);
+    bool ouvreune(const std::string& adresse, double jusqua, unsigned long long depuis);
     std::string entete(DWORD quoi) const;
     void ferme();
 

@@ -69,6 +69,45 @@ bool corpssignecomplet(const Lecture& lecture, unsigned long long recus, unsigne
     return corpslisible(lecture) && (!lecture.longueurannoncee || *lecture.longueurannoncee == taille) && recus == taille;
 }
 
+std::optional<Plage> plagedepuis(const std::string& valeur)
+{
+    // Digits only: a sign, a space or an empty number is no range this updater asked for.
+    const auto nombre = [&](std::size_t debut, std::size_t fin) -> std::optional<unsigned long long> {
+        return fin > debut ? longueurdepuis(valeur.substr(debut, fin - debut)) : std::nullopt;
+    };
+    if (valeur.compare(0, 6, "bytes ") != 0)
+        return std::nullopt;
+    const auto tiret = valeur.find('-', 6), barre = valeur.find('/', 6);
+    if (tiret == std::string::npos || barre == std::string::npos || barre < tiret)
+        return std::nullopt;
+    const auto premier = nombre(6, tiret), dernier = nombre(tiret + 1, barre), total = nombre(barre + 1, valeur.size());
+    if (!premier || !dernier || !total || *premier > *dernier || *dernier >= *total)
+        return std::nullopt;
+    return Plage{*premier, *dernier, *total};
+}
+
+Suite suitereprise(const Lecture& lecture, unsigned long long debut, unsigned long long taille)
+{
+    if (lecture.statuthttp == 200)
+        return Suite::recommence;
+    const auto p = plagedepuis(lecture.plage);
+    const bool reste = p && p->premier == debut && p->dernier + 1 == taille && p->total == taille;
+    return lecture.statuthttp == 206 && reste && !lecture.encodee && !lecture.longueurinvalide
+                   && (!lecture.longueurannoncee || *lecture.longueurannoncee == taille - debut)
+               ? Suite::ajoute
+               : Suite::abandonne;
+}
+
+std::string nompartiel(const std::string& destination, const std::string& sha256)
+{
+    return destination + "." + sha256.substr(0, 16) + ".~prt";
+}
+
+bool nompartielde(const std::string& nom)
+{
+    return nom.size() > 5 && majuscules(nom.substr(nom.size() - 5)) == ".~PRT";
+}
+
 bool redirectionpermise(const std::string& adresse)
 {
     return majuscules(adresse.substr(0, 8)) == "HTTPS://" && adresse.size() > 8;

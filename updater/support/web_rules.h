@@ -27,6 +27,7 @@ struct Lecture {
     bool encodee = false;                    // a Content-Encoding other than identity
     bool echeclecture = false;               // a read failed or timed out before the body's end
     bool tropgrand = false;                  // stopped at taillemaxpage
+    std::string plage;                       // Content-Range, as sent
 };
 
 // A Content-Length value: decimal digits only, within 64 bits; nothing otherwise.
@@ -50,6 +51,25 @@ bool corpscomplet(const Lecture& lecture, unsigned long long recus);
 // The same for a signed file of `taille` bytes, whose size and hash prove it whole: sent
 // with that length, or with none (in chunks, or ended by the connection's close).
 bool corpssignecomplet(const Lecture& lecture, unsigned long long recus, unsigned long long taille);
+
+// A Content-Range value of a part: "bytes FIRST-LAST/TOTAL", nothing for any other form.
+struct Plage {
+    unsigned long long premier = 0, dernier = 0, total = 0;
+};
+std::optional<Plage> plagedepuis(const std::string& valeur);
+
+// What the answer to a request for a signed file of `taille` bytes from byte `debut` on does
+// with the `debut` bytes kept of it: its body follows them (a 206 holding exactly the rest,
+// and no more); it is the whole file, which starts again (a 200); or the try is given up.
+enum class Suite { ajoute, recommence, abandonne };
+Suite suitereprise(const Lecture& lecture, unsigned long long debut, unsigned long long taille);
+
+// What a signed download cut short keeps beside its destination, for the next try or run:
+// bound by name to the content it is for by the first 16 hexadecimal digits of its signed
+// SHA-256 (the whole is still checked against all of it).
+std::string nompartiel(const std::string& destination, const std::string& sha256);
+// True for a name (or path) of that form.
+bool nompartielde(const std::string& nom);
 
 // Where a redirect may lead: an absolute https address, at most this many times in a row.
 constexpr int redirectionsmax = 5;

@@ -45,7 +45,8 @@ void publishFive(ServerTree& server, int keyId, const std::string& d, const std:
 }
 
 struct SignedApp : AppFolder {
-    explicit SignedApp(const char* prefix, const std::string& base = "") : AppFolder(prefix, TIDEWELL_SIGNED_EXE, base)
+    explicit SignedApp(const char* prefix, const std::string& base = "", const char* exe = TIDEWELL_SIGNED_EXE)
+        : AppFolder(prefix, exe, base)
     {
         writeFile(*this / "Abacor.ini", "");
         writeFile(*this / "Version.ini", "[Version]\r\nVersion=4\r\n");   // the application's own
@@ -85,6 +86,32 @@ std::string refusal(const std::string& code)
 std::string requestLog()
 {
     return readFile(std::getenv("TIDEWELL_TEST_REQUEST_LOG"));
+}
+
+// The partial downloads left in the folder, by name.
+std::vector<std::string> partials(const AppFolder& app)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(app.path()))
+        if (e.path().extension() == ".~prt")
+            names.push_back(e.path().filename().string());
+    return names;
+}
+
+// After a run that failed on a file: every download it kept is named for a file of `release`
+// and that file's content, and holds its start (or all of it); they are then removed, so that
+// the folder can be compared with what it was.
+void expectOnlyStartsOf(const AppFolder& app, const std::vector<std::pair<std::string, std::string>>& release)
+{
+    for (const auto& p : partials(app)) {
+        const std::string kept = readFile(app / p);
+        const auto of = std::find_if(release.begin(), release.end(), [&](const auto& f) {
+            return p == f.first + "." + libmaj::sha256(f.second).substr(0, 16) + ".~prt";
+        });
+        EXPECT_TRUE(of != release.end() && kept.size() <= of->second.size() && of->second.compare(0, kept.size(), kept) == 0)
+            << p << " left, " << kept.size() << " bytes";
+        DeleteFileA((app / p).c_str());
+    }
 }
 
 }  // namespace
@@ -156,8 +183,8 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
         {"a file in chunks cut before its last one, its compressed form failing first", "F2",
          [&](ServerTree& s, SignedApp&) {
              standard(s);
-             s.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true, \"drop_after\": 300000},"
-                                     " \"B.dll.zst\": {\"status\": 500}}}");
+             s.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"chunked\": true, \"drop_after\": 300000,"
+                                     " \"ignore_range\": true}, \"B.dll.zst\": {\"status\": 500}}}");
          }},
         {"the manifest tampered with", "S3",
          [&](ServerTree& s, SignedApp&) {
@@ -257,6 +284,14 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
         EXPECT_EQ(run.box->icon, uihelper::Icon::stop);
         EXPECT_EQ(app.restarts(), standinLine(app / "Abacor.exe", app.path()));
         DeleteFileA((app / "standin.log").c_str());
+        // A run that fails on a file keeps what arrived of the release for the next run, and
+        // nothing else.
+        if (c.code == "F2") {
+            EXPECT_EQ(partials(app).size(), 2u) << "A.dll whole and the start of B.dll";
+        }
+        if (c.code[0] == 'F')
+            expectOnlyStartsOf(app, five);
+        EXPECT_TRUE(partials(app).empty()) << partials(app).front();
         const auto now = snapshot(app.path());
         EXPECT_TRUE(now == before) << "the folder changed:" << difference(before, now);
         if (c.code[0] != 'F' && c.code[0] != 'I') {
@@ -584,11 +619,12 @@ TEST(SignedRun, WithoutRoomOnTheVolumeNoFileChanges)
     server.write(".httpsd.json", "{\"faults\": {\"B.dll\": {\"rate\": 400000}, \"B.dll.zst\": {\"status\": 404}}}");
     before = snapshot(app.path());
     const std::string filler = std::string(volume) + "\\filler";
-    bool filled = false, freed = false;
+    bool filled = false;
     run = runUpdater(app, "", "", [&] {
-        if (filled && !freed && !exists(app / "B.dll.~maj"))
-            freed = DeleteFileA(filler.c_str()) != 0;   // the download has given up
-        if (!filled && exists(app / "B.dll.~maj")) {
+        const auto p = partials(app);
+        if (!filled && std::any_of(p.begin(), p.end(), [](const std::string& n) {
+                return n.rfind("B.dll.", 0) == 0 && n.rfind("B.dll.~frm", 0) != 0;
+            })) {
             HANDLE f = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             const std::string block(1 << 16, 'f');
             DWORD written = 0;
@@ -603,23 +639,40 @@ TEST(SignedRun, WithoutRoomOnTheVolumeNoFileChanges)
     ASSERT_TRUE(run.box);
     EXPECT_EQ(run.box->text, refusal("F2"));
     app.forgetRestarts();
+    // What arrived of B.dll before the disk filled is kept for the next run.
+    ASSERT_EQ(partials(app).size(), 2u) << "A.dll whole and the start of B.dll";
+    const std::string kept = readFile(app / ("B.dll." + libmaj::sha256(release[1].second).substr(0, 16) + ".~prt"));
+    EXPECT_TRUE(kept.size() < release[1].second.size() && release[1].second.compare(0, kept.size(), kept) == 0);
+    std::vector<std::pair<std::string, std::string>> keptFiles;
+    for (const auto& p : partials(app))
+        keptFiles.emplace_back(p, readFile(app / p));
+    expectOnlyStartsOf(app, release);
     now = snapshot(app.path());
     EXPECT_TRUE(now == before) << difference(before, now);
+    for (const auto& [p, content] : keptFiles)
+        writeFile(app / p, content);
 
     // What a power cut during the downloads left under the temporary names would not leave
     // room for the release: it goes before the room is measured, and the release installs.
-    server.write(".httpsd.json", "{}");
     const auto signer7 = testSigner(1, K1D, K1Q, 7, utcDay(30));
     server.publish(release, "7", &signer7);
+    server.write(".httpsd.json", "{\"faults\": {\"B.dll.zst\": {\"status\": 404}}}");
     writeFile(app / "B.dll.~maj", std::string(room * 4 / 5, 'l'));
     writeFile(app / "A.dll.~maj", "a partial A");
+    logBefore = requestLog().size();
     run = runUpdater(app);
     EXPECT_FALSE(run.box) << run.box->text;
     app.forgetRestarts();
     EXPECT_EQ(readFile(app / "B.dll"), release[1].second);
+    // The same B.dll in release 7: the rest of it alone, and A.dll not again.
+    EXPECT_NE(requestLog().find("\"Range\": \"bytes=" + std::to_string(kept.size()) + "-\"", logBefore), std::string::npos)
+        << kept.size() << " bytes kept; the run log:\n" << readFile(app / "Tidewell.log");
+    EXPECT_EQ(requestLog().find("/Maj/A.dll", logBefore), std::string::npos);
+    EXPECT_TRUE(partials(app).empty());
     EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=7\r\nCle=1\r\n");
     for (const char* leftover : {"A.dll.~maj", "B.dll.~maj"})
         EXPECT_FALSE(exists(app / leftover)) << leftover;
+    server.write(".httpsd.json", "{}");
 
     // Room for the new B.dll beside the old one, but not for its compressed form too, which
     // waits beside it while it is decoded: B.dll comes whole.
@@ -735,13 +788,18 @@ TEST(SignedRun, OnlyWhatChangedTravels)
     };
     const std::vector<Case> cases = {
         {"the previous release in place: deltas, the run log full",
-         [](ServerTree&, SignedApp& a) {
-             // Read-only, as a copy from a medium leaves it, and its last line cut by a power cut.
-             std::string full;
-             while (full.size() < 70000)
+         [&](ServerTree&, SignedApp& a) {
+             // The start of the plain file, kept by a run that was cut: the delta makes it useless.
+             writeFile(a / ("Aide.txt." + libmaj::sha256(text6).substr(0, 16) + ".~prt"), text6.substr(0, 100));
+             // Read-only, as a copy from a medium leaves it, grown past any bound by something
+             // else, its last line cut by a power cut, and its last rewrite's new text left
+             // beside it (here a folder, which would stand in the way of every rewrite).
+             std::string full = "2026-01-01T00:00:00Z the oldest step\r\n";
+             while (full.size() < 300000)
                  full += "2026-01-01T00:00:00Z an earlier run's step\r\n";
-             writeFile(a / "Tidewell.log", full + "2026-01-01T00:00:00Z cut");
+             writeFile(a / "Tidewell.log", full + "2026-01-01T00:00:00Z the newest earlier step\r\n2026-01-01T00:00:00Z cut");
              SetFileAttributesA((a / "Tidewell.log").c_str(), FILE_ATTRIBUTE_READONLY);
+             CreateDirectoryA((a / "Tidewell.log.~maj").c_str(), nullptr);
          },
          {"Formes/Prog.exe.", "Formes/Aide.txt.", "/Maj/Tiny.ini"}, {"/Maj/Prog.exe", "/Maj/Aide.txt", ".zst", "Same.dat"}},
         {"a local file that is neither base nor new: compressed",
@@ -799,7 +857,8 @@ TEST(SignedRun, OnlyWhatChangedTravels)
          },
          {"/Maj/Aide.txt", "/Maj/Same.dat"}, {"Formes/"},
          [](SignedApp& a) {
-             if (exists(a / "Aide.txt.~maj") && readFile(a / "Same.dat").size() != 4)
+             const auto p = partials(a);
+             if (!p.empty() && p.front().rfind("Aide.txt.", 0) == 0 && readFile(a / "Same.dat").size() != 4)
                  writeFile(a / "Same.dat", "mine");
          }},
         {"the release already in place: nothing fetched but the pages",
@@ -829,13 +888,15 @@ TEST(SignedRun, OnlyWhatChangedTravels)
         const std::string runLog = readFile(app / "Tidewell.log");
         EXPECT_EQ(badLogLine(runLog), "");
         EXPECT_LE(runLog.size(), 64u * 1024);
-        for (const char* step : {" start: signed run for ABACOR", " release 6 found, key 1", " installed: release 6 recorded",
+        for (const char* step : {" start: signed run for ABACOR", " release 6 found at ", "/Abacor, key 1, ", " installed: release 6 recorded",
                                  " restart: "})
             EXPECT_NE(runLog.find(step), std::string::npos) << step << " not in the log:\n" << runLog;
         if (&c == &cases.front()) {
             for (const char* step : {" file 1 Aide.txt: delta, ", " file 2 Prog.exe: delta, ", " file 3 Same.dat: unchanged",
-                                     " file 4 Tiny.ini: plain, 5 bytes"})
+                                     " file 4 Tiny.ini: plain, 5 bytes", " the newest earlier step\r\n"})
                 EXPECT_NE(runLog.find(step), std::string::npos) << step << " not in the log:\n" << runLog;
+            EXPECT_EQ(runLog.find("the oldest step"), std::string::npos);
+            EXPECT_FALSE(exists(app / "Tidewell.log.~maj"));
         }
         for (const auto& part : c.fetched)
             EXPECT_NE(log.find(part), std::string::npos) << part << " was not fetched; the server saw:\n" << log;
@@ -871,4 +932,167 @@ TEST(SignedRun, APublicationWithoutDeltasOffersCompressedFilesAlone)
     EXPECT_TRUE(readFile(app / "Aide.txt") == help6);
     EXPECT_NE(log.find("Formes/Aide.txt.zst"), std::string::npos) << log;
     EXPECT_EQ(log.find("/Maj/"), std::string::npos) << log;
+}
+
+namespace {
+
+// The release the resume and mirror runs install: a file large enough to be cut, whose
+// every prefix is its own, between small ones.
+const std::vector<std::pair<std::string, std::string>> cuttable = {
+    {"A.dll", "a v2"}, {"B.dll", programBytes(600000, 3)}, {"C.dat", "c v2"}, {"E.ini", ""}};
+
+void publishCuttable(ServerTree& server)
+{
+    const auto signer = testSigner(1, K1D, K1Q, 5, utcDay(30));
+    server.publish(cuttable, "5", &signer);
+    server.remove("Formes.ini");   // whole files only: the cut is the plain file's
+}
+
+}  // namespace
+
+// A signed file whose transfer is cut is taken up from the bytes kept, in the same run or the
+// next, and only with the rest of that very file: an answer that is not exactly the rest is
+// never spliced on, and what the kept bytes cannot be is started over.
+TEST(SignedRun, ACutDownloadIsTakenUpWhereItStopped)
+{
+    const std::string& b = cuttable[1].second;
+    struct Case {
+        const char* what;
+        std::vector<std::string> faults;   // B.dll's fault for each run; the last run installs
+        std::function<void(SignedApp&)> setUp;
+        std::vector<std::string> lastSaw, lastNot;   // in the last run's requests
+        const char* logged;                          // in the run log
+    };
+    const std::string hex = libmaj::sha256(b).substr(0, 16);
+    const std::vector<Case> cases = {
+        {"cut once: the rest in the same run", {R"({"cut_once": 250000})"}, {},
+         {R"("Range": "bytes=)", R"("sent": 250000)"}, {}, "B.dll: plain, resumed from byte "},
+        {"a server that ignores Range: the file again whole", {R"({"cut_once": 250000, "ignore_range": true})"}, {},
+         {R"("Range": "bytes=)"}, {}, "B.dll: plain, 600000 bytes"},
+        {"cut in every try of a run: the next run asks for the rest alone, and not for A.dll again",
+         {R"({"drop_after": 250000, "ignore_range": true})", "{}"}, {}, {R"("Range": "bytes=250000-")"}, {"/Maj/A.dll"},
+         "B.dll: plain, resumed from byte 250000"},
+        {"a range other than the rest: never spliced, the whole file asked for",
+         {R"({"cut_once": 250000, "range_offset": -1, "chunked": true})"}, {}, {R"("Range": "bytes=)"}, {},
+         "B.dll: plain, 600000 bytes, 850000 received, "},
+        {"kept bytes that are not the file's, and another release's: started over",
+         {"{}"},
+         [&](SignedApp& a) {
+             writeFile(a / ("B.dll." + hex + ".~prt"), std::string(1000, 'x'));
+             writeFile(a / "B.dll.0123456789abcdef.~prt", b.substr(0, 1000));
+             writeFile(a / "Z.dll.0123456789abcdef.~prt", "no file of this release");
+             // Under the name an empty file's download would take: never taken for it.
+             writeFile(a / ("E.ini." + libmaj::sha256("").substr(0, 16) + ".~prt"), "planted");
+         },
+         {R"("Range": "bytes=1000-")"}, {"0123456789abcdef"}, "B.dll: plain, 600000 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ServerTree server("Abacor");
+        publishCuttable(server);
+        SignedApp app("tidewell-resume");
+        if (c.setUp)
+            c.setUp(app);
+        std::string log;
+        for (std::size_t r = 0; r < c.faults.size(); ++r) {
+            server.write("Maj/.httpsd.json", R"({"faults": {"B.dll": )" + c.faults[r] + "}}");
+            const std::size_t logBefore = requestLog().size();
+            const UpdaterRun run = runUpdater(app);
+            log = requestLog().substr(logBefore);
+            app.forgetRestarts();
+            if (r + 1 < c.faults.size()) {
+                // Refused, and what it kept of B.dll is only ever the start of B.dll.
+                ASSERT_TRUE(run.box) << log;
+                EXPECT_EQ(run.box->text, refusal("F2"));
+                EXPECT_EQ(readFile(app / "B.dll"), "old B.dll");
+                const std::string kept = readFile(app / ("B.dll." + hex + ".~prt"));
+                EXPECT_TRUE(!kept.empty() && kept.size() < b.size() && b.compare(0, kept.size(), kept) == 0)
+                    << kept.size() << " bytes kept";
+                EXPECT_EQ(partials(app).size(), 2u) << "A.dll whole and the start of B.dll";
+                continue;
+            }
+            EXPECT_FALSE(run.box) << run.box->text << "\nthe server saw:\n" << log;
+        }
+        for (const auto& [name, content] : cuttable)
+            EXPECT_TRUE(readFile(app / name) == content) << name;
+        EXPECT_TRUE(partials(app).empty()) << partials(app).front();
+        for (const auto& part : c.lastSaw)
+            EXPECT_NE(log.find(part), std::string::npos) << part << " not seen; the server saw:\n" << log;
+        for (const auto& part : c.lastNot)
+            EXPECT_EQ(log.find(part), std::string::npos) << part << " seen; the server saw:\n" << log;
+        const std::string runLog = readFile(app / "Tidewell.log");
+        EXPECT_NE(runLog.find(c.logged), std::string::npos) << runLog;
+    }
+}
+
+// A build given several addresses takes the release from the first that serves it whole and
+// each file from the first that brings it: an address that is down, or that fails a page or
+// a file, costs a try, never the update.
+TEST(SignedRun, MirrorsServeWhatAnAddressCannot)
+{
+    const std::string mirror = "https://localhost:" + std::to_string(TIDEWELL_TEST_MIRROR_PORT) + "/Abacor";
+    const std::string mirrorPort = R"("port": )" + std::to_string(TIDEWELL_TEST_MIRROR_PORT);
+    struct Case {
+        const char* what;
+        std::string faults;
+        std::vector<std::string> logged;   // in the run log
+        const char* refused = nullptr;
+    };
+    const std::vector<Case> cases = {
+        {"the first address down: all from the mirror", "{}",
+         {"release 5 found at " + mirror, "B.dll: plain, 600000 bytes, 600000 received, ", "ms, from " + mirror}},
+        {"the mirror fails a file: it comes from the next address",
+         R"({"B.dll": {"status": 500, )" + mirrorPort + "}}",
+         {"release 5 found at " + mirror, "B.dll: plain, 600000 bytes, 600000 received, ",
+          "file 3 C.dat: plain, 4 bytes, 4 received, "}},
+        {"the mirror cuts a file in every try: the rest from the next address",
+         R"({"B.dll": {"drop_after": 100000, )" + mirrorPort + "}}",
+         {"B.dll: plain, resumed from byte 300000, 600000 bytes, 600000 received, ",
+          "ms, from https://localhost:" + std::to_string(TIDEWELL_TEST_PORT) + "/Abacor"}},
+        {"every address fails the file", R"({"B.dll": {"status": 500}})", {"file 2 B.dll: failed"}, "F2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ServerTree server("Abacor");
+        publishCuttable(server);
+        server.write("Maj/.httpsd.json", R"({"faults": )" + c.faults + "}");
+        SignedApp app("tidewell-mirrors", "", TIDEWELL_MIRRORS_EXE);
+        const Snapshot before = snapshot(app.path());
+        const std::size_t logBefore = requestLog().size();
+        const UpdaterRun run = runUpdater(app);
+        const std::string log = requestLog().substr(logBefore);
+        const std::string runLog = readFile(app / "Tidewell.log");
+        if (c.refused) {
+            ASSERT_TRUE(run.box);
+            EXPECT_EQ(run.box->text, refusal(c.refused));
+            app.forgetRestarts();
+            expectOnlyStartsOf(app, cuttable);
+            EXPECT_EQ(difference(before, snapshot(app.path())), "");
+        } else {
+            EXPECT_FALSE(run.box) << run.box->text << "\nthe server saw:\n" << log;
+            for (const auto& [name, content] : cuttable)
+                EXPECT_TRUE(readFile(app / name) == content) << name;
+        }
+        for (const auto& step : c.logged)
+            EXPECT_NE(runLog.find(step), std::string::npos) << step << " not in the log:\n" << runLog;
+    }
+}
+
+// The run log is written only as the updater's own file: never through a second name of a
+// file elsewhere, and its absence is never a reason to fail.
+TEST(SignedRun, TheRunLogIsNeverWrittenThroughALink)
+{
+    ServerTree server("Abacor");
+    publishCuttable(server);
+    SignedApp app("tidewell-loglink");
+    TempFolder elsewhere("tidewell-elsewhere");
+    writeFile(elsewhere / "victim.txt", "another program's file");
+    SetFileAttributesA((elsewhere / "victim.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(CreateHardLinkA((app / "Tidewell.log").c_str(), (elsewhere / "victim.txt").c_str(), nullptr));
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_FALSE(run.box) << run.box->text;
+    EXPECT_TRUE(readFile(app / "B.dll") == cuttable[1].second);
+    EXPECT_EQ(readFile(elsewhere / "victim.txt"), "another program's file");
+    EXPECT_TRUE(GetFileAttributesA((elsewhere / "victim.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((elsewhere / "victim.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }

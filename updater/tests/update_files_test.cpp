@@ -155,6 +155,13 @@ TEST(RunTexts, FollowTheApplicationOrTheLanguage)
     EXPECT_EQ(messagerelance(1), "Relance du Programme ...");
 }
 
+TEST(Addresses, EachServerOrMirrorGetsTheApplicationsFolderInItsOrder)
+{
+    EXPECT_EQ(adressesbase("https://a.example", "ABACOR"), std::vector<std::string>{"https://a.example/Abacor"});
+    EXPECT_EQ(adressesbase("https://a.example,https://b.example:8443", "QUILLON"),
+              (std::vector<std::string>{"https://a.example/Quillon", "https://b.example:8443/Quillon"}));
+}
+
 TEST(ListedNames, OnlyNamesInsideTheApplicationFolder)
 {
     for (const char* ok : {"Prog.exe", "Aide\\Index.htm", "Data/Base.mdb", "Lisez-moi", "a..b.txt",

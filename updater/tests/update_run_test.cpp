@@ -64,6 +64,7 @@ TEST(UpdateRun, ReplacesEveryFileShowsProgressAndRestartsTheApplication)
     const std::string requests = readFile(log).substr(logBefore);
     EXPECT_EQ(requests.find("Manifeste.ini"), std::string::npos);
     EXPECT_EQ(requests.find("Signature.ini"), std::string::npos);
+    EXPECT_EQ(requests.find("\"Range\""), std::string::npos);
     EXPECT_NE(requests.find("/Abacor/Listfich.ini"), std::string::npos);
     EXPECT_FALSE(run.box);
     EXPECT_EQ(run.caption, "  Mise \xE0 jour des Fichiers");
@@ -71,7 +72,8 @@ TEST(UpdateRun, ReplacesEveryFileShowsProgressAndRestartsTheApplication)
     EXPECT_EQ(readFile(app / "Aide.hlp"), "aide v2");
     EXPECT_EQ(readFile(app / "Base.mdb"), "base v2");
     EXPECT_EQ(readFile(app / "Lisez-moi"), "v2");
-    for (const char* left : {"Prog.sav", "Aide.sav", "Base.sav", "Lisez-moi.sav", "Listfich.ini", "Version.ini"})
+    for (const char* left : {"Prog.sav", "Aide.sav", "Base.sav", "Lisez-moi.sav", "Listfich.ini", "Version.ini",
+                             "Tidewell.log"})
         EXPECT_FALSE(exists(app / left)) << left;
     // Started once, by its quoted path, without arguments, shown normally, in the updater's
     // own working folder.

@@ -114,3 +114,46 @@ TEST(WebRules, TheBackupLiesBesideTheFile)
     EXPECT_EQ(nomsauvegarde("C:\\v1.2\\sub\\LISEZMOI"), "C:\\v1.2\\sub\\LISEZMOI.sav");
     EXPECT_EQ(nomtemporaire("C:\\Appli\\Prog.exe"), "C:\\Appli\\Prog.exe.~maj");
 }
+
+TEST(WebRules, OnlyTheRestOfTheSignedFileFollowsTheBytesKept)
+{
+    struct Case {
+        unsigned long statut;
+        const char* plage;
+        std::optional<unsigned long long> longueur;
+        Suite suite;
+    } const cases[] = {
+        {206, "bytes 900-999/1000", 100, Suite::ajoute},
+        {206, "bytes 900-999/1000", std::nullopt, Suite::ajoute},
+        {200, "", 1000, Suite::recommence},                         // a server that ignores Range
+        {200, "bytes 900-999/1000", 1000, Suite::recommence},
+        {206, "bytes 899-999/1000", 101, Suite::abandonne},         // not where the kept bytes end
+        {206, "bytes 901-999/1000", 99, Suite::abandonne},
+        {206, "bytes 900-998/1000", 99, Suite::abandonne},          // not to the end
+        {206, "bytes 900-1099/1100", 200, Suite::abandonne},        // another file's total
+        {206, "bytes 900-999/*", 100, Suite::abandonne},
+        {206, "bytes 900-999/1000", 101, Suite::abandonne},         // a length that says otherwise
+        {206, "", 100, Suite::abandonne},
+        {206, "bytes 900-999/1000, 0-9/1000", 100, Suite::abandonne},
+        {416, "bytes */1000", 0, Suite::abandonne},
+        {404, "", 10, Suite::abandonne},
+        {0, "", std::nullopt, Suite::abandonne},
+    };
+    for (const auto& c : cases) {
+        Lecture l;
+        l.statuthttp = c.statut;
+        l.plage = c.plage;
+        l.longueurannoncee = c.longueur;
+        EXPECT_EQ(suitereprise(l, 900, 1000), c.suite) << c.statut << " " << c.plage;
+    }
+    Lecture encodee;
+    encodee.statuthttp = 206;
+    encodee.plage = "bytes 900-999/1000";
+    encodee.encodee = true;
+    EXPECT_EQ(suitereprise(encodee, 900, 1000), Suite::abandonne);
+    for (const char* bad : {"bytes 9-8/10", "bytes 0-10/10", "bytes -1-2/3", "bytes 1-2/", "items 0-1/2", "bytes 0 -1/2"})
+        EXPECT_FALSE(plagedepuis(bad)) << bad;
+    EXPECT_EQ(nompartiel("C:\\Appli\\Prog.exe", std::string(64, 'a')), "C:\\Appli\\Prog.exe.aaaaaaaaaaaaaaaa.~prt");
+    EXPECT_TRUE(nompartielde("Prog.exe.0123456789abcdef.~PRT"));
+    EXPECT_FALSE(nompartielde("Prog.exe.~maj"));
+}
