@@ -117,10 +117,16 @@ bool tronque(HANDLE fichier, unsigned long long taille)
 // put there is removed, never followed).
 PoigneeFichier ouvrepartiel(const std::string& nom)
 {
-    for (int essai = 0; essai < 2; ++essai) {
+    for (int essai = 0, occupe = 0; essai < 2; ++essai) {
         otelectureseule(nom);
         PoigneeFichier f(CreateFileA(nom.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        // A scanner that looks at the file the moment the last try closed it lets go soon.
+        if (f.get() == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION && ++occupe < 4) {
+            attente(0.5f);
+            --essai;
+            continue;
+        }
         if (f.get() == INVALID_HANDLE_VALUE)
             return nullptr;
         BY_HANDLE_FILE_INFORMATION i{};
@@ -185,7 +191,9 @@ Essai essaisigne(const std::string& adresse, HANDLE partiel, const Attendu& atte
         return Essai::sansreponse;
     if (demande) {
         const Suite suite = suitereprise(requete.lecture, demande, attendu.taille);
-        if (suite == Suite::abandonne)
+        // A whole file in answer lets the kept bytes go only when its length says it is the
+        // file: a page without one may be anything, and is asked for again as the whole file.
+        if (suite == Suite::abandonne || (suite == Suite::recommence && !requete.lecture.longueurannoncee))
             return Essai::sansplage;
         if (suite == Suite::ajoute && !corpssignecomplet(requete.lecture, attendu.taille - debut, attendu.taille - debut))
             return Essai::sansplage;

@@ -78,10 +78,18 @@ bool renomme(HANDLE fichier, const std::string& destination, bool remplace)
 void otelectureseule(const std::string& chemin)
 {
     // Through a handle on the name itself, checked to be no link and no second name of a file
-    // elsewhere, whose attributes are that file's.
-    PoigneeFichier f(CreateFileA(chemin.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    // elsewhere, whose attributes are that file's. Wine lets no process that may not write
+    // the file open it to write its attributes: there the name is used once it is checked.
+    const auto ouvre = [&](DWORD acces) {
+        return PoigneeFichier(CreateFileA(chemin.c_str(), acces, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    };
+    bool parnom = false;
+    PoigneeFichier f = ouvre(FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+    if (f.get() == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        f = ouvre(FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+        parnom = true;
+    }
     BY_HANDLE_FILE_INFORMATION i{};
     if (f.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(f.get(), &i) || i.nNumberOfLinks != 1
         || !(i.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
@@ -91,7 +99,10 @@ void otelectureseule(const std::string& chemin)
     b.FileAttributes = i.dwFileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
     if (b.FileAttributes == 0)
         b.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(f.get(), FileBasicInfo, &b, sizeof b);
+    if (parnom)
+        SetFileAttributesA(chemin.c_str(), b.FileAttributes);
+    else
+        SetFileInformationByHandle(f.get(), FileBasicInfo, &b, sizeof b);
 }
 
 std::optional<Attendu> mesure(const std::string& chemin)

@@ -105,7 +105,13 @@ std::string nompartiel(const std::string& destination, const std::string& sha256
 
 bool nompartielde(const std::string& nom)
 {
-    return nom.size() > 5 && majuscules(nom.substr(nom.size() - 5)) == ".~PRT";
+    // Exactly the shape nompartiel gives: a file of anyone else's that merely ends the same
+    // way is never taken for one of the updater's own.
+    constexpr std::size_t fin = 1 + 16 + 5;
+    if (nom.size() <= fin || nom.compare(nom.size() - 5, 5, ".~prt") != 0 || nom[nom.size() - fin] != '.')
+        return false;
+    const std::string hexa = nom.substr(nom.size() - fin + 1, 16);
+    return hexa.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 bool redirectionpermise(const std::string& adresse)

@@ -68,7 +68,7 @@ Suite suitereprise(const Lecture& lecture, unsigned long long debut, unsigned lo
 // bound by name to the content it is for by the first 16 hexadecimal digits of its signed
 // SHA-256 (the whole is still checked against all of it).
 std::string nompartiel(const std::string& destination, const std::string& sha256);
-// True for a name (or path) of that form.
+// True for a name (or path) of exactly that form.
 bool nompartielde(const std::string& nom);
 
 // Where a redirect may lead: an absolute https address, at most this many times in a row.

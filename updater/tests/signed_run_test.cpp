@@ -962,6 +962,7 @@ TEST(SignedRun, ACutDownloadIsTakenUpWhereItStopped)
         std::function<void(SignedApp&)> setUp;
         std::vector<std::string> lastSaw, lastNot;   // in the last run's requests
         const char* logged;                          // in the run log
+        int requestsForB = 0;                        // in the last run, when not 0
     };
     const std::string hex = libmaj::sha256(b).substr(0, 16);
     const std::vector<Case> cases = {
@@ -969,6 +970,9 @@ TEST(SignedRun, ACutDownloadIsTakenUpWhereItStopped)
          {R"("Range": "bytes=)", R"("sent": 250000)"}, {}, "B.dll: plain, resumed from byte "},
         {"a server that ignores Range: the file again whole", {R"({"cut_once": 250000, "ignore_range": true})"}, {},
          {R"("Range": "bytes=)"}, {}, "B.dll: plain, 600000 bytes"},
+        {"a server that answers Range with a body of no stated length: the bytes kept until the whole is asked for",
+         {R"({"cut_once": 250000, "ignore_range": true, "no_length": true})"}, {}, {R"("Range": "bytes=)"}, {},
+         "B.dll: plain, 600000 bytes", 3},
         {"cut in every try of a run: the next run asks for the rest alone, and not for A.dll again",
          {R"({"drop_after": 250000, "ignore_range": true})", "{}"}, {}, {R"("Range": "bytes=250000-")"}, {"/Maj/A.dll"},
          "B.dll: plain, resumed from byte 250000"},
@@ -1022,6 +1026,12 @@ TEST(SignedRun, ACutDownloadIsTakenUpWhereItStopped)
             EXPECT_EQ(log.find(part), std::string::npos) << part << " seen; the server saw:\n" << log;
         const std::string runLog = readFile(app / "Tidewell.log");
         EXPECT_NE(runLog.find(c.logged), std::string::npos) << runLog;
+        int requests = 0;
+        for (std::size_t at = log.find(R"("path": "/Abacor/Maj/B.dll")"); at != std::string::npos;
+             at = log.find(R"("path": "/Abacor/Maj/B.dll")", at + 1))
+            ++requests;
+        if (c.requestsForB)
+            EXPECT_EQ(requests, c.requestsForB) << log;
     }
 }
 

@@ -154,6 +154,9 @@ TEST(WebRules, OnlyTheRestOfTheSignedFileFollowsTheBytesKept)
     for (const char* bad : {"bytes 9-8/10", "bytes 0-10/10", "bytes -1-2/3", "bytes 1-2/", "items 0-1/2", "bytes 0 -1/2"})
         EXPECT_FALSE(plagedepuis(bad)) << bad;
     EXPECT_EQ(nompartiel("C:\\Appli\\Prog.exe", std::string(64, 'a')), "C:\\Appli\\Prog.exe.aaaaaaaaaaaaaaaa.~prt");
-    EXPECT_TRUE(nompartielde("Prog.exe.0123456789abcdef.~PRT"));
-    EXPECT_FALSE(nompartielde("Prog.exe.~maj"));
+    EXPECT_TRUE(nompartielde("Prog.exe.0123456789abcdef.~prt"));
+    EXPECT_TRUE(nompartielde("C:\\Appli\\Prog.exe.~frm.0123456789abcdef.~prt"));
+    for (const char* autre : {"Prog.exe.~maj", "Prog.exe.0123456789ABCDEF.~prt", "Prog.exe.0123456789abcdeg.~prt",
+                              "Prog.exe-0123456789abcdef.~prt", "Notes.~prt", "0123456789abcdef.~prt"})
+        EXPECT_FALSE(nompartielde(autre)) << autre;
 }
