@@ -112,15 +112,16 @@ bool nettoiepartiels(const std::string& dossier, const Manifeste& m, const std::
             if (v.sorte != Voie::Sorte::enplace)
                 gardes.push_back(libmaj::majuscules(partielde(v, m.fichiers[i])));
     WIN32_FIND_DATAA d;
-    HANDLE h = FindFirstFileA((dossier + "\\*.~prt").c_str(), &d);
-    if (h == INVALID_HANDLE_VALUE)
+    libmaj::Recherche recherche(FindFirstFileA((dossier + "\\*.~prt").c_str(), &d));
+    if (recherche.get() == INVALID_HANDLE_VALUE) {
+        recherche.release();
         return false;
+    }
     std::vector<std::string> partiels;
     do {
         if (!(d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && libmaj::nompartielde(d.cFileName))
             partiels.push_back(d.cFileName);
-    } while (FindNextFileA(h, &d));
-    FindClose(h);
+    } while (FindNextFileA(recherche.get(), &d));
     bool enleve = false;
     for (const std::string& p : partiels)
         if (std::find(gardes.begin(), gardes.end(), libmaj::majuscules(p)) == gardes.end()) {

@@ -23,19 +23,6 @@ std::string maintenantutc()
            + deux(t.wMinute) + ":" + deux(t.wSecond) + "Z";
 }
 
-namespace {
-
-// The log is the updater's own file: a link put under its name (to a file elsewhere, or a
-// second name of one) is never written through, whatever it leads to.
-bool fichierpropre(HANDLE f)
-{
-    BY_HANDLE_FILE_INFORMATION i{};
-    return GetFileInformationByHandle(f, &i) && i.nNumberOfLinks == 1
-           && !(i.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
-}
-
-}  // namespace
-
 void nettoiejournal(const std::string& dossier)
 {
     // A full log's new text a power cut left before it was renamed in.
@@ -58,7 +45,9 @@ try {
     libmaj::PoigneeFichier f(CreateFileA(chemin.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ, nullptr,
                                          OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     LARGE_INTEGER taille{};
-    if (f.get() == INVALID_HANDLE_VALUE || !fichierpropre(f.get()) || !GetFileSizeEx(f.get(), &taille))
+    // A link put under its name (to a file elsewhere, or a second name of one) is never
+    // written through, whatever it leads to.
+    if (f.get() == INVALID_HANDLE_VALUE || !libmaj::fichierpropre(f.get()) || !GetFileSizeEx(f.get(), &taille))
         return;
     // A line a power cut left unended is ended first, so that the next step has a line of its own.
     if (taille.QuadPart > 0) {

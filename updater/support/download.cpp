@@ -129,9 +129,7 @@ PoigneeFichier ouvrepartiel(const std::string& nom)
         }
         if (f.get() == INVALID_HANDLE_VALUE)
             return nullptr;
-        BY_HANDLE_FILE_INFORMATION i{};
-        if (GetFileInformationByHandle(f.get(), &i) && i.nNumberOfLinks == 1
-            && !(i.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        if (fichierpropre(f.get()))
             return f;
         if (!effacealafermeture(f.get(), true))
             return nullptr;

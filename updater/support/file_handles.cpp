@@ -75,6 +75,17 @@ bool renomme(HANDLE fichier, const std::string& destination, bool remplace)
     return SetFileInformationByHandle(fichier, FileRenameInfo, info, static_cast<DWORD>(tampon.size())) != 0;
 }
 
+bool fichierpropre(HANDLE fichier, DWORD* attributs)
+{
+    BY_HANDLE_FILE_INFORMATION i{};
+    if (!GetFileInformationByHandle(fichier, &i) || i.nNumberOfLinks != 1
+        || (i.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
+    if (attributs)
+        *attributs = i.dwFileAttributes;
+    return true;
+}
+
 void otelectureseule(const std::string& chemin)
 {
     // Through a handle on the name itself, checked to be no link and no second name of a file
@@ -90,13 +101,11 @@ void otelectureseule(const std::string& chemin)
         f = ouvre(FILE_READ_ATTRIBUTES | SYNCHRONIZE);
         parnom = true;
     }
-    BY_HANDLE_FILE_INFORMATION i{};
-    if (f.get() == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(f.get(), &i) || i.nNumberOfLinks != 1
-        || !(i.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-        || (i.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    DWORD attributs = 0;
+    if (f.get() == INVALID_HANDLE_VALUE || !fichierpropre(f.get(), &attributs) || !(attributs & FILE_ATTRIBUTE_READONLY))
         return;
     FILE_BASIC_INFO b{};   // times left at 0: unchanged
-    b.FileAttributes = i.dwFileAttributes & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    b.FileAttributes = attributs & ~DWORD(FILE_ATTRIBUTE_READONLY);
     if (b.FileAttributes == 0)
         b.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (parnom)

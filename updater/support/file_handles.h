@@ -37,6 +37,17 @@ PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse);
 // so the tests count the flushes here.
 extern BOOL(WINAPI* vidange)(HANDLE fichier);
 
+// True when the open file is a plain file under its one name: no folder, no link, and no
+// second name of a file elsewhere. `attributs`, when given, then holds its attributes. The
+// updater's own files (its log, its partial downloads) are written only when they are.
+bool fichierpropre(HANDLE fichier, DWORD* attributs = nullptr);
+
+// A directory search, closed with FindClose.
+struct FermeRecherche {
+    void operator()(HANDLE h) const { FindClose(h); }
+};
+using Recherche = std::unique_ptr<void, FermeRecherche>;
+
 // Clears the read-only attribute of a file of the updater's own (a lock or a log a copy left
 // read-only), never through a link, whose target's attributes would change instead.
 void otelectureseule(const std::string& chemin);

@@ -2,6 +2,7 @@
 
 #include "com.h"
 #include "errors.h"
+#include "file_handles.h"
 #include "messages.h"
 #include "pointer.h"
 #include "run_state.h"
@@ -22,15 +23,10 @@ namespace {
 
 constexpr const char* moduletest = "Libmaj - testfichier";
 
-struct FermeRecherche {
-    void operator()(HANDLE h) const { FindClose(h); }
-};
-using Recherche = std::unique_ptr<void, FermeRecherche>;
-
-struct FermeFichier {
+struct FermeFlux {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
-using Fichier = std::unique_ptr<std::FILE, FermeFichier>;
+using Fichier = std::unique_ptr<std::FILE, FermeFlux>;
 
 class Bstr {
 public:
