@@ -10,34 +10,19 @@
 #include "web_rules.h"
 #include "zstd_forms.h"
 
-#include <openssl/evp.h>
 #include <zstd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <memory>
 
 namespace tidewell::controle {
 
+namespace fs = std::filesystem;
+
 namespace {
-
-// SHA-256 of a body as it arrives: a listed file may be far larger than what is worth holding.
-class Hachage {
-public:
-    Hachage() : ctx_(EVP_MD_CTX_new()) { EVP_DigestInit_ex(ctx_.get(), EVP_sha256(), nullptr); }
-    void ajoute(const char* o, std::size_t n) { EVP_DigestUpdate(ctx_.get(), o, n); }
-    std::string fin()
-    {
-        unsigned char d[32];
-        unsigned int n = 0;
-        return EVP_DigestFinal_ex(ctx_.get(), d, &n) == 1 && n == 32 ? libmaj::hexadepuisoctets(d, 32) : std::string();
-    }
-
-private:
-    struct Libere {
-        void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
-    };
-    std::unique_ptr<EVP_MD_CTX, Libere> ctx_;
-};
 
 bool absente(const Reponse& r)
 {
@@ -67,12 +52,13 @@ std::string code(const std::string& c)
 
 class Controle {
 public:
-    Controle(const std::string& adresse, const publication::ClePublique& cle, ClientHttps& client)
-        : base_(adresse), cle_(cle), client_(client)
+    Controle(const std::string& adresse, const publication::ClePublique& cle, ClientHttps& client,
+             const Anterieur& anterieur)
+        : base_(adresse), cle_(cle), client_(client), anterieur_(anterieur)
     {
         while (!base_.empty() && base_.back() == '/')
             base_.pop_back();
-        cible_ = libmaj::majuscules(base_.substr(base_.rfind('/') + 1));
+        cible_ = cibleadresse(base_);
     }
 
     Rapport verifie(const std::string& aujourdhui)
@@ -98,13 +84,22 @@ public:
         const auto m = lecturemanifeste(texte, raison);
         if (!m)
             return arret(nommanifeste, "malformed" + code(raison));
-        // A manifest the rules refuse is still the maker's: what it vouches for is checked too.
-        raison = refusmanifeste(*m, signature->cle, cible_, minimumrequis(std::nullopt, 0), aujourdhui);
+        // The updater's own rules, against the record a copy may already hold. A manifest the
+        // rules refuse is still the maker's: what it vouches for is checked too.
+        const EtatSigne minimum = minimumrequis(anterieur_.installe, 0);
+        raison = refusmanifeste(*m, signature->cle, cible_, minimum, aujourdhui);
         if (!raison.empty())
-            probleme(nommanifeste, "release " + std::to_string(m->edition) + " refused" + code(raison)
-                                       + (raison == coderefus::autrecible ? ": it is " + m->cible + "'s, not " + cible_ + "'s"
-                                          : raison == coderefus::perimee ? ": valid through " + m->expire
-                                                                         : ""));
+            probleme(nommanifeste,
+                     "release " + std::to_string(m->edition) + " refused" + code(raison)
+                         + (raison == coderefus::autrecible ? ": it is " + m->cible + "'s, not " + cible_ + "'s"
+                            : raison == coderefus::perimee  ? ": valid through " + m->expire
+                            : raison == coderefus::anterieure
+                                ? ": a copy that installed release " + std::to_string(minimum.edition)
+                                      + " refuses an older one"
+                            : raison == coderefus::clepassee
+                                ? ": signed by key " + std::to_string(m->cle) + ", which a copy that installed a release of key "
+                                      + std::to_string(minimum.cle) + " has retired"
+                                : ""));
         std::string pages[3];
         bool pagessignees = true;
         for (std::size_t i = 0; i < 3; ++i) {
@@ -168,12 +163,12 @@ private:
     {
         const std::string nom = "Maj/" + f.nom;
         const std::string c = "F" + std::to_string(i + 1);
-        Hachage h;
-        const Reponse lu = client_.lit(adresse(nom), f.taille, [&h](const char* o, std::size_t n) { h.ajoute(o, n); });
+        const auto h = signature::sha256flux();
+        const Reponse lu = client_.lit(adresse(nom), f.taille, [&h](const char* o, std::size_t n) { h->ajoute(o, n); });
         if (lu.issue != Reponse::Issue::lue)
             probleme(nom, pourquoi(lu) + code(c));
         else
-            signe(nom, {lu.recus, h.fin()}, {f.taille, f.sha256}, c);
+            signe(nom, {lu.recus, h->fin()}, {f.taille, f.sha256}, c);
     }
 
     // A form whole and as the list signed it.
@@ -210,21 +205,59 @@ private:
             const Empreinte& f = m.fichiers[i];
             const FormesFichier& ff = formes->fichiers[i];
             std::string octets, decode;
-            if (ff.compresse && forme(chemincompresse(f.nom), *ff.compresse, octets)) {
+            if (ff.compresse && forme(chemincompresse(f.nom), *ff.compresse, octets)
+                && entete(chemincompresse(f.nom), octets, f.taille)) {
                 const bool decodee = publication::decodezstd(octets, nullptr, decode);
                 const std::string e = ecart({decode.size(), signature::sha256(decode)}, {f.taille, f.sha256});
                 if (!decodee || !e.empty())
                     probleme(chemincompresse(f.nom), decodee ? "decodes to " + e : "does not decode as the updater decodes");
             }
             // A delta's name carries its base's hash: the updater asks for the one its copy holds.
-            for (const Delta& d : ff.deltas)
-                if (forme(chemindelta(f.nom, d.base.sha256), d.forme, octets)
-                    && ZSTD_getFrameContentSize(octets.data(), octets.size()) != f.taille)
-                    probleme(chemindelta(f.nom, d.base.sha256), "does not make a file of the signed "
-                                                                    + std::to_string(f.taille) + " bytes");
+            // No base is on the server: what the frame says of itself is checked, and the base
+            // against the releases the maker keeps.
+            for (const Delta& d : ff.deltas) {
+                const std::string nom = chemindelta(f.nom, d.base.sha256);
+                if (forme(nom, d.forme, octets))
+                    entete(nom, octets, f.taille);
+                if (!anterieur_.arbre.empty() && !basegardee(f.nom, d.base))
+                    probleme(nom, "its base, " + std::to_string(d.base.taille) + " bytes of SHA-256 " + d.base.sha256
+                                      + ", is " + f.nom + " in none of the releases the maker keeps in "
+                                      + publication::historique(anterieur_.arbre).string());
+            }
             nombre += (ff.compresse ? 1 : 0) + ff.deltas.size();
         }
         return std::to_string(nombre) + " cheaper forms";
+    }
+
+    // The frame as the updater's decoder judges it before it decodes a byte, and one frame
+    // alone; a problem said otherwise.
+    bool entete(const std::string& nom, const std::string& octets, std::uint64_t taille)
+    {
+        std::string refus = publication::refusentete(octets.data(), octets.size(), taille);
+        if (refus.empty() && ZSTD_findFrameCompressedSize(octets.data(), octets.size()) != octets.size())
+            refus = "is not one zstd frame alone";
+        if (!refus.empty())
+            probleme(nom, refus + ": updaters refuse it");
+        return refus.empty();
+    }
+
+    // True when the maker's history holds the file `nom` as `base` in one of its releases.
+    bool basegardee(const std::string& nom, const Contenu& base)
+    {
+        std::error_code ec;
+        const auto h = publication::historique(anterieur_.arbre);
+        for (fs::directory_iterator it(h, ec), fin; !ec && it != fin; it.increment(ec)) {
+            const fs::path chemin = it->path() / nom;
+            std::error_code e;
+            if (!entierstrict(it->path().filename().string()) || fs::file_size(chemin, e) != base.taille || e)
+                continue;
+            auto [lu, neuf] = empreintes_.try_emplace(chemin.string());
+            if (neuf)
+                lu->second = signature::sha256fichier(chemin.string());
+            if (lu->second == base.sha256)
+                return true;
+        }
+        return false;
     }
 
     std::string ignoree(const std::string& quoi)
@@ -244,6 +277,8 @@ private:
     std::string base_, cible_;
     const publication::ClePublique& cle_;
     ClientHttps& client_;
+    const Anterieur& anterieur_;
+    std::map<std::string, std::string> empreintes_;   // of the history's files, by path
     Reponse derniere_;
     Rapport r_;
 };
@@ -251,9 +286,29 @@ private:
 }  // namespace
 
 Rapport controle(const std::string& adresse, const publication::ClePublique& cle, ClientHttps& client,
-                 const std::string& aujourdhui)
+                 const std::string& aujourdhui, const Anterieur& anterieur)
 {
-    return Controle(adresse, cle, client).verifie(aujourdhui);
+    return Controle(adresse, cle, client, anterieur).verifie(aujourdhui);
+}
+
+std::string cibleadresse(std::string adresse)
+{
+    while (!adresse.empty() && adresse.back() == '/')
+        adresse.pop_back();
+    return libmaj::majuscules(adresse.substr(adresse.rfind('/') + 1));
+}
+
+std::optional<EtatSigne> etatarbre(const fs::path& arbre, const std::string& cible, std::string& erreur)
+{
+    std::ifstream f(arbre / nommanifeste, std::ios::binary);
+    const std::string texte(std::istreambuf_iterator<char>(f), {});
+    std::string raison;
+    const auto m = f.is_open() ? lecturemanifeste(texte, raison) : std::nullopt;
+    if (!m)
+        erreur = "--tree " + arbre.string() + " holds no readable signed release";
+    else if (m->cible != cible)
+        erreur = "--tree " + arbre.string() + " is " + m->cible + "'s tree, the address " + cible + "'s";
+    return m && m->cible == cible ? std::optional<EtatSigne>(EtatSigne{m->edition, m->cle}) : std::nullopt;
 }
 
 }  // namespace tidewell::controle

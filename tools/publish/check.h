@@ -6,7 +6,10 @@
 
 #include "fetch_https.h"
 #include "publish.h"
+#include "release_check.h"
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,9 +21,24 @@ struct Rapport {
     bool installable = false;             // a signed updater would install the release
 };
 
+// What the maker knows of the releases already published: the release and key id that copies
+// may have installed (judged as the updater judges its own record), and the maker's tree,
+// whose history holds the files that deltas start from.
+struct Anterieur {
+    std::optional<EtatSigne> installe;
+    std::filesystem::path arbre;   // empty: none given
+};
+
+// The release the maker's tree holds, as copies that installed it record it; nothing, with
+// `erreur` set, when the tree holds no readable signed release of the target `cible`.
+std::optional<EtatSigne> etatarbre(const std::filesystem::path& arbre, const std::string& cible, std::string& erreur);
+
 // Checks the application's folder at `adresse` (https://host/Abacor: its last segment names
 // the target) against the public key `cle`, on UTC day `aujourdhui` ("YYYY-MM-DD").
 Rapport controle(const std::string& adresse, const publication::ClePublique& cle, ClientHttps& client,
-                 const std::string& aujourdhui);
+                 const std::string& aujourdhui, const Anterieur& anterieur = {});
+
+// The target an address names: its last segment, in capitals.
+std::string cibleadresse(std::string adresse);
 
 }  // namespace tidewell::controle

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -164,25 +165,40 @@ protected:
         remet(copie("envoi", dossier / "ancien"), {"Manifeste.ini", "Signature.ini"}, arbre);
         remet(copie("formes"), {"Formes.ini", "SignatureFormes.ini"}, dossier / "ancien");
         copie("cible", {}, "Quillon");
-        // Forms the maker's key signed that are not of the files: only decoding them tells.
-        const fs::path faux = copie("faux");
-        std::string formes = lit(faux / "Formes.ini");
-        const auto falsifie = [&](const fs::path& forme, const std::string& octets) {
-            using tidewell::signature::sha256;
-            const std::string avant = lit(forme);
-            formes = remplace(formes, std::to_string(avant.size()) + ";" + sha256(avant),
-                              std::to_string(octets.size()) + ";" + sha256(octets));
-            ecrit(forme, octets);
-        };
-        falsifie(faux / "Formes" / "Lisezmoi.txt.zst", tidewell::publication::compressezstd(std::string(20000, 'm')));
-        for (const auto& f : fs::directory_iterator(faux / "Formes"))
-            if (f.path().extension() == ".delta")
-                falsifie(f.path(), tidewell::publication::compressezstd(alea(100)));
+        // Forms the maker's key signed that are not of the files: only decoding them, or
+        // for a delta reading its frame's header, tells.
         std::string erreur;
         const auto cle = tidewell::signature::chargecle((dossier / "cle.pem").string(), erreur);
         ASSERT_TRUE(cle) << erreur;
-        ecrit(faux / "Formes.ini", formes);
-        ecrit(faux / "SignatureFormes.ini", tidewell::ecritsignature({1, tidewell::signature::signe(*cle, formes)}));
+        const auto falsifiee = [&](const std::string& cas, const std::string& zst,
+                                   const std::function<std::string(const std::string&)>& delta) {
+            const fs::path faux = copie(cas);
+            std::string formes = lit(faux / "Formes.ini");
+            const auto falsifie = [&](const fs::path& forme, const std::string& octets) {
+                using tidewell::signature::sha256;
+                const std::string avant = lit(forme);
+                formes = remplace(formes, std::to_string(avant.size()) + ";" + sha256(avant),
+                                  std::to_string(octets.size()) + ";" + sha256(octets));
+                ecrit(forme, octets);
+            };
+            if (!zst.empty())
+                falsifie(faux / "Formes" / "Lisezmoi.txt.zst", zst);
+            for (const auto& f : fs::directory_iterator(faux / "Formes"))
+                if (f.path().extension() == ".delta")
+                    falsifie(f.path(), delta(lit(f.path())));
+            ecrit(faux / "Formes.ini", formes);
+            ecrit(faux / "SignatureFormes.ini", tidewell::ecritsignature({1, tidewell::signature::signe(*cle, formes)}));
+        };
+        falsifiee("faux", tidewell::publication::compressezstd(std::string(20000, 'm')),
+                  [](const std::string&) { return tidewell::publication::compressezstd(alea(100)); });
+        falsifiee("deuxtrames", "", [](const std::string& d) { return d + tidewell::publication::compressezstd("x"); });
+        // The tree of release 5 served where copies may hold 6; the maker's tree whose history
+        // lost release 5, the base of release 6's delta.
+        copie("vieux", dossier / "ancien");
+        fs::create_directories(dossier / "oubli" / ".Abacor.history");
+        fs::copy(arbre, dossier / "oubli" / "Abacor", fs::copy_options::recursive);
+        fs::copy(dossier / "maitre" / ".Abacor.history" / "6", dossier / "oubli" / ".Abacor.history" / "6",
+                 fs::copy_options::recursive);
         copie("morceaux");
         ecrit(racine / "morceaux" / ".httpsd.json",
               R"({"faults": {"Manifeste.ini": {"chain": 5}, "Version.ini": {"chunked": true},
@@ -221,6 +237,8 @@ protected:
             std::string arguments = remplace(c.arguments, "{base}", base);
             arguments = remplace(arguments, "{cle}", "1:" TEST_KEY1_Q);
             arguments = remplace(arguments, "{ca}", "--ca " + (certificats / "ca.pem").string());
+            arguments = remplace(arguments, "{arbre}", (dossier / "maitre" / "Abacor").string());
+            arguments = remplace(arguments, "{oubli}", (dossier / "oubli" / "Abacor").string());
             const Sortie s = lance(outil + " " + arguments);
             EXPECT_EQ(s.code, c.code) << c.nom << "\n" << s.texte;
             for (const auto& attendu : c.attendus) {
@@ -252,7 +270,24 @@ TEST_F(Check, PassesOnlyWhatASignedUpdaterInstallsAndSaysWhatIsWrong)
         {"the old forms with the new release", "--check {base}/formes/Abacor" + k, 1,
          {"formes/Abacor/Formes.ini: lists another manifest's forms"}, 2},
         {"forms signed but not of the files", "--check {base}/faux/Abacor" + k, 1,
-         {"Lisezmoi.txt.zst: decodes to sha256", ".delta: does not make a file of the signed 150000 bytes"}, 3},
+         {"Lisezmoi.txt.zst: decodes to sha256", ".delta: makes 100 bytes, not the signed 150000: updaters refuse it"}, 3},
+        {"a delta followed by a second frame", "--check {base}/deuxtrames/Abacor" + k, 1,
+         {".delta: is not one zstd frame alone: updaters refuse it"}, 2},
+        {"as the maker's tree, its deltas' bases in its history", "--check {base}/bon/Abacor --tree {arbre}" + k, 0,
+         {"OK: "}, 1},
+        {"an older release than the maker's tree", "--check {base}/vieux/Abacor --tree {arbre}" + k, 1,
+         {"vieux/Abacor/Manifeste.ini: release 5 refused (S7",
+          ": a copy that installed release 6 refuses an older one"}, 2},
+        {"an older release than one given", "--check {base}/bon/Abacor --min-release 7" + k, 1,
+         {"bon/Abacor/Manifeste.ini: release 6 refused (S7", "installed release 7"}, 2},
+        {"a key retired since", "--check {base}/bon/Abacor --min-release 6 --min-key 2" + k, 1,
+         {"bon/Abacor/Manifeste.ini: release 6 refused (S6", "signed by key 1, which a copy that installed a release of key 2 has retired"}, 2},
+        {"a delta's base the maker no longer keeps", "--check {base}/bon/Abacor --tree {oubli}" + k, 1,
+         {".delta: its base, 150000 bytes of SHA-256 ", "is Prog.exe in none of the releases the maker keeps"}, 2},
+        {"another application's tree", "--check {base}/cible/Quillon --tree {arbre}" + k, 2, {"ABACOR's tree"}, 1},
+        {"a tree and a number", "--check {base}/bon/Abacor --tree {arbre} --min-release 6" + k, 2, {"--tree DIR, or"}, 1},
+        {"a key without a number", "--check {base}/bon/Abacor --min-key 2" + k, 2, {"--tree DIR, or"}, 1},
+        {"no tree there", "--check {base}/bon/Abacor --tree {arbre}-absent" + k, 2, {"holds no readable signed release"}, 1},
         {"another application's folder", "--check {base}/cible/Quillon" + k, 1,
          {"Manifeste.ini: release 6 refused (S5", "it is ABACOR's, not QUILLON's"}, 2},
         {"a version that reads as an error page", "--check {base}/marque/Abacor" + k, 1,
@@ -288,4 +323,37 @@ TEST_F(Check, VerifiesNothingOfAServerNotTrustedForItsHost)
         {"a certificate for another host", "--check " + ailleurs.adresse() + "/bon/Abacor --public-key {cle} {ca}", 1,
          {"hostname mismatch", "nothing could be verified"}, 2},
     }, serveur->adresse());
+}
+
+// A file above the size the updater takes forms of is published whole and without a form, by
+// a tool held to less memory than the file: nothing of it is ever in memory whole.
+TEST(PublishLarge, AFileAboveTheFormsBoundIsPublishedWithoutFormsInLessMemoryThanItself)
+{
+    const fs::path d = fs::temp_directory_path() / ("tidewell-large-" + std::to_string(getpid()));
+    fs::create_directories(d / "release");
+    ecritcle(d / "cle.pem");
+    // Sparse, so that it costs no disk until copied; read, it is 400 MiB of zeros, which
+    // compress to nearly nothing.
+    ecrit(d / "release" / "Grand.dat", "");
+    fs::resize_file(d / "release" / "Grand.dat", 400ull << 20);
+    ecrit(d / "release" / "Petit.txt", std::string(20000, 'p'));
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizer reserves far more address space than any limit would allow: its own
+    // watch on resident memory stands in.
+    const char* env = std::getenv("ASAN_OPTIONS");
+    const std::string limite = "ASAN_OPTIONS=" + std::string(env ? env : "") + ":hard_rss_limit_mb=300 ";
+#else
+    const std::string limite = "ulimit -v 400000; ";
+#endif
+    const Sortie s = lance(limite + outil + " --release " + (d / "release").string() + " --out " + (d / "Abacor").string()
+                           + " --version 1 --key " + (d / "cle.pem").string() + " --release-number 1");
+    EXPECT_EQ(s.code, 0) << s.texte;
+    EXPECT_NE(s.texte.find("note: Grand.dat: no cheaper form: 419430400 bytes, above the 134217728"), std::string::npos)
+        << s.texte;
+    const std::string formes = lit(d / "Abacor" / "Formes.ini");
+    EXPECT_EQ(formes.find("=1;"), std::string::npos) << formes;   // Grand.dat, first in the list
+    EXPECT_NE(formes.find("Compresse=2;"), std::string::npos) << formes;
+    std::error_code ec;
+    EXPECT_EQ(fs::file_size(d / "Abacor" / "Maj" / "Grand.dat", ec), 400ull << 20);
+    fs::remove_all(d);
 }

@@ -5,14 +5,14 @@
 //   tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
 //                    [--previous-public-key ID:KEY] [--deltas K]
 //   tidewell-publish --print-public-key KEY.pem [--key-id N]
-//   tidewell-publish --check URL --public-key ID:KEY [--ca FILE]
+//   tidewell-publish --check URL --public-key ID:KEY [--ca FILE] [--tree DIR | --min-release N [--min-key K]]
 // DIR/Maj holds the files afterwards; Listfich.ini, Taillefich.ini and Version.ini sit beside
 // it, and with --key the signed Manifeste.ini and Signature.ini, and each file compressed and
 // as deltas from its versions in the last K releases (default 3) under Formes/, listed in the
-// signed Formes.ini; the files of those releases are kept in .DIR.history beside the tree,
-// which is not uploaded. Upload the tree as
-// <server>/Abacor or <server>/Quillon. The private key never goes into the tree. --resign
-// signs a published tree again (a new expiry, release number or key) without changing its files.
+// signed Formes.ini; the files of the release and of those K are kept in .DIR.history beside
+// the tree, which is not uploaded. Upload the tree as <server>/Abacor or <server>/Quillon.
+// The private key never goes into the tree. --resign signs a published tree again (a new
+// expiry, release number or key) without changing its files.
 // A tree's current signed release is trusted only when it verifies with the signing key's
 // public key or the one --previous-public-key gives (at a rotation: as --print-public-key
 // printed it), and its files are still what it signed.
@@ -21,8 +21,11 @@
 // system's certificates or only those of --ca, and judges it as a signed updater does with
 // that public key, then checks every listed file and cheaper form too. It prints a line for
 // each problem and a closing line, and exits 0 only when a signed updater would install the
-// release and its forms are sound, 1 otherwise, 2 for a usage error. Only the build on Linux
-// has --check and the options that sign.
+// release and its forms are sound, 1 otherwise, 2 for a usage error. With --tree (the maker's
+// master copy) or --min-release and --min-key it also refuses, as installed copies do, a
+// release below the one they may hold or signed by a key they retired, and with --tree it
+// finds each delta's base among the releases the tree's history keeps. Only the build on
+// Linux has --check and the options that sign.
 #include "forms.h"
 #include "manifest.h"
 #include "publish.h"
@@ -70,7 +73,8 @@ int usage()
                          "[--expires DAYS]\n"
                          "                        [--previous-public-key ID:KEY] [--deltas K]\n"
                          "       tidewell-publish --print-public-key KEY.pem [--key-id N]\n"
-                         "       tidewell-publish --check URL --public-key ID:KEY [--ca FILE]\n");
+                         "       tidewell-publish --check URL --public-key ID:KEY [--ca FILE]\n"
+                         "                        [--tree DIR | --min-release N [--min-key K]]\n");
     return 2;
 }
 
@@ -97,8 +101,10 @@ std::optional<tidewell::publication::ClePublique> clepubliquedonnee(const std::s
     return tidewell::publication::ClePublique{id, publique};
 }
 
-// --check: 0 only when a signed updater would install what the server serves at `adresse`.
-int controle(const std::string& adresse, const std::string& cle, const std::string& fichierca)
+// --check: 0 only when a signed updater would install what the server serves at `adresse`,
+// even one that installed the release the maker's tree holds, or the one given.
+int controle(const std::string& adresse, const std::string& cle, const std::string& fichierca, const std::string& arbre,
+             const std::string& minedition, const std::string& mincle)
 {
     namespace ctl = tidewell::controle;
     const auto publique = clepubliquedonnee(cle);
@@ -106,11 +112,29 @@ int controle(const std::string& adresse, const std::string& cle, const std::stri
     // The folder's last segment names the application: no query may stand in its place.
     const bool adressevalide = ctl::lectureadresse(adresse, a) && a.chemin.find('?') == std::string::npos
                                && a.chemin.find_first_not_of('/') != std::string::npos;
-    if (!publique || !adressevalide) {
+    ctl::Anterieur anterieur;
+    const unsigned long long edition = positif(minedition, tidewell::editionmax);
+    const unsigned long long idcle = positif(mincle, 9999);
+    const bool plancher = (minedition.empty() || edition) && (mincle.empty() || idcle) && (arbre.empty() || minedition.empty())
+                          && (mincle.empty() || !minedition.empty());
+    if (!publique || !adressevalide || !plancher) {
         std::fprintf(stderr, "refused: %s\n",
                      !publique ? "--public-key must be id:key as --print-public-key prints it"
-                               : "--check takes the https address of the application's folder, e.g. https://host/Abacor");
+                     : !adressevalide
+                         ? "--check takes the https address of the application's folder, e.g. https://host/Abacor"
+                         : "--tree DIR, or --min-release from 1 to 999999999 with --min-key from 1 to 9999 if given");
         return 2;
+    }
+    if (!minedition.empty())
+        anterieur.installe = tidewell::EtatSigne{edition, static_cast<int>(idcle)};
+    if (!arbre.empty()) {
+        std::string erreur;
+        anterieur.arbre = arbre;
+        anterieur.installe = ctl::etatarbre(arbre, ctl::cibleadresse(adresse), erreur);
+        if (!anterieur.installe) {
+            std::fprintf(stderr, "refused: %s\n", erreur.c_str());
+            return 2;
+        }
     }
     ctl::ClientHttps client;
     std::string erreur;
@@ -118,7 +142,7 @@ int controle(const std::string& adresse, const std::string& cle, const std::stri
         std::fprintf(stderr, "refused: %s\n", erreur.c_str());
         return 2;
     }
-    const auto rapport = ctl::controle(adresse, *publique, client, dansjours(0));
+    const auto rapport = ctl::controle(adresse, *publique, client, dansjours(0), anterieur);
     for (const auto& p : rapport.problemes)
         std::printf("%s\n", p.c_str());
     std::printf("%s\n", rapport.resume.c_str());
@@ -132,7 +156,7 @@ int main(int argc, char** argv)
 try {
     tidewell::publication::Release release;
     std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365", precedente, deltas = "3";
-    std::string adressecontrole, clecontrole, fichierca;
+    std::string adressecontrole, clecontrole, fichierca, arbrecontrole, minedition, mincle;
     bool optionssignature = false;   // an option that only a signed publication takes
     int optionscontrole = 0;         // options that only --check takes, each with its value
     release.date = aujourdhui();
@@ -161,13 +185,16 @@ try {
         else if (option == "--check") adressecontrole = valeur, ++optionscontrole;
         else if (option == "--public-key") clecontrole = valeur, ++optionscontrole;
         else if (option == "--ca") fichierca = valeur, ++optionscontrole;
+        else if (option == "--tree") arbrecontrole = valeur, ++optionscontrole;
+        else if (option == "--min-release") minedition = valeur, ++optionscontrole;
+        else if (option == "--min-key") mincle = valeur, ++optionscontrole;
         else return usage();
     }
     if (optionscontrole) {
         if (adressecontrole.empty() || clecontrole.empty() || argc - 1 != 2 * optionscontrole)
             return usage();
 #ifdef TIDEWELL_SIGNING
-        return controle(adressecontrole, clecontrole, fichierca);
+        return controle(adressecontrole, clecontrole, fichierca, arbrecontrole, minedition, mincle);
 #else
         std::fprintf(stderr, "refused: this build of the tool cannot check a server; use the one built on Linux\n");
         return 2;
@@ -245,6 +272,7 @@ try {
         signataire.expire = dansjours(static_cast<long>(jours));
         signataire.sha256 = [](const std::string& o) { return sig::sha256(o); };
         signataire.sha256fichier = [](const std::filesystem::path& p) { return sig::sha256fichier(p.string()); };
+        signataire.hachage = [] { return sig::sha256flux(); };
         signataire.signe = [&k](const std::string& o) { return sig::signe(*k, o); };
     }
 #endif
@@ -253,6 +281,8 @@ try {
     const auto resultat = resigner.empty()
                               ? tidewell::publication::publie(release, sortie, cle.empty() ? nullptr : &signataire)
                               : tidewell::publication::resigne(resigner, signataire);
+    for (const auto& remarque : resultat.remarques)
+        std::fprintf(stderr, "note: %s\n", remarque.c_str());
     for (const auto& erreur : resultat.erreurs)
         std::fprintf(stderr, "refused: %s\n", erreur.c_str());
     if (!resultat.erreurs.empty())

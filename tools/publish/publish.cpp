@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <new>
 
 namespace tidewell::publication {
 
@@ -105,9 +106,9 @@ struct Contenu {
     std::string liste, taille, version;
     std::string manifeste, signature;   // empty for an unsigned publication
     std::uint64_t edition = 0;
-    // Signed only: the forms (their path below the tree, their bytes), their list and its
-    // signature.
-    std::vector<std::pair<std::string, std::string>> formes;
+    // Signed only: the folder whose Formes/ holds the forms as they were made and checked,
+    // moved into the new tree whole; their list and its signature.
+    fs::path formes;
     std::string listeformes, signatureformes;
 };
 
@@ -161,10 +162,9 @@ std::string ecritarbre(const fs::path& dossier, const Contenu& c)
         return "cannot write the manifest in " + dossier.string();
     if (c.listeformes.empty())
         return {};
-    fs::create_directories(dossier / dossierformes, ec);
-    for (const auto& [chemin, octets] : c.formes)
-        if (ec || !ecrit(dossier / chemin, octets))
-            return "cannot write " + (dossier / chemin).string();
+    fs::rename(c.formes / dossierformes, dossier / dossierformes, ec);
+    if (ec)
+        return "cannot move the cheaper forms into " + dossier.string() + ": " + ec.message();
     if (!ecrit(dossier / nomformes, c.listeformes) || !ecrit(dossier / nomsignatureformes, c.signatureformes))
         return "cannot write the list of forms in " + dossier.string();
     return {};
@@ -364,20 +364,22 @@ bool vautdelta(std::size_t delta, std::size_t sinon)
 }
 
 // The releases whose files deltas start from, newest first: the tree's current one (trusted
-// and checked) unless it is the one signed again, and those the history keeps, at most `combien`.
+// and checked) unless it is the one signed again, and those the history keeps below it, at
+// most `combien`. A number at or above the current one is no earlier release (a tree put back
+// from an older copy left it), and a tree without a release starts its history again.
 std::vector<fs::path> bases(const fs::path& arbre, const std::optional<Manifeste>& courante, std::size_t combien,
                             bool resignature)
 {
     std::vector<fs::path> dossiers;
-    if (combien == 0)
+    if (combien == 0 || !courante)
         return dossiers;
     // Signed again, the tree's current files are the ones signed: no base for themselves.
-    if (courante && !resignature)
+    if (!resignature)
         dossiers.push_back(arbre / "Maj");
     std::vector<std::uint64_t> editions;
     std::error_code ec;
     for (fs::directory_iterator it(historique(arbre), ec), fin; !ec && it != fin; it.increment(ec))
-        if (const auto e = entierstrict(it->path().filename().string()); e && (!courante || *e != courante->edition))
+        if (const auto e = entierstrict(it->path().filename().string()); e && *e < courante->edition)
             editions.push_back(*e);
     std::sort(editions.rbegin(), editions.rend());
     for (std::uint64_t e : editions)
@@ -387,11 +389,154 @@ std::vector<fs::path> bases(const fs::path& arbre, const std::optional<Manifeste
     return dossiers;
 }
 
-// The cheaper forms of the signed content's files, their list bound to its manifest, and the
-// list's signature. Every form is decoded again before it is offered. An error text, empty
-// when done.
+// The bytes gathered and hashed at the end, where the maker gave no hash that goes as they come.
+class HachageEntier : public Hachage {
+public:
+    explicit HachageEntier(const Signataire& s) : s_(s) {}
+    void ajoute(const char* octets, std::size_t taille) override { octets_.append(octets, taille); }
+    std::string fin() override { return s_.sha256(octets_); }
+
+private:
+    const Signataire& s_;
+    std::string octets_;
+};
+
+std::unique_ptr<Hachage> hachage(const Signataire& s)
+{
+    return s.hachage ? s.hachage() : std::make_unique<HachageEntier>(s);
+}
+
+// Exactly `taille` bytes of the file, in one allocation; `lu` turns false when the file
+// cannot be read or is not of that size.
+std::string litexact(const fs::path& chemin, std::uint64_t taille, bool& lu)
+{
+    std::ifstream f(chemin, std::ios::binary);
+    std::string octets(static_cast<std::size_t>(taille), '\0');
+    f.read(octets.data(), static_cast<std::streamsize>(taille));
+    lu = lu && f && f.peek() == std::char_traits<char>::eof();
+    return octets;
+}
+
+// Where the bytes of a form come from: the file read once in pieces, each hashed as it goes
+// into the form, so that the form is known to be made of the bytes the manifest signed.
+class Source {
+public:
+    Source(const fs::path& chemin, const Signataire& s) : f_(chemin, std::ios::binary), h_(hachage(s)) {}
+    Lecture lecture()
+    {
+        return [this](char* tampon, std::size_t taille, std::size_t& lus) {
+            f_.read(tampon, static_cast<std::streamsize>(taille));
+            lus = static_cast<std::size_t>(f_.gcount());
+            h_->ajoute(tampon, lus);
+            return !f_.bad() && (f_.good() || f_.eof());
+        };
+    }
+    std::string empreinte() { return h_->fin(); }
+
+private:
+    std::ifstream f_;
+    std::unique_ptr<Hachage> h_;
+};
+
+// True when the form at `chemin` decodes, as the updater decodes it, to the signed file.
+bool verifieforme(const fs::path& chemin, const std::string* base, const Empreinte& f, const Signataire& s)
+{
+    const auto h = hachage(s);
+    return decodeflux(chemin, base, f.taille, [&](const char* o, std::size_t n) { h->ajoute(o, n); })
+           && h->fin() == f.sha256;
+}
+
+// What the forms of one file need from the publication around them.
+struct Fabrique {
+    const Signataire& s;
+    fs::path provisoire;   // the folder whose Formes/ receives the forms
+    std::vector<std::string>& remarques;
+};
+
+// One frame made from the file `source`, written to `sortie`: true when made. An error text
+// when the bytes read are no longer those the manifest signed: then the release is refused,
+// since Maj/ would not be what was signed either.
+std::string essaie(const Fabrique& fab, const fs::path& source, const Empreinte& f, const std::string* base,
+                   const Reglage& r, int fenetrelog, const fs::path& sortie, bool& fait)
+{
+    Source lecture(source, fab.s);
+    fait = compresseflux(lecture.lecture(), f.taille, base, r, fenetrelog, sortie);
+    // Read whole, the bytes hashed are the form's; cut short, the file is read again to tell
+    // a change of the file from a frame that could not be made.
+    const std::string empreinte = fait ? lecture.empreinte() : fab.s.sha256fichier(source);
+    std::error_code ec;
+    if (empreinte != f.sha256 || fs::file_size(source, ec) != f.taille)
+        return "cannot read " + source.string() + " again as it was signed: did it change meanwhile?";
+    return {};
+}
+
+// The cheaper forms of one file into `ff`, each written under the Formes/ of the maker's
+// folder and decoded again before it is offered: the compressed file, then a delta from each
+// base, made with each setting and the smallest kept. An error text only for a file that
+// changed; a form that cannot be made is simply not offered.
+std::string formesfichier(const Fabrique& fab, const fs::path& source, const Empreinte& f,
+                          const std::vector<fs::path>& depuis, FormesFichier& ff, std::vector<fs::path>& ecrites)
+{
+    const Signataire& s = fab.s;
+    std::error_code ec;
+    bool fait = false;
+    std::uint64_t sinon = f.taille;
+    const fs::path zst = fab.provisoire / chemincompresse(f.nom);
+    const fs::path essai = fab.provisoire / "essai";
+    ecrites = {zst, essai};
+    if (auto e = essaie(fab, source, f, nullptr, reglagecompresse, fenetrecompresse, zst, fait); !e.empty())
+        return e;
+    const auto taillezst = fait ? fs::file_size(zst, ec) : 0;
+    if (fait && !ec && vautcompresse(taillezst, f.taille) && verifieforme(zst, nullptr, f, s)) {
+        ff.compresse = tidewell::Contenu{taillezst, s.sha256fichier(zst)};
+        sinon = taillezst;
+    } else {
+        fs::remove(zst, ec);
+    }
+    for (const fs::path& dossier : depuis) {
+        const fs::path chemin = dossier / f.nom;
+        const auto taille = fs::file_size(chemin, ec);
+        if (ec || taille > s.tailleformes || ff.deltas.size() == deltasmax)
+            continue;
+        bool lu = true;
+        std::string base;
+        try {
+            base = litexact(chemin, taille, lu);
+        } catch (const std::bad_alloc&) {
+            fab.remarques.push_back(f.nom + ": no delta from " + chemin.string() + ": not enough memory to hold it");
+            continue;
+        }
+        const tidewell::Contenu b{base.size(), s.sha256(base)};
+        const bool connue = b.sha256 == f.sha256 || std::any_of(ff.deltas.begin(), ff.deltas.end(), [&](const Delta& d) {
+            return d.base.sha256.compare(0, 16, b.sha256, 0, 16) == 0;
+        });
+        if (!lu || connue)
+            continue;
+        const fs::path delta = fab.provisoire / chemindelta(f.nom, b.sha256);
+        ecrites.push_back(delta);
+        std::uint64_t meilleure = 0;   // the smallest sound delta so far; 0 for none
+        for (const Reglage& r : s.reglages) {
+            if (auto e = essaie(fab, source, f, &base, r, fenetredelta(taille, f.taille), essai, fait); !e.empty())
+                return e;
+            const auto t = fait ? fs::file_size(essai, ec) : 0;
+            if (!fait || ec || (meilleure && t >= meilleure) || !verifieforme(essai, &base, f, s))
+                continue;
+            fs::rename(essai, delta, ec);
+            meilleure = ec ? 0 : t;
+        }
+        fs::remove(essai, ec);
+        if (meilleure && vautdelta(meilleure, sinon))
+            ff.deltas.push_back({b, {meilleure, s.sha256fichier(delta)}});
+        else
+            fs::remove(delta, ec);
+    }
+    return {};
+}
+
+// The cheaper forms of the signed content's files, written into `provisoire`, their list
+// bound to its manifest, and the list's signature. An error text, empty when done.
 std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s, const std::optional<Manifeste>& courante,
-                          bool resignature)
+                          bool resignature, const fs::path& provisoire, std::vector<std::string>& remarques)
 {
     std::string raison;
     const auto m = lecturemanifeste(c.manifeste, raison);
@@ -401,46 +546,34 @@ std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s
     formes.manifeste = s.sha256(c.manifeste);
     formes.cle = s.cle;
     formes.fichiers.resize(m->fichiers.size());
+    std::error_code ec;
+    c.formes = provisoire;
+    fs::create_directories(provisoire / dossierformes, ec);
+    if (ec)
+        return "cannot create " + (provisoire / dossierformes).string() + ": " + ec.message();
+    const Fabrique fab{s, provisoire, remarques};
     const std::vector<fs::path> depuis = bases(arbre, courante, s.deltas, resignature);
     for (std::size_t i = 0; i < m->fichiers.size(); ++i) {
         const Empreinte& f = m->fichiers[i];
-        bool lu = true;
-        const std::string octets = lit(c.fichiers[i].second, lu);
-        if (!lu || octets.size() != f.taille || s.sha256(octets) != f.sha256)
-            return "cannot read " + c.fichiers[i].second.string() + " again as it was signed: did it change meanwhile?";
-        std::string decode;
-        std::size_t sinon = octets.size();
-        const std::string compresse = compressezstd(octets);
-        if (!compresse.empty() && vautcompresse(compresse.size(), octets.size())) {
-            if (!decodezstd(compresse, nullptr, decode) || decode != octets)
-                return "the compressed form of " + f.nom + " does not decode to it";
-            formes.fichiers[i].compresse = tidewell::Contenu{compresse.size(), s.sha256(compresse)};
-            c.formes.emplace_back(chemincompresse(f.nom), compresse);
-            sinon = compresse.size();
+        if (f.taille > s.tailleformes) {
+            remarques.push_back(f.nom + ": no cheaper form: " + std::to_string(f.taille) + " bytes, above the "
+                                + std::to_string(s.tailleformes) + " the updater takes forms of");
+            continue;
         }
-        for (const fs::path& dossier : depuis) {
-            std::error_code ec;
-            const fs::path chemin = dossier / f.nom;
-            const auto taille = fs::file_size(chemin, ec);
-            if (ec || taille > tailledeltamax || f.taille > tailledeltamax || formes.fichiers[i].deltas.size() == deltasmax)
-                continue;
-            lu = true;
-            const std::string base = lit(chemin, lu);
-            const tidewell::Contenu b{base.size(), s.sha256(base)};
-            auto& deltas = formes.fichiers[i].deltas;
-            const bool connue = b.sha256 == f.sha256 || std::any_of(deltas.begin(), deltas.end(), [&](const Delta& d) {
-                return d.base.sha256.compare(0, 16, b.sha256, 0, 16) == 0;
-            });
-            if (!lu || connue)
-                continue;
-            const std::string delta = deltazstd(base, octets);
-            if (delta.empty() || !vautdelta(delta.size(), sinon))
-                continue;
-            if (!decodezstd(delta, &base, decode) || decode != octets)
-                return "the delta of " + f.nom + " from " + chemin.string() + " does not decode to it";
-            deltas.push_back({b, {delta.size(), s.sha256(delta)}});
-            c.formes.emplace_back(chemindelta(f.nom, b.sha256), delta);
+        // Forms are a saving, never a condition: one that cannot be made, for want of
+        // memory or otherwise, leaves the file to come whole.
+        FormesFichier ff;
+        std::vector<fs::path> ecrites;
+        try {
+            if (auto e = formesfichier(fab, c.fichiers[i].second, f, depuis, ff, ecrites); !e.empty())
+                return e;
+        } catch (const std::bad_alloc&) {
+            remarques.push_back(f.nom + ": no cheaper form: not enough memory to make one");
+            ff = {};
+            for (const fs::path& e : ecrites)
+                fs::remove(e, ec);
         }
+        formes.fichiers[i] = ff;
     }
     c.listeformes = ecritformes(formes);
     if (c.listeformes.size() > taillemaxformes || !lectureformes(c.listeformes, *m, formes.manifeste))
@@ -453,14 +586,20 @@ std::string prepareformes(Contenu& c, const fs::path& arbre, const Signataire& s
 }
 
 // Keeps the files of the release just published beside the tree, for the deltas of the next
-// ones, checked against its manifest, and lets go of those older than the last `combien` (one
-// at least), of any numbered above it (a tree put back from an older copy), and of what a
-// publication killed while it wrote the history left. Deltas are a saving, not a promise: a
-// history that cannot be written costs the next release its deltas only.
+// ones, checked against its manifest, with those of the `combien` releases before it, whose
+// files are the bases of its own deltas (so that --check can find each one); lets go of the
+// older ones, of any numbered above it (a tree put back from an older copy), and of what a
+// publication killed while it wrote the history left. Without deltas nothing is kept. Deltas
+// are a saving, not a promise: a history that cannot be written costs the next release its
+// deltas only.
 void gardehistorique(const fs::path& arbre, const Contenu& c, const Signataire& s, std::size_t combien)
 {
     std::error_code ec;
     const fs::path h = historique(arbre);
+    if (combien == 0) {
+        fs::remove_all(h, ec);
+        return;
+    }
     std::vector<std::uint64_t> editions;
     std::vector<fs::path> restes;
     for (fs::directory_iterator it(h, ec), fin; !ec && it != fin; it.increment(ec)) {
@@ -492,7 +631,7 @@ void gardehistorique(const fs::path& arbre, const Contenu& c, const Signataire& 
     else
         editions.push_back(c.edition);
     std::sort(editions.rbegin(), editions.rend());
-    for (std::size_t i = std::max<std::size_t>(combien, 1); i < editions.size(); ++i)
+    for (std::size_t i = combien + 1; i < editions.size(); ++i)
         fs::remove_all(h / std::to_string(editions[i]), ec);
 }
 
@@ -504,6 +643,16 @@ void renommehistorique(const fs::path& arbre, std::uint64_t avant, std::uint64_t
     if (fs::is_directory(h / std::to_string(avant), ec))
         fs::rename(h / std::to_string(avant), h / std::to_string(apres), ec);
 }
+
+// A folder beside the tree that goes however the publication ends.
+struct Provisoire {
+    fs::path chemin;
+    ~Provisoire()
+    {
+        std::error_code ec;
+        fs::remove_all(chemin, ec);
+    }
+};
 
 Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Signataire* signataire)
 {
@@ -568,13 +717,14 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
                         + "\r\n", {}, {}, 0, {}, {}, {}};
     std::string erreur;
     bool nouvelarbre = false;
+    const Provisoire formes{voisin(arbre, "forms")};
     if (signataire) {
         const auto courante = releasecourante(arbre, *signataire, erreur);
         nouvelarbre = !courante;
         if (erreur.empty())
             erreur = signecontenu(contenu, arbre, *signataire, courante);
         if (erreur.empty())
-            erreur = prepareformes(contenu, arbre, *signataire, courante, false);
+            erreur = prepareformes(contenu, arbre, *signataire, courante, false, formes.chemin, r.remarques);
     } else if (!release.sanssignature && fs::exists(fs::symlink_status(arbre / nommanifeste, ec))) {
         erreur = "the tree holds a signed release, and every signed client refuses an unsigned one: sign with "
                  "--key, or give --unsigned to publish unsigned all the same";
@@ -621,8 +771,9 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
         if (!lu || !nouveau || nouveau->pages != courante->pages || nouveau->fichiers != courante->fichiers)
             erreur = "the tree is no longer what its manifest signed; publish the release again";
     }
+    const Provisoire formes{voisin(arbre, "forms")};
     if (erreur.empty())
-        erreur = prepareformes(c, arbre, signataire, courante, true);
+        erreur = prepareformes(c, arbre, signataire, courante, true, formes.chemin, r.remarques);
     if (erreur.empty())
         erreur = bascule(arbre, c);
     if (!erreur.empty()) {

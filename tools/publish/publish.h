@@ -1,9 +1,13 @@
 // Publishing a release: the server tree of one application, laid out as the updater reads it.
 #pragma once
 
+#include "forms.h"
+#include "zstd_forms.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,17 @@ struct Resultat {
     std::vector<std::string> fichiers;  // the listed names, in list order
     long long kilooctets = 0;           // the total size written to Taillefich.ini
     std::uint64_t edition = 0;          // the signed release number; 0 when not signed
+    std::vector<std::string> remarques; // what was published without a cheaper form, and why
+};
+
+// A SHA-256 computed as the bytes come, so that a file is hashed as it is read once, never
+// held whole for it.
+class Hachage {
+public:
+    virtual ~Hachage() = default;
+    virtual void ajoute(const char* octets, std::size_t taille) = 0;
+    // 64 lower-case hexadecimal digits; empty on failure.
+    virtual std::string fin() = 0;
 };
 
 // A public key the maker names: its id and X||Y in 128 hexadecimal digits.
@@ -48,8 +63,16 @@ struct Signataire {
     std::vector<ClePublique> connues;
     std::function<bool(const std::string& publique, const std::string& rs, const std::string& octets)> verifie;
     // Deltas are made from each file's versions in this many of the last releases published
-    // (0: none); the files of that many releases are kept beside the tree for the next time.
+    // (0: none); the files of the release and of that many before it, its deltas' bases, are
+    // kept beside the tree for the next time and for --check (none with 0).
     std::size_t deltas = 3;
+    // A SHA-256 as the bytes come; without it the bytes are gathered and given to `sha256`.
+    std::function<std::unique_ptr<Hachage>()> hachage;
+    // Files above this size get no cheaper form: the updater takes no delta of them, and
+    // making one holds the file's window in memory. Lowered only by tests.
+    std::uint64_t tailleformes = tidewell::tailledeltamax;
+    // The settings each delta is made with, the smallest kept.
+    std::vector<Reglage> reglages = reglagesdelta;
 };
 
 // Where the maker's copy keeps the files of its last releases, which deltas start from: beside

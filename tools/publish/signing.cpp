@@ -94,6 +94,38 @@ std::string sha256fichier(const std::string& chemin)
     return bon ? libmaj::hexadepuisoctets(d, 32) : std::string();
 }
 
+namespace {
+
+class Sha256Flux : public publication::Hachage {
+public:
+    Sha256Flux() : ctx_(EVP_MD_CTX_new()) { bon_ = ctx_ && EVP_DigestInit_ex(ctx_.get(), EVP_sha256(), nullptr) == 1; }
+    void ajoute(const char* octets, std::size_t taille) override
+    {
+        bon_ = bon_ && EVP_DigestUpdate(ctx_.get(), octets, taille) == 1;
+    }
+    std::string fin() override
+    {
+        unsigned char d[32];
+        unsigned int n = 0;
+        return bon_ && EVP_DigestFinal_ex(ctx_.get(), d, &n) == 1 && n == 32 ? libmaj::hexadepuisoctets(d, 32)
+                                                                             : std::string();
+    }
+
+private:
+    struct Libere {
+        void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+    };
+    std::unique_ptr<EVP_MD_CTX, Libere> ctx_;
+    bool bon_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<publication::Hachage> sha256flux()
+{
+    return std::make_unique<Sha256Flux>();
+}
+
 std::string rsdepuisder(const unsigned char* der, std::size_t taille)
 {
     const unsigned char* p = der;

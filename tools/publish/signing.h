@@ -3,6 +3,8 @@
 // updater's platform verifies. Built natively only, on OpenSSL's libcrypto.
 #pragma once
 
+#include "publish.h"
+
 #include <memory>
 #include <string>
 
@@ -34,6 +36,9 @@ bool verifie(const std::string& publique, const std::string& rs, const std::stri
 // (empty when the file cannot be read).
 std::string sha256(const std::string& octets);
 std::string sha256fichier(const std::string& chemin);
+// A SHA-256 of bytes given piece by piece, as the publisher and the check hash what they
+// stream.
+std::unique_ptr<publication::Hachage> sha256flux();
 
 // A DER-encoded ECDSA signature as r||s in hexadecimal, each number on exactly 32 bytes (a
 // number with leading zero bytes is padded, never shortened); empty for anything else.

@@ -126,6 +126,7 @@ protected:
         s.expire = "2027-12-07";
         s.sha256 = [](const std::string& o) { return sha256(o); };
         s.sha256fichier = [](const fs::path& p) { return sha256fichier(p.string()); };
+        s.hachage = [] { return sha256flux(); };
         const Cle* cle = cles[id].get();
         s.signe = [cle](const std::string& o) { return signe(*cle, o); };
         s.connues.push_back({id, clepublique(*cles[id])});
@@ -367,12 +368,17 @@ TEST_F(Maker, TheCheaperFormsDecodeToTheirFilesAndBelongToTheirReleaseAlone)
     EXPECT_EQ(sha256(zst), p.compresse->sha256);
     ASSERT_TRUE(tidewell::publication::decodezstd(zst, nullptr, decode));
     EXPECT_TRUE(decode == std::string(70000, 'p'));
-    // The maker keeps the files of the last two releases beside the tree, not in it.
-    std::vector<std::string> gardees;
-    for (const auto& e : fs::directory_iterator(tidewell::publication::historique(arbre)))
-        gardees.push_back(e.path().filename().string());
-    std::sort(gardees.begin(), gardees.end());
-    EXPECT_EQ(gardees, (std::vector<std::string>{"4", "5"}));
+    // The maker keeps beside the tree, not in it, the files of the release and of the two
+    // before it, the bases of its deltas.
+    const auto gardes = [&] {
+        std::vector<std::string> g;
+        std::error_code ec;
+        for (fs::directory_iterator e(tidewell::publication::historique(arbre), ec), fin; !ec && e != fin; e.increment(ec))
+            g.push_back(e->path().filename().string());
+        std::sort(g.begin(), g.end());
+        return g;
+    };
+    EXPECT_EQ(gardes(), (std::vector<std::string>{"3", "4", "5"}));
 
     // Bound to its manifest: another release's manifest takes none of it.
     EXPECT_FALSE(tidewell::lectureformes(liste, *m, sha256(manifeste + " ")));
@@ -397,26 +403,138 @@ TEST_F(Maker, TheCheaperFormsDecodeToTheirFilesAndBelongToTheirReleaseAlone)
     ASSERT_TRUE(n);
     EXPECT_TRUE(n->fichiers[0].deltas.empty() && n->fichiers[1].compresse);
     EXPECT_FALSE(fs::exists(arbre / tidewell::chemindelta("Lib.dll", sha256(versions[3]))));
-    const auto gardes = [&] {
-        std::vector<std::string> g;
-        for (const auto& e : fs::directory_iterator(tidewell::publication::historique(arbre)))
-            g.push_back(e.path().filename().string());
-        std::sort(g.begin(), g.end());
-        return g;
-    };
-    EXPECT_EQ(gardes(), (std::vector<std::string>{"4", "6"})) << "signed again, the files keep their place under the new number";
+    EXPECT_EQ(gardes(), (std::vector<std::string>{"3", "4", "6"})) << "signed again, the files keep their place under the new number";
 
     // What a publication killed while it wrote the history left, and a number above the
-    // tree's (a tree put back from an older copy), go at the next publication.
+    // tree's (a tree put back from an older copy), go at the next publication; the latter is
+    // no base for it, which starts from the tree's release (the same Lib.dll) and release 4.
     fs::create_directories(tidewell::publication::historique(arbre) / ".7");
     fs::create_directories(tidewell::publication::historique(arbre) / "9");
+    std::string avenir = versions[4];
+    avenir.replace(9000, 4, "v9!!");
+    ecrit(tidewell::publication::historique(arbre) / "9" / "Lib.dll", avenir);
     auto sept = signataire(1);
     sept.deltas = 2;
     ASSERT_EQ(publie(sept), "");
-    EXPECT_EQ(gardes(), (std::vector<std::string>{"6", "7"}));
+    EXPECT_EQ(gardes(), (std::vector<std::string>{"4", "6", "7"}));
+    const std::string manifeste7 = lit(arbre / tidewell::nommanifeste);
+    const auto formes7 = tidewell::lectureformes(lit(arbre / tidewell::nomformes),
+                                                 *tidewell::lecturemanifeste(manifeste7, raison), sha256(manifeste7));
+    ASSERT_TRUE(formes7);
+    ASSERT_EQ(formes7->fichiers[0].deltas.size(), 1u);
+    EXPECT_EQ(formes7->fichiers[0].deltas[0].base.sha256, sha256(versions[3]));
+
+    // Without deltas the next publication keeps no history at all.
+    auto sans = signataire(1);
+    sans.deltas = 0;
+    ASSERT_EQ(publie(sans), "");
+    EXPECT_EQ(gardes(), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(tidewell::publication::historique(arbre)));
 
     // A tree started again under lower numbers starts its history again too.
     fs::remove_all(arbre);
     ASSERT_EQ(publie(signataire(1, 1)), "");
     EXPECT_EQ(gardes(), (std::vector<std::string>{"1"}));
+}
+
+// What each file's forms are made of: only files and bases within the bound the updater takes
+// forms of (a file above it is published all the same, with none), only the bytes the
+// manifest signed (a file changed once hashed refuses the release, whose Maj/ would not be
+// what was signed either), and of each delta the smallest that the settings make.
+TEST_F(Maker, FormsComeFromTheSignedBytesWithinTheBoundAndEachDeltaIsTheSmallest)
+{
+    const auto alea = [](std::size_t n, unsigned x) {
+        std::string s(n, '\0');
+        for (auto& c : s)
+            c = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+        return s;
+    };
+    // Half noise, half zeros: worth compressing, and a changed copy worth a delta.
+    const std::string moitie = alea(10000, 1) + std::string(10000, '\0');
+    std::string retouche = moitie;
+    retouche.replace(5000, 4, "v2!!");
+    // A block of a large file moved far, and a file of many small records with a few changed.
+    const std::string loin = alea(400000, 2);
+    const std::string deplace = loin.substr(0, 40000) + loin.substr(200000) + loin.substr(40000, 160000);
+    std::string fiches;
+    for (int i = 0; i < 6000; ++i)
+        fiches += "record " + std::to_string(i * 7919 % 6000) + ";" + std::to_string(i * i % 977) + "\n";
+    std::string fichesretouchees = fiches;
+    for (std::size_t i = 100; i < fiches.size(); i += 5000)
+        fichesretouchees[i] ^= 1;
+    struct Cas {
+        const char* quoi;
+        std::string base, fichier;   // Lib.dll in the first release, then in the second
+        std::uint64_t borne;
+        bool change;                 // Lib.dll changed once hashed, before its forms are made
+        const char* refus;           // what refuses the second release; null: published
+        bool compresse, delta;
+        std::vector<tidewell::publication::Reglage> reglages;   // empty: the tool's own
+    };
+    // A low level with long matching finds a block moved far, where a very fast level
+    // without it does not; on short records the latter does better.
+    const std::vector<tidewell::publication::Reglage> deux = {{3, true, 0, 0}, {1, false, 0, 0}};
+    const std::uint64_t grande = tidewell::tailledeltamax;
+    const std::vector<Cas> cas = {
+        {"a file and a base of exactly the bound", moitie, retouche, 20000, false, nullptr, true, true, {}},
+        {"a file one byte above the bound", moitie, retouche + "!", 20000, false, nullptr, false, false, {}},
+        {"a base one byte above the bound", moitie + "!", retouche, 20000, false, nullptr, true, false, {}},
+        {"a file changed once hashed", moitie, retouche, grande, true, "did it change meanwhile?", false, false, {}},
+        {"a delta the library cannot make: none, and the release all the same", moitie, retouche, grande, false,
+         nullptr, true, false, {{3, true, 1 << 30, 0}}},
+        {"a block moved far", loin, deplace, grande, false, nullptr, false, true, deux},
+        {"records, a few changed", fiches, fichesretouchees, grande, false, nullptr, true, true, deux},
+    };
+    std::vector<std::size_t> gagnants;   // the setting that made each delta kept, among `deux`
+    for (const Cas& c : cas) {
+        SCOPED_TRACE(c.quoi);
+        fs::remove_all(arbre);
+        ecrit(release / "Lib.dll", c.base);
+        auto s = signataire(1, 1);
+        s.tailleformes = c.borne;
+        if (!c.reglages.empty())
+            s.reglages = c.reglages;
+        ASSERT_EQ(publie(s), "");
+        ecrit(release / "Lib.dll", c.fichier);
+        bool change = c.change;
+        s = signataire(1);
+        s.tailleformes = c.borne;
+        if (!c.reglages.empty())
+            s.reglages = c.reglages;
+        s.hachage = [&] {
+            if (change)
+                ecrit(release / "Lib.dll", std::string(c.fichier.size(), 'x'));
+            change = false;
+            return sha256flux();
+        };
+        const std::string refus = publie(s);
+        if (c.refus) {
+            EXPECT_NE(refus.find(c.refus), std::string::npos) << refus;
+            EXPECT_NE(lit(arbre / tidewell::nommanifeste).find("Edition=1\r\n"), std::string::npos);
+            continue;
+        }
+        ASSERT_EQ(refus, "");
+        const std::string manifeste = lit(arbre / tidewell::nommanifeste);
+        std::string raison;
+        const auto formes = tidewell::lectureformes(lit(arbre / tidewell::nomformes),
+                                                    *tidewell::lecturemanifeste(manifeste, raison), sha256(manifeste));
+        ASSERT_TRUE(formes);
+        const auto& l = formes->fichiers.at(0);
+        EXPECT_EQ(static_cast<bool>(l.compresse), c.compresse);
+        ASSERT_EQ(l.deltas.size(), c.delta ? 1u : 0u);
+        if (!c.delta)
+            continue;
+        std::vector<std::size_t> tailles;
+        for (const auto& r : c.reglages.empty() ? tidewell::publication::reglagesdelta : c.reglages)
+            tailles.push_back(tidewell::publication::deltazstd(c.base, c.fichier, r).size());
+        const auto plus = std::min_element(tailles.begin(), tailles.end());
+        EXPECT_EQ(l.deltas[0].forme.taille, *plus);
+        if (c.reglages.empty())
+            continue;
+        EXPECT_EQ(std::count(tailles.begin(), tailles.end(), *plus), 1) << "a tie shows nothing of the choice";
+        gagnants.push_back(static_cast<std::size_t>(plus - tailles.begin()));
+    }
+    // Each setting that wins somewhere here is one a single setting would miss.
+    std::sort(gagnants.begin(), gagnants.end());
+    EXPECT_GT(std::unique(gagnants.begin(), gagnants.end()) - gagnants.begin(), 1);
 }
