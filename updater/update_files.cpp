@@ -1,5 +1,6 @@
 #include "update_files.h"
 
+#include "decimal.h"
 #include "rounding.h"
 #include "text.h"
 
@@ -23,10 +24,8 @@ bool chiffre(char c)
 }
 
 // The value of "[sign]digits[.digits][e[sign]digits]", correctly rounded, to infinity or zero
-// out of range. The digits are handed to the C library's reader as a whole number and a power
-// of ten, so that no decimal point (which a locale would choose) is involved, and held to 800
-// significant digits and a small exponent, which it reads quickly and exactly: a 1 MiB size
-// page of digits costs no more than a short one. A dropped digit that is not zero leaves a 1
+// out of range. The digits are held to 800 significant digits and a small exponent, which are
+// read quickly and exactly: a 1 MiB size page of digits costs no more than a short one. A dropped digit that is not zero leaves a 1
 // in the last place kept, which is all rounding needs of it.
 double valeurdecimale(const std::string& nombre)
 {
@@ -70,7 +69,7 @@ double valeurdecimale(const std::string& nombre)
         return signe * 0.0;
     if (ordre > 309)
         return signe * HUGE_VAL;
-    return signe * std::strtod((chiffres + "e" + std::to_string(exposant)).c_str(), nullptr);
+    return signe * decimalexacte(chiffres, exposant);
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // The update's files, progress and estimate, from the examples the system is known by.
+#include "decimal.h"
 #include "progress.h"
 #include "run_texts.h"
 #include "update_files.h"
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
+#include <cstdlib>
+#include <random>
 
 using namespace tidewell;
 
@@ -40,6 +44,54 @@ TEST(NumberReading, LeadingNumericPartWithPointAndExponent)
     EXPECT_EQ(lecturenombre("1." + std::string(1000000, '3')), 4.0 / 3.0);
     EXPECT_EQ(lecturenombre("9007199254740993"), 9007199254740992.0);   // halfway: to even
     EXPECT_EQ(lecturenombre("9007199254740993" + std::string(900, '0') + "1e-901"), 9007199254740994.0);
+}
+
+// The edges of the double format, each from both sides: the nearest double, halfway cases to
+// even, and what a remainder far below the last digit tips.
+TEST(NumberReading, DecimalToDoubleIsCorrectlyRoundedAtTheFormatsEdges)
+{
+    const struct {
+        const char* chiffres;
+        long long exposant;
+        double attendu;
+    } cas[] = {
+        {"1", 0, 1.0},
+        {"5", -1, 0.5},
+        {"9007199254740993", 0, 0x1p53},                     // halfway, to even (down)
+        {"9007199254740995", 0, 0x1.0000000000002p53},       // halfway, to even (up)
+        {"90071992547409930000000000000000001", -19, 0x1.0000000000001p53},   // just past half
+        {"17976931348623157", 292, DBL_MAX},
+        {"1797693134862315807", 290, DBL_MAX},                // just below half an ulp above it
+        {"1797693134862315808", 290, HUGE_VAL},               // just above
+        {"22250738585072014", -324, DBL_MIN},
+        {"22250738585072011", -324, 0x0.fffffffffffffp-1022},   // the largest subnormal
+        {"49406564584124654", -340, 0x1p-1074},               // the smallest
+        {"24703282292062327", -340, 0.0},                     // below half of it
+        {"24703282292062328", -340, 0x1p-1074},               // above half of it
+        {"7410984687618698", -339, 0x1p-1074},                // just below 1.5 of the smallest
+        {"7410984687618699", -339, 0x2p-1074},                // just above
+        {"123456789012345678901234567890", -30, 0.123456789012345678901234567890},
+        {"1", 308, 1e308},
+        {"1", -323, 0x2p-1074},
+    };
+    for (const auto& c : cas)
+        EXPECT_EQ(decimalexacte(c.chiffres, c.exposant), c.attendu) << c.chiffres << "e" << c.exposant;
+}
+
+// Against the C library's own reader, which rounds correctly, over numbers of every length and
+// magnitude the pages may hold.
+TEST(NumberReading, DecimalToDoubleAgreesWithTheLibrarysReaderEverywhere)
+{
+    std::mt19937_64 alea(20261210);
+    for (int i = 0; i < 5000; ++i) {
+        const int longueur = 1 + static_cast<int>(alea() % (i % 10 == 0 ? 60 : 20));
+        std::string chiffres(1, static_cast<char>('1' + alea() % 9));
+        for (int k = 1; k < longueur; ++k)
+            chiffres += static_cast<char>('0' + alea() % 10);
+        const long long exposant = static_cast<long long>(alea() % 660) - 345 - longueur / 2;
+        const std::string texte = chiffres + "e" + std::to_string(exposant);
+        ASSERT_EQ(decimalexacte(chiffres, exposant), std::strtod(texte.c_str(), nullptr)) << texte;
+    }
 }
 
 TEST(Langue, RoundedHalvesToEvenAndHeldToOneOrTwo)
