@@ -80,25 +80,45 @@ std::string partielde(const Voie& v, const Empreinte& fichier)
 
 }  // namespace
 
-libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, const std::vector<std::string>& adresses,
-                               std::size_t& premiere, const std::string& dossier, const Empreinte& fichier,
-                               Apport& apport)
+libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, Sources& sources, const std::string& dossier,
+                               const Empreinte& fichier, Apport& apport)
 {
     const std::string cible = dossier + "\\" + fichier.nom;
-    for (std::size_t k = 0; k < adresses.size(); ++k) {
-        const std::size_t a = (premiere + k) % adresses.size();
-        for (const Voie& v : voies) {
-            if (v.sorte == Voie::Sorte::enplace)
-                return {};
+    const std::size_t nombre = sources.adresses.size();
+    sources.sansformes.resize(nombre, false);
+    if (voies.empty() || voies.front().sorte == Voie::Sorte::enplace)
+        return {};
+    // Brought whole by an earlier run that another file failed: no way need fetch it again.
+    if (libmaj::Arrivee gardee = libmaj::reprendentier(cible, {fichier.taille, fichier.sha256})) {
+        apport = Apport{&voies.back(), sources.premiere, {}, apport.recus};
+        return gardee;
+    }
+    for (std::size_t k = 0; k < nombre; ++k) {
+        const std::size_t a = (sources.premiere + k) % nombre;
+        for (std::size_t w = 0; w < voies.size(); ++w) {
+            const Voie& v = voies[w];
+            const bool forme = v.sorte != Voie::Sorte::entier;
+            if (forme && sources.sansformes[a])
+                continue;
             apport = Apport{&v, a, {}, apport.recus};
-            libmaj::Arrivee arrivee = apportepar(v, adresses[a], cible, fichier, apport.transfert);
+            libmaj::Arrivee arrivee = apportepar(v, sources.adresses[a], cible, fichier, apport.transfert);
             apport.recus += apport.transfert.recus;
             if (arrivee) {
-                premiere = a;
+                sources.premiere = a;
                 return arrivee;
             }
-            if (apport.transfert.injoignable)
-                break;   // down: the next address
+            if (apport.transfert.injoignable) {
+                // An address that serves its files but drops what is asked of its forms (a
+                // proxy, a rule of its own) costs one wait for the whole run, never the file.
+                if (!forme)
+                    break;   // down: the next address
+                sources.sansformes[a] = true;
+                continue;
+            }
+            // Bytes kept of a form cut short wait no longer once another form is to come in
+            // their stead: the room set aside holds one form at a time.
+            if (forme && w + 1 < voies.size() && voies[w + 1].sorte != Voie::Sorte::entier)
+                libmaj::abandonnepartiel(nomforme(cible), v.forme.sha256);
         }
     }
     return {};
@@ -125,8 +145,7 @@ bool nettoiepartiels(const std::string& dossier, const Manifeste& m, const std::
     bool enleve = false;
     for (const std::string& p : partiels)
         if (std::find(gardes.begin(), gardes.end(), libmaj::majuscules(p)) == gardes.end()) {
-            libmaj::otelectureseule(dossier + "\\" + p);
-            enleve |= DeleteFileA((dossier + "\\" + p).c_str()) != 0;
+            enleve |= libmaj::effacepropre(dossier + "\\" + p);
         }
     return enleve;
 }

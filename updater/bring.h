@@ -33,15 +33,22 @@ struct Apport {
     unsigned long long recus = 0;     // body bytes received for the file over every way and address
 };
 
+// Where a run's files come from: the release's base addresses on the server and its mirrors,
+// all serving the same signed content; the one tried first, left at the one that brought the
+// last file; and those whose forms went unanswered, which then bring their files plain.
+struct Sources {
+    std::vector<std::string> adresses;
+    std::size_t premiere = 0;
+    std::vector<bool> sansformes;
+};
+
 // The file, arrived whole and as signed beside its destination, by the first of `voies` that
-// brings it (none for a file already in place); an empty arrival when none did. `adresses`
-// are the release's base addresses on the server and its mirrors, all serving the same signed
-// content: they are tried in turn from `premiere`, which is left at the one that brought the
-// file, each with every way, until one brings it; an address that does not answer at all is
-// left at its first way.
-libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, const std::vector<std::string>& adresses,
-                               std::size_t& premiere, const std::string& dossier, const Empreinte& fichier,
-                               Apport& apport);
+// brings it (none for a file already in place), or kept whole by an earlier run; an empty
+// arrival when none did. The addresses are tried in turn from the first, each with every way,
+// until one brings it. An address that does not answer for the plain file is left; one that
+// does not answer for a form is asked for its plain files alone from then on.
+libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, Sources& sources, const std::string& dossier,
+                               const Empreinte& fichier, Apport& apport);
 
 // Removes the downloads cut short that no way of `plans` (one per file of `m`; none: every
 // one) takes up; true when it removed any.

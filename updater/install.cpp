@@ -49,22 +49,23 @@ bool existe(const std::string& fichier)
 }
 
 // Read-only, hidden and system come off whatever else is set, so that files copied from a
-// read-only medium, or compressed or pinned by the system, are updated too.
+// read-only medium, or compressed or pinned by the system, are updated too; never through a
+// link put under the name, whose target's attributes would change instead.
 void normalise(const std::string& fichier)
 {
-    const DWORD trouves = GetFileAttributesA(fichier.c_str());
-    if (trouves == INVALID_FILE_ATTRIBUTES || (trouves & FILE_ATTRIBUTE_DIRECTORY))
-        return;
-    const unsigned long voulus = libmaj::attributsremplacables(trouves);
-    if (voulus != trouves)
-        SetFileAttributesA(fichier.c_str(), voulus == 0 ? FILE_ATTRIBUTE_NORMAL : voulus);
+    libmaj::regleattributs(fichier, libmaj::attributsremplacables);
 }
 
-// True when no file is left under the name.
+// True when no file is left under the name; a link there goes itself, never what it leads to.
 bool supprime(const std::string& fichier)
 {
-    SetFileAttributesA(fichier.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileA(fichier.c_str()) || !existe(fichier);
+    return libmaj::effacepropre(fichier);
+}
+
+// A temporary name of the updater's own made free: what sits there goes, or is moved aside.
+bool libere(const std::string& nom)
+{
+    return libmaj::liberenom(nom);
 }
 
 // A backup found by name is deleted only while it holds what the journal says it held: the run
@@ -118,7 +119,7 @@ bool range(const Journal& j, const std::string& dossier, const std::vector<bool>
     bool reste = false;
     for (std::size_t i = 0; i < j.fichiers.size(); ++i) {
         const EntreeJournal& e = j.fichiers[i];
-        reste = !supprime(libmaj::nomtemporaire(chemin(dossier, e.nouveau.nom))) || gardees[i] || reste;
+        reste = !libere(libmaj::nomtemporaire(chemin(dossier, e.nouveau.nom))) || gardees[i] || reste;
         if (parnom && e.ancien && !gardees[i])
             reste = !supprimesauvegarde(chemin(dossier, e.ancien->nom), *e.ancien,
                                         j.etape == Journal::Etape::remplacement)
@@ -240,8 +241,8 @@ std::string repriseinstallation(const std::string& dossier)
     const std::string journal = chemin(dossier, nomjournal);
     // A record's new text flushed but not yet renamed in when the process ended: the record
     // itself is whole, old or new.
-    supprime(libmaj::nomtemporaire(journal));
-    supprime(libmaj::nomtemporaire(chemin(dossier, nometat)));
+    libere(libmaj::nomtemporaire(journal));
+    libere(libmaj::nomtemporaire(chemin(dossier, nometat)));
     if (!existe(journal))
         return {};
     std::string texte;
@@ -323,8 +324,8 @@ bool etatinscriptible(const std::string& dossier)
 void nettoiereliquats(const Manifeste& m, const std::string& dossier)
 {
     for (const auto& f : m.fichiers) {
-        supprime(libmaj::nomtemporaire(chemin(dossier, f.nom)));
-        supprime(libmaj::nomtemporaire(nomforme(chemin(dossier, f.nom))));
+        libere(libmaj::nomtemporaire(chemin(dossier, f.nom)));
+        libere(libmaj::nomtemporaire(nomforme(chemin(dossier, f.nom))));
     }
 }
 

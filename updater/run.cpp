@@ -81,8 +81,7 @@ bool Main::chargement(const std::string& lignedecommande)
     fichliste_ = etat.dossierappli + "\\Listfich.ini";
     nomappli_.clear();
     adressemaj_.clear();
-    adressesmaj_.clear();
-    premiere_ = 0;
+    sources_ = Sources{};
     taillemaj_ = 0;
     vue_.largeurpct(0);
     for (int i = 1; i <= 4; ++i)
@@ -156,8 +155,8 @@ void Main::rechercheappli()
     adressemaj_ = adressebase(serveurmaj, nomappli_);
     if (nombreclesmaj > 0) {
         // Mirrors are for signed content alone, which makes every address as safe as the first.
-        adressesmaj_ = adressesbase(serveurmaj, nomappli_);
-        adressemaj_ = adressesmaj_.front();
+        sources_.adresses = adressesbase(serveurmaj, nomappli_);
+        adressemaj_ = sources_.adresses.front();
         rechercheverifiee();
         return;
     }

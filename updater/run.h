@@ -2,6 +2,7 @@
 // the order the run takes them. The run state lives here, as members of the window `main`.
 #pragma once
 
+#include "bring.h"
 #include "install.h"
 #include "main_view.h"
 #include "forms.h"
@@ -59,8 +60,7 @@ private:
     std::string nomappli_;
     std::string fichliste_;
     std::string adressemaj_;
-    std::vector<std::string> adressesmaj_;   // a signed run's: the server, then its mirrors
-    std::size_t premiere_ = 0;               // the one that last served (the pages, a file)
+    Sources sources_;   // a signed run's: the server, then its mirrors, and which serves first
     std::int16_t relancer_ = 1;
     std::int32_t taillemaj_ = 0;
     std::int32_t pleine_ = 0;   // the bar's full width

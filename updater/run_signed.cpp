@@ -130,7 +130,7 @@ void Main::rechercheverifiee()
     for (std::size_t i = 0; i < nombreclesmaj; ++i)
         cles += (i ? "," : "") + std::to_string(tableclesmaj[i].id);
     std::string adresses;
-    for (const std::string& a : adressesmaj_)
+    for (const std::string& a : sources_.adresses)
         adresses += (adresses.empty() ? "" : ", ") + a;
     consigne(dossierappli, {"start: signed run for ", nomappli_, " from ", adresses, ", keys ", cles, ", floor ",
                             std::to_string(editionplancher)});
@@ -160,16 +160,16 @@ void Main::rechercheverifiee()
     // The first address whose release verifies serves it; where none does, what the first to
     // answer at all said is the run's reason (an address that is down says nothing).
     std::string raison;
-    for (std::size_t a = 0; a < adressesmaj_.size(); ++a) {
+    for (std::size_t a = 0; a < sources_.adresses.size(); ++a) {
         formes_.reset();
-        const std::string r = releaseverifiee(titre_, adressesmaj_[a], nomappli_, minimum, manifeste, pages, formes_);
+        const std::string r = releaseverifiee(titre_, sources_.adresses[a], nomappli_, minimum, manifeste, pages, formes_);
         if (r.empty()) {
-            premiere_ = a;
+            sources_.premiere = a;
             raison.clear();
             break;
         }
-        if (adressesmaj_.size() > 1)
-            consigne(dossierappli, {"address ", adressesmaj_[a], " refused: ", r, ": ", sensducode(r)});
+        if (sources_.adresses.size() > 1)
+            consigne(dossierappli, {"address ", sources_.adresses[a], " refused: ", r, ": ", sensducode(r)});
         if (raison.empty() || raison == coderefus::absent)
             raison = r;
     }
@@ -182,7 +182,7 @@ void Main::rechercheverifiee()
     if (GetTempPathA(sizeof dossier, dossier) && GetTempFileNameA(dossier, "tdw", 0, fichier))
         afficheversion(pages[0], fichier);
     taillemaj_ = tailledepuis(pages[2]);
-    consigne(dossierappli, {"release ", std::to_string(manifeste.edition), " found at ", adressesmaj_[premiere_], ", key ",
+    consigne(dossierappli, {"release ", std::to_string(manifeste.edition), " found at ", sources_.adresses[sources_.premiere], ", key ",
                             std::to_string(manifeste.cle), ", valid through ", manifeste.expire, ", ",
                             std::to_string(manifeste.fichiers.size()), " files, ",
                             formes_ ? "cheaper forms offered" : "no cheaper forms"});
@@ -246,7 +246,7 @@ bool Main::telechargementverifie()
     const auto apporte = [&](std::size_t i) {
         Apport apport;
         const double debut = libmaj::horlogemonotone();
-        arrivees[i] = apportefichier(plans[i], adressesmaj_, premiere_, dossier, m.fichiers[i], apport);
+        arrivees[i] = apportefichier(plans[i], sources_, dossier, m.fichiers[i], apport);
         const char* const sortes[] = {"in place", "delta", "compressed", "plain"};
         const bool arrive = *arrivees[i] && apport.voie;
         const unsigned long long reprise = arrive ? apport.transfert.reprise : 0;
@@ -256,7 +256,7 @@ bool Main::telechargementverifie()
                            arrive ? ", " + std::to_string(apport.voie->forme.taille) + " bytes" : "", ", ",
                            std::to_string(apport.recus), " received, ",
                            std::to_string(static_cast<long long>((libmaj::horlogemonotone() - debut) * 1000)), " ms",
-                           apport.voie ? ", from " : "", apport.voie ? adressesmaj_[apport.adresse] : ""});
+                           apport.voie ? ", from " : "", apport.voie ? sources_.adresses[apport.adresse] : ""});
         if (*arrivees[i])
             return true;
         refuse("F" + std::to_string(i + 1));

@@ -36,10 +36,13 @@ the hop number reaches that count, then the body: redirects each to a new addres
 A body is sent from the byte a "Range: bytes=N-" asks for, as 206 with its Content-Range
 (416 past the end). Faults about it: "ignore_range" answers 200 with the whole body anyway;
 "range_offset" answers a range that starts that many bytes off what was asked, its
-Content-Range saying so; "cut_once" cuts the first answer for the file after that many body
+Content-Range saying so; "range_empty" answers 206 with the right headers and closes before a
+byte of the body; "range_overrun" answers 206 with the right Content-Range and no length, and
+sends that many bytes past the rest; "cut_once" cuts the first answer for the file after that many body
 bytes, as "drop_after" cuts every answer, and serves the ones after it whole, or answers them
 with "status_after_cut" (it is armed again whenever the folder's fault file is written). A fault with "port" applies only to requests this
 server takes on that port, so that two servers of one folder act as a good and a bad mirror.
+A fault under the name "*" applies to every file of the folder that has none of its own.
 
 Each request can be logged as one JSON line (method, path, headers, port) with --log, and
 each body sent as one more ({"sent": bytes, "of": path}).
@@ -104,14 +107,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.send_simple(403, b"Forbidden", send_body)
             return self.send_simple(200, config["serve_missing"].encode(), send_body)
         config = self.server.config_for(os.path.dirname(path))
-        fault = config.get("faults", {}).get(os.path.basename(path), {})
+        faults = config.get("faults", {})
+        fault = faults.get(os.path.basename(path), faults.get("*", {}))
         if fault.get("port", self.server.server_address[1]) != self.server.server_address[1]:
             fault = {}
         if "cut_once" in fault:
             fault = dict(fault)
             if self.server.first_time((path, config.get("_stamp"))):
                 fault["drop_after"] = fault["cut_once"]
-            elif "status_after_cut" in fault:
+            elif "status_after_cut" in fault and not (self.range_start() is not None and "range_overrun" in fault):
                 fault["status"] = fault["status_after_cut"]   # the link stays down
         if fault.get("no_answer"):
             return self.stall()
@@ -160,6 +164,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_response(206)
             self.send_header("Content-Range", f"bytes {start}-{size - 1}/{size}")
             size -= start
+            if fault.get("range_empty"):
+                # The right headers, and the connection closed before a byte of the body.
+                self.send_header("Content-Length", str(size))
+                self.end_headers()
+                return self.abort()
+            if "range_overrun" in fault:
+                # The right range, then more bytes than it holds, with no length to stop at.
+                self.send_header("Connection", "close")
+                self.close_connection = True
+                self.end_headers()
+                if send_body:
+                    self.send_body(lambda offset, n: (read(offset, n) + b"x" * n)[:n], size + fault["range_overrun"],
+                                   None, None)
+                    self.server.record_sent(self.path, size + fault["range_overrun"])
+                return
         else:
             self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")

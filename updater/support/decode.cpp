@@ -137,8 +137,13 @@ Arrivee decodeverifie(const Arrivee& forme, const std::string& destination, cons
     }
     if (ecrits != attendu.taille || sha.fin() != attendu.sha256 || !vidange(fichier.get()))
         return arrivee;
+    // Under the name a download of the plain file is kept by, so that a run that another file
+    // fails keeps it as it keeps a plain arrival, and the next one takes it without a request.
+    std::string nom = nompartiel(destination, attendu.sha256);
+    if (!renomme(fichier.get(), nom, true))
+        nom = temporaire;
     arrivee.fichier_ = std::move(fichier);
-    arrivee.temporaire_ = temporaire;
+    arrivee.temporaire_ = nom;
     arrivee.destination_ = destination;
     return arrivee;
 }

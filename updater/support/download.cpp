@@ -213,15 +213,19 @@ Essai essaisigne(const std::string& adresse, HANDLE partiel, const Attendu& atte
     bool troplong = false;
     const bool lu = recoitcorps(requete, partiel, reste, &*empreinte, true, recus, troplong);
     t.recus += recus;
+    // A range answer whose headers were right and whose body is not the rest (longer than
+    // it, or nothing at all) would be asked again and again, run after run: the next try
+    // asks for the whole file instead.
+    const Essai horsreprise = reprise ? Essai::sansplage : Essai::echoue;
     if (troplong) {
         // Another file's bytes, not a cut: only what was kept before them stays.
         tronque(partiel, debut);
-        return Essai::echoue;
+        return horsreprise;
     }
     if (!libmaj::vidange(partiel))
         return Essai::echoue;
     if (!lu || !corpssignecomplet(requete.lecture, recus, reste))
-        return recus ? Essai::coupe : Essai::echoue;
+        return recus ? Essai::coupe : horsreprise;
     if (empreinte->fin() == attendu.sha256)
         return Essai::arrive;
     // Not the signed bytes: what was kept may have been another file's, so the next try
@@ -280,10 +284,17 @@ Arrivee telechargeverifie(const std::string& adresse, const std::string& destina
     Arrivee arrivee;
     Transfert local;
     Transfert& t = transfert ? *transfert : local;
-    const std::string nom = nompartiel(destination, attendu.sha256);
+    std::string nom = nompartiel(destination, attendu.sha256);
     PoigneeFichier partiel = ouvrepartiel(nom);
-    if (!partiel)
-        return arrivee;
+    if (!partiel) {
+        // Something that is not the updater's own holds the partial's name (a folder, a
+        // read-only second name of a file elsewhere): it is left as it is, and the file comes
+        // into a temporary of its own, taken up within this run only.
+        nom = nomtemporaire(destination);
+        partiel = creeneuf(nom, true);
+        if (!partiel)
+            return arrivee;
+    }
     bool plage = true;
     for (int essai = 1;; ++essai) {
         const Essai e = essaisigne(adresse, partiel.get(), attendu, plage, t);
@@ -306,6 +317,36 @@ Arrivee telechargeverifie(const std::string& adresse, const std::string& destina
         effacealafermeture(partiel.get(), true);
     return arrivee;
 }
+Arrivee reprendentier(const std::string& destination, const Attendu& attendu)
+{
+    Arrivee arrivee;
+    const std::string nom = nompartiel(destination, attendu.sha256);
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    if (!GetFileAttributesExA(nom.c_str(), GetFileExInfoStandard, &a) || (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        || ((static_cast<unsigned long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow) != attendu.taille)
+        return arrivee;
+    PoigneeFichier partiel = ouvrepartiel(nom);
+    if (!partiel)
+        return arrivee;
+    const auto trouve = mesure(partiel.get());
+    if (!trouve || !(*trouve == attendu) || !effacealafermeture(partiel.get(), true))
+        return arrivee;
+    arrivee.fichier_ = std::move(partiel);
+    arrivee.temporaire_ = nom;
+    arrivee.destination_ = destination;
+    return arrivee;
+}
+
+void abandonnepartiel(const std::string& destination, const std::string& sha256)
+{
+    const std::string nom = nompartiel(destination, sha256);
+    if (GetFileAttributesA(nom.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    PoigneeFichier partiel = ouvrepartiel(nom);
+    if (partiel)
+        effacealafermeture(partiel.get(), true);
+}
+
 void Arrivee::garde()
 {
     if (fichier_ && nompartielde(temporaire_))

@@ -5,6 +5,7 @@
 #include "web_rules.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace libmaj {
@@ -36,10 +37,8 @@ void FermeFichier::operator()(HANDLE h) const
 
 PoigneeFichier creeneuf(const std::string& chemin, bool ecraselaisse)
 {
-    if (ecraselaisse) {
-        SetFileAttributesA(chemin.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(chemin.c_str());
-    }
+    if (ecraselaisse)
+        liberenom(chemin);
     PoigneeFichier f(CreateFileA(chemin.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (f.get() == INVALID_HANDLE_VALUE)
@@ -86,7 +85,7 @@ bool fichierpropre(HANDLE fichier, DWORD* attributs)
     return true;
 }
 
-void otelectureseule(const std::string& chemin)
+void regleattributs(const std::string& chemin, unsigned long (*regle)(unsigned long))
 {
     // Through a handle on the name itself, checked to be no link and no second name of a file
     // elsewhere, whose attributes are that file's. Wine lets no process that may not write
@@ -102,16 +101,53 @@ void otelectureseule(const std::string& chemin)
         parnom = true;
     }
     DWORD attributs = 0;
-    if (f.get() == INVALID_HANDLE_VALUE || !fichierpropre(f.get(), &attributs) || !(attributs & FILE_ATTRIBUTE_READONLY))
+    if (f.get() == INVALID_HANDLE_VALUE || !fichierpropre(f.get(), &attributs))
         return;
     FILE_BASIC_INFO b{};   // times left at 0: unchanged
-    b.FileAttributes = attributs & ~DWORD(FILE_ATTRIBUTE_READONLY);
+    b.FileAttributes = static_cast<DWORD>(regle(attributs));
+    if (b.FileAttributes == attributs)
+        return;
     if (b.FileAttributes == 0)
         b.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (parnom)
         SetFileAttributesA(chemin.c_str(), b.FileAttributes);
     else
         SetFileInformationByHandle(f.get(), FileBasicInfo, &b, sizeof b);
+}
+
+void otelectureseule(const std::string& chemin)
+{
+    regleattributs(chemin, [](unsigned long a) { return a & ~static_cast<unsigned long>(FILE_ATTRIBUTE_READONLY); });
+}
+
+bool effacepropre(const std::string& chemin)
+{
+    otelectureseule(chemin);
+    if (DeleteFileA(chemin.c_str()))
+        return true;
+    const DWORD a = GetFileAttributesA(chemin.c_str());
+    return a == INVALID_FILE_ATTRIBUTES ? GetLastError() == ERROR_FILE_NOT_FOUND : (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool liberenom(const std::string& chemin)
+{
+    otelectureseule(chemin);
+    if (DeleteFileA(chemin.c_str()))
+        return true;
+    const DWORD a = GetFileAttributesA(chemin.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    // A folder is someone's: it stays, and what needs the name fails as it would have.
+    if (a & FILE_ATTRIBUTE_DIRECTORY)
+        return true;
+    // What cannot go without changing a file elsewhere (a read-only second name of it) is
+    // moved aside, whole, under a name of its own.
+    for (int essai = 0; essai < 4; ++essai) {
+        const std::string cote = chemin + "." + std::to_string(GetTickCount() + static_cast<DWORD>(essai)) + ".~ecarte";
+        if (MoveFileExA(chemin.c_str(), cote.c_str(), 0))
+            return true;
+    }
+    return false;
 }
 
 std::optional<Attendu> mesure(const std::string& chemin)

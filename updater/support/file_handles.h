@@ -48,9 +48,25 @@ struct FermeRecherche {
 };
 using Recherche = std::unique_ptr<void, FermeRecherche>;
 
+// Sets the attributes of the file under `chemin` to what `regle` makes of them, only where it
+// is a plain file under its one name: never through a link or a second name of a file
+// elsewhere, whose attributes would change instead.
+void regleattributs(const std::string& chemin, unsigned long (*regle)(unsigned long));
+
 // Clears the read-only attribute of a file of the updater's own (a lock or a log a copy left
-// read-only), never through a link, whose target's attributes would change instead.
+// read-only), as regleattributs does.
 void otelectureseule(const std::string& chemin);
+
+// Deletes the file under `chemin`, read-only cleared as otelectureseule does; a link is
+// removed itself, never what it leads to. True when no file is left under the name (a folder
+// there is none).
+bool effacepropre(const std::string& chemin);
+
+// Frees a name of the updater's own (a temporary): deleted as effacepropre does, and a file
+// that cannot go that way (a read-only second name of a file elsewhere) moved aside whole
+// under "<name>.<n>.~ecarte", nothing in it changed. A folder is left where it is. True when
+// no file is left under the name (a folder there is none).
+bool liberenom(const std::string& chemin);
 
 // Marks the open file to be deleted when closed, or takes the mark back.
 bool effacealafermeture(HANDLE fichier, bool efface);

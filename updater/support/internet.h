@@ -75,6 +75,7 @@ private:
     friend Arrivee recoitfichier(const std::string&, const std::string&);
     friend Arrivee telechargeverifie(const std::string&, const std::string&, const Attendu&, Transfert*);
     friend Arrivee decodeverifie(const Arrivee&, const std::string&, const Attendu&, const struct Decodage&);
+    friend Arrivee reprendentier(const std::string&, const Attendu&);
 public:
     // Keeps an arrival of telechargeverifie under its partial name when the run ends without
     // putting it in place, for the next run to take without fetching it again.
@@ -98,5 +99,14 @@ constexpr int essaisignes = 3;
 // (see suitereprise).
 Arrivee telechargeverifie(const std::string& adresse, const std::string& destination, const Attendu& attendu,
                           Transfert* transfert = nullptr);
+
+// The signed file an earlier run brought whole (downloaded, or decoded from a form) and kept
+// under nompartiel() when a later file failed it, taken without any request; an empty arrival
+// when none is kept whole and as signed, and what is kept is then left to telechargeverifie.
+Arrivee reprendentier(const std::string& destination, const Attendu& attendu);
+
+// Lets go of the bytes kept of a signed download cut short under nompartiel(), so that they
+// take no room while another way brings the file.
+void abandonnepartiel(const std::string& destination, const std::string& sha256);
 
 }  // namespace libmaj

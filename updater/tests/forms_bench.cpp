@@ -8,6 +8,7 @@
 #include "file_handles.h"
 #include "run_support.h"
 #include "wait.h"
+#include "zstd_forms.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -67,6 +68,30 @@ TEST(FormsBench, BytesAndTimeByWay)
         server.publish(a, "5", &signer5);
         server.publish(b, "6", &signer6);
         const std::string formes = server.read("Formes.ini");
+        // What each of the publisher's delta settings makes of the files that changed, and
+        // what keeping the smallest of each file saves over any one setting.
+        std::vector<unsigned long long> parreglage(tidewell::publication::reglagesdelta.size());
+        unsigned long long gardes = 0;
+        for (const auto& [nom, nouveau] : b) {
+            const auto ancien = std::find_if(a.begin(), a.end(), [&](const auto& f) { return f.first == nom; });
+            if (ancien == a.end() || ancien->second == nouveau)
+                continue;
+            unsigned long long plus = ~0ull;
+            for (std::size_t r = 0; r < parreglage.size(); ++r) {
+                const auto taille = tidewell::publication::deltazstd(ancien->second, nouveau,
+                                                                     tidewell::publication::reglagesdelta[r]).size();
+                parreglage[r] += taille;
+                plus = std::min<unsigned long long>(plus, taille);
+            }
+            gardes += plus;
+        }
+        for (std::size_t r = 0; r < parreglage.size(); ++r) {
+            const auto& g = tidewell::publication::reglagesdelta[r];
+            std::printf("forms %s: deltas at level %d%s%s: %llu bytes; the smallest of each file kept: %llu bytes\n",
+                        name.c_str(), g.niveau, g.longue ? ", long matching" : "",
+                        g.cible ? (", target length " + std::to_string(g.cible) + ", chain log " + std::to_string(g.chaine)).c_str() : "",
+                        parreglage[r], gardes);
+        }
         // Every file and form over a link of 2 MiB/s, where what is not sent shows as time.
         std::string faults;
         for (const char* dir : {"Maj", "Formes"})

@@ -48,6 +48,7 @@ public:
             fs::remove_all(release, ec);
         fs::remove_all(tidewell::publication::historique(dir_), ec);
     }
+    const fs::path& path() const { return dir_; }
     void write(const std::string& name, const std::string& content) { writeFile((dir_ / name).string(), content); }
     void remove(const std::string& name) { fs::remove(dir_ / name); }
     // Publishes these files with the maker's tool, signed when a signer is given.

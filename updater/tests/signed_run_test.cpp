@@ -694,6 +694,26 @@ TEST(SignedRun, WithoutRoomOnTheVolumeNoFileChanges)
     EXPECT_TRUE(readFile(app / "B.dll") == halfRandom);
     EXPECT_NE(requestLog().find("/Abacor/Maj/B.dll", logBefore), std::string::npos);
     EXPECT_EQ(requestLog().find("B.dll.zst", logBefore), std::string::npos);
+
+    // The start of B.dll kept by a cut run is all that stands in the way: it goes, and the
+    // whole file comes.
+    writeFile(app / "B.dll", "old B.dll");
+    ASSERT_TRUE(GetDiskFreeSpaceExA(app.path().c_str(), &free, nullptr, nullptr));
+    std::string noise(static_cast<std::size_t>(free.QuadPart) * 3 / 5, '\0');
+    for (char& c : noise)
+        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+    release[1].second = noise;
+    const auto signer9 = testSigner(1, K1D, K1Q, 9, utcDay(30));
+    server.publish(release, "9", &signer9);
+    ASSERT_EQ(server.read("Formes.ini").find("=2;"), std::string::npos) << "B.dll comes plain only";
+    writeFile(app / ("B.dll." + libmaj::sha256(noise).substr(0, 16) + ".~prt"), noise.substr(0, noise.size() * 5 / 6));
+    logBefore = requestLog().size();
+    run = runUpdater(app);
+    EXPECT_FALSE(run.box) << run.box->text;
+    app.forgetRestarts();
+    EXPECT_TRUE(readFile(app / "B.dll") == noise);
+    EXPECT_EQ(requestLog().find("\"Range\"", logBefore), std::string::npos) << "the kept bytes went";
+    EXPECT_TRUE(partials(app).empty());
 }
 
 namespace {
@@ -760,7 +780,7 @@ TEST(SignedRun, OnlyWhatChangedTravels)
 
     // The form of `name` whose path ends with `ending`, as published.
     const auto formPath = [](ServerTree& s, const std::string& name, const std::string& ending) {
-        for (const auto& e : fs::directory_iterator(www() / "Abacor" / "Formes")) {
+        for (const auto& e : fs::directory_iterator(s.path() / "Formes")) {
             const std::string f = e.path().filename().string();
             if (f.rfind(name + ".", 0) == 0 && f.size() >= ending.size()
                 && f.compare(f.size() - ending.size(), ending.size(), ending) == 0)
@@ -785,6 +805,15 @@ TEST(SignedRun, OnlyWhatChangedTravels)
         std::function<void(ServerTree&, SignedApp&)> setUp;
         std::vector<std::string> fetched, notFetched;
         std::function<void(SignedApp&)> meanwhile = {};
+        int formRequests = -1;   // requests under Formes/, when counted
+    };
+    // Forms of one file kept on the disk at once: the room is counted for one.
+    bool twoForms = false;
+    const auto countForms = [&twoForms](SignedApp& a) {
+        int forms = 0;
+        for (const auto& p : partials(a))
+            forms += p.rfind("Aide.txt.~frm.", 0) == 0;
+        twoForms = twoForms || forms > 1;
     };
     const std::vector<Case> cases = {
         {"the previous release in place: deltas, the run log full",
@@ -833,6 +862,29 @@ TEST(SignedRun, OnlyWhatChangedTravels)
              replaceSigned(s, p, s.read(formPath(s, "Aide.txt", ".delta")));
          },
          {"Formes/Prog.exe.", "/Maj/Prog.exe"}, {}},
+        {"a signed delta made from another base of the same size: it decodes to other bytes of the right size",
+         [&](ServerTree& s, SignedApp&) {
+             // The delta of the same new file from a base that differs where the new file
+             // kept the old bytes: decoded against the local base it copies those wrong.
+             std::string other5 = program6;
+             for (std::size_t k = 5000; k < other5.size(); k += 5000)
+                 other5[k] ^= 0x5A;
+             ServerTree other("Quillon");
+             other.publish({{"Prog.exe", other5}, five5[1], five5[2], five5[3]}, "5", &signer5);
+             other.publish(five6, "6", &signer6);
+             replaceSigned(s, formPath(s, "Prog.exe", ".delta"), other.read(formPath(other, "Prog.exe", ".delta")));
+         },
+         {"Formes/Prog.exe.", "/Maj/Prog.exe"}, {}},
+        {"a delta cut in every try: its bytes go before the compressed file comes",
+         [&](ServerTree& s, SignedApp&) {
+             const std::string delta = formPath(s, "Aide.txt", ".delta").substr(7);
+             s.write("Formes/.httpsd.json", R"({"faults": {")" + delta
+                                                + R"(": {"drop_after": 20}, "Aide.txt.zst": {"rate": 20000}}})");
+         },
+         {".delta", "Formes/Aide.txt.zst"}, {"/Maj/Aide.txt"}, countForms},
+        {"a server that never answers for forms: the plain files, after one wait",
+         [](ServerTree& s, SignedApp&) { s.write("Formes/.httpsd.json", R"({"faults": {"*": {"no_answer": true}}})"); },
+         {"Formes/", "/Maj/Prog.exe", "/Maj/Aide.txt", "/Maj/Tiny.ini"}, {"Same.dat"}, {}, 1},
         {"no list of forms on the server: whole files", [](ServerTree& s, SignedApp&) { s.remove("Formes.ini"); },
          {"/Maj/Prog.exe", "/Maj/Aide.txt", "/Maj/Tiny.ini"}, {"Formes/", "/Maj/Same.dat"}},
         {"the list of forms of the previous release: whole files",
@@ -902,6 +954,13 @@ TEST(SignedRun, OnlyWhatChangedTravels)
             EXPECT_NE(log.find(part), std::string::npos) << part << " was not fetched; the server saw:\n" << log;
         for (const auto& part : c.notFetched)
             EXPECT_EQ(log.find(part), std::string::npos) << part << " was fetched; the server saw:\n" << log;
+        if (c.formRequests >= 0) {
+            int forms = 0;
+            const std::string form = R"("path": "/Abacor/Formes/)";
+            for (std::size_t at = log.find(form); at != std::string::npos; at = log.find(form, at + 1))
+                ++forms;
+            EXPECT_EQ(forms, c.formRequests) << log;
+        }
         app.forgetRestarts();
         for (const auto& e : fs::directory_iterator(app.path())) {
             const std::string f = e.path().filename().string();
@@ -909,9 +968,11 @@ TEST(SignedRun, OnlyWhatChangedTravels)
                 << f << " left behind";
         }
     }
+    EXPECT_FALSE(twoForms) << "a cut form's bytes stayed while another form arrived";
 }
 
-// A release published without deltas offers compressed files alone.
+// A release published without deltas offers compressed files alone; a file that came that way
+// is kept when a later one fails the run, and the next run does not fetch it again.
 TEST(SignedRun, APublicationWithoutDeltasOffersCompressedFilesAlone)
 {
     ServerTree server("Abacor");
@@ -921,17 +982,31 @@ TEST(SignedRun, APublicationWithoutDeltasOffersCompressedFilesAlone)
     std::string help5(200000, 'h'), help6 = help5;
     help6[100] = 'H';
     server.publish({{"Aide.txt", help5}}, "5", &signer5);
-    server.publish({{"Aide.txt", help6}}, "6", &signer6);
+    server.publish({{"Aide.txt", help6}, {"Tiny.ini", "x=1\r\n"}}, "6", &signer6);
     EXPECT_EQ(server.read("Formes.ini").find("Delta="), std::string::npos);
     SignedApp app("tidewell-nodelta");
     writeFile(app / "Aide.txt", help5);
-    const std::size_t logBefore = requestLog().size();
-    const UpdaterRun run = runUpdater(app);
-    const std::string log = requestLog().substr(logBefore);
+    server.write("Maj/.httpsd.json", R"({"faults": {"Tiny.ini": {"status": 500}}})");
+    std::size_t logBefore = requestLog().size();
+    UpdaterRun run = runUpdater(app);
+    std::string log = requestLog().substr(logBefore);
+    ASSERT_TRUE(run.box) << log;
+    EXPECT_EQ(run.box->text, refusal("F2"));
+    EXPECT_NE(log.find("Formes/Aide.txt.zst"), std::string::npos) << log;
+    EXPECT_EQ(log.find("/Maj/Aide.txt"), std::string::npos) << log;
+    EXPECT_EQ(readFile(app / "Aide.txt"), help5);
+    EXPECT_TRUE(readFile(app / ("Aide.txt." + libmaj::sha256(help6).substr(0, 16) + ".~prt")) == help6);
+    app.forgetRestarts();
+
+    server.remove("Maj/.httpsd.json");
+    logBefore = requestLog().size();
+    run = runUpdater(app);
+    log = requestLog().substr(logBefore);
     EXPECT_FALSE(run.box) << run.box->text;
     EXPECT_TRUE(readFile(app / "Aide.txt") == help6);
-    EXPECT_NE(log.find("Formes/Aide.txt.zst"), std::string::npos) << log;
-    EXPECT_EQ(log.find("/Maj/"), std::string::npos) << log;
+    EXPECT_EQ(readFile(app / "Tiny.ini"), "x=1\r\n");
+    EXPECT_EQ(log.find("Aide.txt"), std::string::npos) << "kept whole, fetched again:\n" << log;
+    EXPECT_TRUE(partials(app).empty());
 }
 
 namespace {
@@ -941,9 +1016,9 @@ namespace {
 const std::vector<std::pair<std::string, std::string>> cuttable = {
     {"A.dll", "a v2"}, {"B.dll", programBytes(600000, 3)}, {"C.dat", "c v2"}, {"E.ini", ""}};
 
-void publishCuttable(ServerTree& server)
+void publishCuttable(ServerTree& server, int daysValid = 30)
 {
-    const auto signer = testSigner(1, K1D, K1Q, 5, utcDay(30));
+    const auto signer = testSigner(1, K1D, K1Q, 5, utcDay(daysValid));
     server.publish(cuttable, "5", &signer);
     server.remove("Formes.ini");   // whole files only: the cut is the plain file's
 }
@@ -979,9 +1054,19 @@ TEST(SignedRun, ACutDownloadIsTakenUpWhereItStopped)
         {"a range other than the rest: never spliced, the whole file asked for",
          {R"({"cut_once": 250000, "range_offset": -1, "chunked": true})"}, {}, {R"("Range": "bytes=)"}, {},
          "B.dll: plain, 600000 bytes, 850000 received, "},
+        {"a range answer with the right headers and no byte of the rest: the whole file asked for",
+         {R"({"cut_once": 250000, "range_empty": true})"}, {}, {R"("Range": "bytes=250000-")"}, {},
+         "B.dll: plain, 600000 bytes", 3},
+        {"a range answer running past the rest without a length: the whole file asked for",
+         {R"({"cut_once": 250000, "range_overrun": 1000})"}, {}, {R"("Range": "bytes=250000-")"}, {},
+         "B.dll: plain, 600000 bytes", 3},
+        {"a range answer running past the rest, then the whole file refused: the start kept for the next run",
+         {R"({"cut_once": 250000, "range_overrun": 1000, "status_after_cut": 500})", "{}"}, {},
+         {R"("Range": "bytes=250000-")"}, {}, "B.dll: plain, resumed from byte 250000", 1},
         {"kept bytes that are not the file's, and another release's: started over",
          {"{}"},
          [&](SignedApp& a) {
+             writeFile(a / "Notes.~prt", "the user's own notes");
              writeFile(a / ("B.dll." + hex + ".~prt"), std::string(1000, 'x'));
              writeFile(a / "B.dll.0123456789abcdef.~prt", b.substr(0, 1000));
              writeFile(a / "Z.dll.0123456789abcdef.~prt", "no file of this release");
@@ -997,6 +1082,7 @@ TEST(SignedRun, ACutDownloadIsTakenUpWhereItStopped)
         SignedApp app("tidewell-resume");
         if (c.setUp)
             c.setUp(app);
+        const bool notes = exists(app / "Notes.~prt");   // a user's own file of that ending
         std::string log;
         for (std::size_t r = 0; r < c.faults.size(); ++r) {
             server.write("Maj/.httpsd.json", R"({"faults": {"B.dll": )" + c.faults[r] + "}}");
@@ -1019,6 +1105,10 @@ TEST(SignedRun, ACutDownloadIsTakenUpWhereItStopped)
         }
         for (const auto& [name, content] : cuttable)
             EXPECT_TRUE(readFile(app / name) == content) << name;
+        if (notes) {
+            EXPECT_EQ(readFile(app / "Notes.~prt"), "the user's own notes");
+            DeleteFileA((app / "Notes.~prt").c_str());
+        }
         EXPECT_TRUE(partials(app).empty()) << partials(app).front();
         for (const auto& part : c.lastSaw)
             EXPECT_NE(log.find(part), std::string::npos) << part << " not seen; the server saw:\n" << log;
@@ -1048,24 +1138,29 @@ TEST(SignedRun, MirrorsServeWhatAnAddressCannot)
         std::string faults;
         std::vector<std::string> logged;   // in the run log
         const char* refused = nullptr;
+        const char* fromFirstAlive = nullptr;   // a file's log line that must name the main address
+        int daysValid = 30;
     };
+    const std::string main = "https://localhost:" + std::to_string(TIDEWELL_TEST_PORT) + "/Abacor";
     const std::vector<Case> cases = {
         {"the first address down: all from the mirror", "{}",
          {"release 5 found at " + mirror, "B.dll: plain, 600000 bytes, 600000 received, ", "ms, from " + mirror}},
-        {"the mirror fails a file: it comes from the next address",
+        {"the mirror fails a file: it comes from the next address, and so does the next file",
          R"({"B.dll": {"status": 500, )" + mirrorPort + "}}",
          {"release 5 found at " + mirror, "B.dll: plain, 600000 bytes, 600000 received, ",
-          "file 3 C.dat: plain, 4 bytes, 4 received, "}},
+          "file 3 C.dat: plain, 4 bytes, 4 received, "}, nullptr, "file 3 C.dat: "},
         {"the mirror cuts a file in every try: the rest from the next address",
          R"({"B.dll": {"drop_after": 100000, )" + mirrorPort + "}}",
          {"B.dll: plain, resumed from byte 300000, 600000 bytes, 600000 received, ",
           "ms, from https://localhost:" + std::to_string(TIDEWELL_TEST_PORT) + "/Abacor"}},
         {"every address fails the file", R"({"B.dll": {"status": 500}})", {"file 2 B.dll: failed"}, "F2"},
+        {"the first address down, the others serving an expired release: refused as expired", "{}",
+         {}, "S8", nullptr, -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ServerTree server("Abacor");
-        publishCuttable(server);
+        publishCuttable(server, c.daysValid);
         server.write("Maj/.httpsd.json", R"({"faults": )" + c.faults + "}");
         SignedApp app("tidewell-mirrors", "", TIDEWELL_MIRRORS_EXE);
         const Snapshot before = snapshot(app.path());
@@ -1086,24 +1181,60 @@ TEST(SignedRun, MirrorsServeWhatAnAddressCannot)
         }
         for (const auto& step : c.logged)
             EXPECT_NE(runLog.find(step), std::string::npos) << step << " not in the log:\n" << runLog;
+        if (c.fromFirstAlive) {
+            const std::size_t at = runLog.find(c.fromFirstAlive);
+            const std::string line = at == std::string::npos ? "" : runLog.substr(at, runLog.find("\r\n", at) - at);
+            const std::string end = "from " + main;
+            EXPECT_TRUE(line.size() >= end.size() && line.compare(line.size() - end.size(), end.size(), end) == 0)
+                << line;
+        }
     }
 }
 
-// The run log is written only as the updater's own file: never through a second name of a
-// file elsewhere, and its absence is never a reason to fail.
-TEST(SignedRun, TheRunLogIsNeverWrittenThroughALink)
+// Every name the updater writes, clears or deletes as its own (the run log, the records' and
+// files' new texts, the partial downloads) may hold what a local user planted there: a second
+// name of a read-only file elsewhere, or a folder. None is written or cleared through, none
+// keeps the release from being installed, and the run log's absence is never a reason to fail.
+TEST(SignedRun, NoNameTheUpdaterOwnsIsWrittenOrClearedThroughALink)
 {
-    ServerTree server("Abacor");
-    publishCuttable(server);
-    SignedApp app("tidewell-loglink");
-    TempFolder elsewhere("tidewell-elsewhere");
-    writeFile(elsewhere / "victim.txt", "another program's file");
-    SetFileAttributesA((elsewhere / "victim.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    ASSERT_TRUE(CreateHardLinkA((app / "Tidewell.log").c_str(), (elsewhere / "victim.txt").c_str(), nullptr));
-    const UpdaterRun run = runUpdater(app);
-    EXPECT_FALSE(run.box) << run.box->text;
-    EXPECT_TRUE(readFile(app / "B.dll") == cuttable[1].second);
-    EXPECT_EQ(readFile(elsewhere / "victim.txt"), "another program's file");
-    EXPECT_TRUE(GetFileAttributesA((elsewhere / "victim.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
-    SetFileAttributesA((elsewhere / "victim.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::string hex = libmaj::sha256(cuttable[1].second).substr(0, 16);
+    struct Case {
+        std::string name;
+        bool folder = false;   // a folder with a file in it, rather than a link
+    };
+    const std::vector<Case> cases = {
+        {"Tidewell.log"}, {"Journalmaj.ini.~maj"}, {"Etatmaj.ini.~maj"}, {"A.dll.~maj"},
+        {"B.dll." + hex + ".~prt"}, {"B.dll." + hex + ".~prt", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name + (c.folder ? " (a folder)" : ""));
+        ServerTree server("Abacor");
+        publishCuttable(server);
+        SignedApp app("tidewell-links");
+        TempFolder elsewhere("tidewell-elsewhere");
+        writeFile(elsewhere / "victim.txt", "another program's file");
+        SetFileAttributesA((elsewhere / "victim.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        if (c.folder) {
+            ASSERT_TRUE(CreateDirectoryA((app / c.name).c_str(), nullptr));
+            writeFile(app / c.name + "\\kept.txt", "a user's file");
+        } else {
+            ASSERT_TRUE(CreateHardLinkA((app / c.name).c_str(), (elsewhere / "victim.txt").c_str(), nullptr));
+        }
+        const UpdaterRun run = runUpdater(app);
+        EXPECT_FALSE(run.box) << run.box->text;
+        for (const auto& [name, content] : cuttable)
+            EXPECT_TRUE(readFile(app / name) == content) << name;
+        EXPECT_EQ(readFile(elsewhere / "victim.txt"), "another program's file");
+        EXPECT_TRUE(GetFileAttributesA((elsewhere / "victim.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA((elsewhere / "victim.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (c.folder) {
+            EXPECT_EQ(readFile(app / c.name + "\\kept.txt"), "a user's file");
+        }
+        // Whatever stood in the way is left whole where it was, or moved aside whole.
+        for (const auto& e : fs::directory_iterator(app.path())) {
+            const std::string f = e.path().filename().string();
+            if (f.find(".~ecarte") != std::string::npos && !c.folder)
+                EXPECT_EQ(readFile(e.path().string()), "another program's file") << f;
+        }
+    }
 }

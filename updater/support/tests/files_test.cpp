@@ -271,6 +271,48 @@ TEST_F(Files, AVerifiedCopyNeverGoesOverAFileThatIsThere)
     EXPECT_EQ(GetFileSize(anew.get(), &size), 0u);
 }
 
+// The names the updater clears and deletes as its own may be second names of files elsewhere:
+// their attributes are never changed through them, a plain file's are, and a name that cannot
+// be deleted without changing another file is freed by moving it aside whole.
+TEST_F(Files, AttributesAreNeverChangedThroughASecondNameAndItsNameIsStillFreed)
+{
+    TempFolder elsewhere("libmaj-elsewhere");
+    const std::string victim = made(elsewhere, "victim.txt", "another program's file",
+                                    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    const std::string link = folder / "Etatmaj.ini.~maj";
+    ASSERT_TRUE(CreateHardLinkA(link.c_str(), victim.c_str(), nullptr));
+    const std::string plain = made(folder, "A.dll", "a v1", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+
+    otelectureseule(link);
+    regleattributs(link, attributsremplacables);
+    EXPECT_EQ(marksOf(victim), DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    regleattributs(plain, attributsremplacables);
+    EXPECT_EQ(marksOf(plain), 0u);
+
+    EXPECT_FALSE(effacepropre(link));   // read-only through its other name: it stays
+    EXPECT_EQ(marksOf(victim), DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    PoigneeFichier anew = creeneuf(link, true);
+    ASSERT_TRUE(anew);
+    anew.reset();
+    EXPECT_EQ(attributes(link), INVALID_FILE_ATTRIBUTES) << "marked for deletion, gone once closed";
+    EXPECT_EQ(testsupport::readFile(victim), "another program's file");
+    EXPECT_EQ(marksOf(victim), DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    WIN32_FIND_DATAA d;
+    const HANDLE aside = FindFirstFileA((folder / "Etatmaj.ini.~maj.*.~ecarte").c_str(), &d);
+    ASSERT_NE(aside, INVALID_HANDLE_VALUE) << "moved aside";
+    FindClose(aside);
+    EXPECT_EQ(testsupport::readFile(folder / d.cFileName), "another program's file");
+
+    // A folder is no file: it stays where it is, and whatever needs its name fails.
+    const std::string dossier = folder / "B.dll.~maj";
+    ASSERT_TRUE(CreateDirectoryA(dossier.c_str(), nullptr));
+    EXPECT_TRUE(liberenom(dossier));
+    EXPECT_TRUE(attributes(dossier) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(creeneuf(dossier, true));
+    SetFileAttributesA(victim.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesA((folder / d.cFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(Files, TaillefichierMeasuresInBytes)
 {
     EXPECT_EQ(taillefichier(made(folder, "empty.bin", "")), 0.0);
