@@ -91,6 +91,7 @@ libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, Sources& sources,
     // Brought whole by an earlier run that another file failed: no way need fetch it again.
     if (libmaj::Arrivee gardee = libmaj::reprendentier(cible, {fichier.taille, fichier.sha256})) {
         apport = Apport{&voies.back(), sources.premiere, {}, apport.recus};
+        apport.garde = true;
         return gardee;
     }
     for (std::size_t k = 0; k < nombre; ++k) {
@@ -107,18 +108,18 @@ libmaj::Arrivee apportefichier(const std::vector<Voie>& voies, Sources& sources,
                 sources.premiere = a;
                 return arrivee;
             }
-            if (apport.transfert.injoignable) {
-                // An address that serves its files but drops what is asked of its forms (a
-                // proxy, a rule of its own) costs one wait for the whole run, never the file.
-                if (!forme)
+            if (!forme) {
+                if (apport.transfert.injoignable)
                     break;   // down: the next address
-                sources.sansformes[a] = true;
                 continue;
             }
-            // Bytes kept of a form cut short wait no longer once another form is to come in
-            // their stead: the room set aside holds one form at a time.
-            if (forme && w + 1 < voies.size() && voies[w + 1].sorte != Voie::Sorte::entier)
-                libmaj::abandonnepartiel(nomforme(cible), v.forme.sha256);
+            // Bytes kept of a form cut short go once it has failed: another way comes in its
+            // stead, and the room set aside holds one form at a time.
+            libmaj::abandonnepartiel(nomforme(cible), v.forme.sha256);
+            // An address that serves its files but drops what is asked of its forms (a proxy,
+            // a rule of its own) costs one wait for the whole run, never the file.
+            if (apport.transfert.injoignable)
+                sources.sansformes[a] = true;
         }
     }
     return {};

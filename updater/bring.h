@@ -31,6 +31,7 @@ struct Apport {
     std::size_t adresse = 0;          // that try's address, as an index of the addresses given
     libmaj::Transfert transfert;      // what that try's download did
     unsigned long long recus = 0;     // body bytes received for the file over every way and address
+    bool garde = false;               // taken whole from what an earlier run kept, nothing fetched
 };
 
 // Where a run's files come from: the release's base addresses on the server and its mirrors,

@@ -251,12 +251,13 @@ bool Main::telechargementverifie()
         const bool arrive = *arrivees[i] && apport.voie;
         const unsigned long long reprise = arrive ? apport.transfert.reprise : 0;
         consigne(dossier, {"file ", std::to_string(i + 1), " ", m.fichiers[i].nom, ": ",
-                           arrive ? sortes[static_cast<int>(apport.voie->sorte)] : "failed",
+                           !arrive ? "failed" : apport.garde ? "kept by an earlier run" : sortes[static_cast<int>(apport.voie->sorte)],
                            reprise ? ", resumed from byte " : "", reprise ? std::to_string(reprise) : "",
                            arrive ? ", " + std::to_string(apport.voie->forme.taille) + " bytes" : "", ", ",
                            std::to_string(apport.recus), " received, ",
                            std::to_string(static_cast<long long>((libmaj::horlogemonotone() - debut) * 1000)), " ms",
-                           apport.voie ? ", from " : "", apport.voie ? sources_.adresses[apport.adresse] : ""});
+                           apport.voie && !apport.garde ? ", from " : "",
+                           apport.voie && !apport.garde ? sources_.adresses[apport.adresse] : ""});
         if (*arrivees[i])
             return true;
         refuse("F" + std::to_string(i + 1));

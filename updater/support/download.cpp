@@ -329,8 +329,13 @@ Arrivee reprendentier(const std::string& destination, const Attendu& attendu)
     if (!partiel)
         return arrivee;
     const auto trouve = mesure(partiel.get());
-    if (!trouve || !(*trouve == attendu) || !effacealafermeture(partiel.get(), true))
+    if (!trouve || !(*trouve == attendu) || !effacealafermeture(partiel.get(), true)) {
+        // Gone between the look and the opening, which made it anew: nothing is left behind.
+        LARGE_INTEGER taille{};
+        if (GetFileSizeEx(partiel.get(), &taille) && taille.QuadPart == 0)
+            effacealafermeture(partiel.get(), true);
         return arrivee;
+    }
     arrivee.fichier_ = std::move(partiel);
     arrivee.temporaire_ = nom;
     arrivee.destination_ = destination;
