@@ -68,12 +68,6 @@ bool supprime(const std::string& fichier)
     return libmaj::effacepropre(fichier);
 }
 
-// A temporary name of the updater's own made free: what sits there goes, or is moved aside.
-bool libere(const std::string& nom)
-{
-    return libmaj::liberenom(nom);
-}
-
 // A backup found by name is deleted only while it holds what the journal says it held: the run
 // that made it may have removed it already, and a file that came under its name since is
 // someone else's. False while it cannot be judged (held by another program) or not deleted.
@@ -125,7 +119,7 @@ bool range(const Journal& j, const std::string& dossier, const std::vector<bool>
     bool reste = false;
     for (std::size_t i = 0; i < j.fichiers.size(); ++i) {
         const EntreeJournal& e = j.fichiers[i];
-        reste = !libere(libmaj::nomtemporaire(chemin(dossier, e.nouveau.nom))) || gardees[i] || reste;
+        reste = !libmaj::liberenom(libmaj::nomtemporaire(chemin(dossier, e.nouveau.nom))) || gardees[i] || reste;
         if (parnom && e.ancien && !gardees[i])
             reste = !supprimesauvegarde(chemin(dossier, e.ancien->nom), *e.ancien,
                                         j.etape == Journal::Etape::remplacement)
@@ -247,8 +241,8 @@ std::string repriseinstallation(const std::string& dossier)
     const std::string journal = chemin(dossier, nomjournal);
     // A record's new text flushed but not yet renamed in when the process ended: the record
     // itself is whole, old or new.
-    libere(libmaj::nomtemporaire(journal));
-    libere(libmaj::nomtemporaire(chemin(dossier, nometat)));
+    libmaj::liberenom(libmaj::nomtemporaire(journal));
+    libmaj::liberenom(libmaj::nomtemporaire(chemin(dossier, nometat)));
     if (!existe(journal))
         return {};
     std::string texte;
@@ -330,8 +324,8 @@ bool etatinscriptible(const std::string& dossier)
 void nettoiereliquats(const Manifeste& m, const std::string& dossier)
 {
     for (const auto& f : m.fichiers) {
-        libere(libmaj::nomtemporaire(chemin(dossier, f.nom)));
-        libere(libmaj::nomtemporaire(nomforme(chemin(dossier, f.nom))));
+        libmaj::liberenom(libmaj::nomtemporaire(chemin(dossier, f.nom)));
+        libmaj::liberenom(libmaj::nomtemporaire(nomforme(chemin(dossier, f.nom))));
     }
 }
 

@@ -131,14 +131,8 @@ bool effacepropre(const std::string& chemin)
 
 bool liberenom(const std::string& chemin)
 {
-    otelectureseule(chemin);
-    if (DeleteFileA(chemin.c_str()))
-        return true;
-    const DWORD a = GetFileAttributesA(chemin.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
     // A folder is someone's: it stays, and what needs the name fails as it would have.
-    if (a & FILE_ATTRIBUTE_DIRECTORY)
+    if (effacepropre(chemin))
         return true;
     // What cannot go without changing a file elsewhere (a read-only second name of it) is
     // moved aside, whole, under a name of its own.
