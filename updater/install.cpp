@@ -119,7 +119,12 @@ bool range(const Journal& j, const std::string& dossier, const std::vector<bool>
     bool reste = false;
     for (std::size_t i = 0; i < j.fichiers.size(); ++i) {
         const EntreeJournal& e = j.fichiers[i];
-        reste = !libmaj::liberenom(libmaj::nomtemporaire(chemin(dossier, e.nouveau.nom))) || gardees[i] || reste;
+        // An arrival waits under its partial name, or under a temporary one where that name
+        // was taken; a run killed between taking back its deletion mark and its rename
+        // leaves it there, and nothing else would ever remove it once the release is gone.
+        const std::string cible = chemin(dossier, e.nouveau.nom);
+        reste = !libmaj::liberenom(libmaj::nomtemporaire(cible)) || gardees[i] || reste;
+        reste = !libmaj::liberenom(libmaj::nompartiel(cible, e.nouveau.sha256)) || reste;
         if (parnom && e.ancien && !gardees[i])
             reste = !supprimesauvegarde(chemin(dossier, e.ancien->nom), *e.ancien,
                                         j.etape == Journal::Etape::remplacement)

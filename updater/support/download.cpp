@@ -364,8 +364,9 @@ bool Arrivee::place(bool remplace)
 }
 
 // The deletion mark is taken back just before the rename: a process killed between the two
-// leaves the whole new file under its temporary name, which the next download of that name
-// removes before anything else.
+// leaves the whole new file under its partial or temporary name, which the next run removes
+// when it tidies what the install's journal names (or an unsigned run's next download of that
+// name, before anything else).
 bool Arrivee::place(Renommage renommage, bool remplace)
 {
     if (!fichier_)

@@ -382,6 +382,13 @@ TEST(SignedRun, AnInstallCutShortIsTakenUpBeforeAnythingElse)
              writeFile(a / "E.txt.sav", "");
          },
          "S1", false},
+        {"killed between an arrival's mark taken back and its rename: the new file under its partial name",
+         [&](ServerTree&, SignedApp& a) {
+             placed(a, 2);
+             writeFile(a / (five[2].first + "." + libmaj::sha256(five[2].second).substr(0, 16) + ".~prt"),
+                       five[2].second);
+         },
+         "S1", false},
         {"every file replaced, the tidying not done", [&](ServerTree&, SignedApp& a) { placed(a, 5); }, "S1", true},
         {"kept, a backup already tidied and a file changed since",
          [&](ServerTree&, SignedApp& a) {
