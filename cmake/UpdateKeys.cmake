@@ -62,6 +62,24 @@ function(tidewell_update_keys_table value out)
   set(${out} "${table}" PARENT_SCOPE)
 endfunction()
 
+# The identity a build with keys carries as its resource IDENTITE (RCDATA), for the maker's
+# tool to read before it offers the program: its revision and its keys, one "Cle=id;key" line
+# each, CR LF ended. Written into `file` only when it changes; nothing for a build without keys.
+function(tidewell_updater_identity value revision file)
+  if(value STREQUAL "")
+    return()
+  endif()
+  set(text "Identite=1\nRevision=${revision}\n")
+  string(REPLACE "," ";" entries "${value}")
+  foreach(entry IN LISTS entries)
+    string(REPLACE ":" ";" parts "${entry}")
+    list(GET parts 0 id)
+    list(GET parts 1 key)
+    string(APPEND text "Cle=${id};${key}\n")
+  endforeach()
+  file(CONFIGURE OUTPUT "${file}" CONTENT "${text}" @ONLY NEWLINE_STYLE CRLF)
+endfunction()
+
 # Script mode, for the configuration test: cmake -DVALUE=... -P UpdateKeys.cmake
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   tidewell_check_update_keys("${VALUE}")

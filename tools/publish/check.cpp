@@ -7,6 +7,9 @@
 #include "signing.h"
 #include "text.h"
 #include "update_files.h"
+#include "updater_identity.h"
+#include "updater_offer.h"
+#include "updater_offer_make.h"
 #include "web_rules.h"
 #include "zstd_forms.h"
 
@@ -115,17 +118,18 @@ public:
             fichier(i, m->fichiers[i]);
         const bool installable = r_.problemes.empty();
         const std::string formes = verifieformes(*m, *signature, signature::sha256(texte));
+        const std::string offre = verifieoffre(*m, *signature, signature::sha256(texte));
         if (r_.problemes.empty()) {
             r_.installable = true;
             r_.resume = "OK: " + base_ + " serves release " + std::to_string(m->edition) + " of " + m->cible
                         + ", signed by key " + std::to_string(m->cle) + ", valid through " + m->expire + ", "
-                        + std::to_string(m->fichiers.size()) + " files as signed, " + formes
+                        + std::to_string(m->fichiers.size()) + " files as signed, " + formes + ", " + offre
                         + ": a signed updater installs it";
             return r_;
         }
         r_.installable = installable;
-        return fin(false, installable ? "a signed updater installs the release, but the cheaper forms it serves are "
-                                        "not sound"
+        return fin(false, installable ? "a signed updater installs the release, but the cheaper forms or the "
+                                        "updater it serves are not sound"
                                       : "a signed updater refuses this release");
     }
 
@@ -161,14 +165,77 @@ private:
 
     void fichier(std::size_t i, const Empreinte& f)
     {
-        const std::string nom = "Maj/" + f.nom;
         const std::string c = "F" + std::to_string(i + 1);
         const auto h = signature::sha256flux();
-        const Reponse lu = client_.lit(adresse(nom), f.taille, [&h](const char* o, std::size_t n) { h->ajoute(o, n); });
+        const Reponse lu = client_.lit(adresse("Maj/" + f.nom), f.taille, [&h](const char* o, std::size_t n) { h->ajoute(o, n); });
         if (lu.issue != Reponse::Issue::lue)
-            probleme(nom, pourquoi(lu) + code(c));
+            probleme("Maj/" + f.nom, pourquoi(lu) + code(c));
         else
-            signe(nom, {lu.recus, h->fin()}, {f.taille, f.sha256}, c);
+            signe("Maj/" + f.nom, {lu.recus, h->fin()}, {f.taille, f.sha256}, c);
+    }
+
+    // A compressed form that decodes, as the updater decodes it, to what it stands for.
+    void decodecomme(const std::string& nom, const std::string& octets, const Contenu& signe)
+    {
+        std::string decode;
+        const bool decodee = publication::decodezstd(octets, nullptr, decode);
+        const std::string e = ecart({decode.size(), signature::sha256(decode)}, signe);
+        if (!decodee || !e.empty())
+            probleme(nom, decodee ? "decodes to " + e : "does not decode as the updater decodes");
+    }
+
+    // The updater the release offers, which a copy takes only when the offer is signed with
+    // the manifest's key and names that very manifest, and whose program says of itself what
+    // the offer does; what the closing line says of it.
+    std::string verifieoffre(const Manifeste& m, const Signature& signature, const std::string& sha256manifeste)
+    {
+        std::string texte, signatureoffre, programme;
+        derniere_ = client_.lit(adresse(nomoffre), taillemaxoffre, texte);
+        if (absente(derniere_))
+            return "no updater offered";
+        if (derniere_.issue != Reponse::Issue::lue) {
+            probleme(nomoffre, pourquoi(derniere_));
+            return {};
+        }
+        if (!page(nomsignatureoffre, taillemaxsignature, signatureoffre))
+            return {};
+        const auto s = lecturesignature(signatureoffre);
+        const auto o = s && s->cle == signature.cle && signature::verifie(cle_.publique, s->rs, texte)
+                           ? lectureoffre(texte, m, sha256manifeste) : std::nullopt;
+        if (!o) {
+            probleme(nomoffre, !s || s->cle != signature.cle || !signature::verifie(cle_.publique, s->rs, texte)
+                                   ? "not signed by key " + std::to_string(cle_.cle) + ": copies ignore the offer"
+                                   : "malformed, or another manifest's: copies ignore the offer");
+            return {};
+        }
+        if (!forme(cheminprogramme(), o->programme, programme))
+            return {};
+        const auto p = lectureprogramme(programme);
+        const auto id = p && p->identite ? lectureidentite(*p->identite) : std::nullopt;
+        if (!id || !p->fenetre || !p->executable)
+            probleme(cheminprogramme(), "not an updater with release keys: copies would refuse to run it");
+        else if (id->revision != o->revision)
+            probleme(cheminprogramme(), "is revision " + std::to_string(id->revision) + ", the offer says "
+                                            + std::to_string(o->revision));
+        else if (std::none_of(id->cles.begin(), id->cles.end(),
+                              [&](const CleIdentite& c) { return c.id == cle_.cle && c.publique == cle_.publique; }))
+            probleme(cheminprogramme(), "does not carry key " + std::to_string(cle_.cle)
+                                            + ", which signs the release: copies would refuse it");
+        std::string octets;
+        if (o->formes.compresse && forme(cheminprogrammecompresse(), *o->formes.compresse, octets)
+            && entete(cheminprogrammecompresse(), octets, o->programme.taille))
+            decodecomme(cheminprogrammecompresse(), octets, o->programme);
+        for (const Delta& d : o->formes.deltas) {
+            const std::string nom = cheminprogrammedelta(d.base.sha256);
+            if (forme(nom, d.forme, octets))
+                entete(nom, octets, o->programme.taille);
+            if (!anterieur_.arbre.empty()
+                && !basegardee(publication::historiqueprogrammes(anterieur_.arbre), nomprogramme, d.base))
+                probleme(nom, "its base, " + std::to_string(d.base.taille) + " bytes of SHA-256 " + d.base.sha256
+                                  + ", is none of the updaters the maker keeps in "
+                                  + publication::historiqueprogrammes(anterieur_.arbre).string());
+        }
+        return "updater revision " + std::to_string(o->revision) + " offered";
     }
 
     // A form whole and as the list signed it.
@@ -204,14 +271,10 @@ private:
         for (std::size_t i = 0; i < m.fichiers.size(); ++i) {
             const Empreinte& f = m.fichiers[i];
             const FormesFichier& ff = formes->fichiers[i];
-            std::string octets, decode;
+            std::string octets;
             if (ff.compresse && forme(chemincompresse(f.nom), *ff.compresse, octets)
-                && entete(chemincompresse(f.nom), octets, f.taille)) {
-                const bool decodee = publication::decodezstd(octets, nullptr, decode);
-                const std::string e = ecart({decode.size(), signature::sha256(decode)}, {f.taille, f.sha256});
-                if (!decodee || !e.empty())
-                    probleme(chemincompresse(f.nom), decodee ? "decodes to " + e : "does not decode as the updater decodes");
-            }
+                && entete(chemincompresse(f.nom), octets, f.taille))
+                decodecomme(chemincompresse(f.nom), octets, {f.taille, f.sha256});
             // A delta's name carries its base's hash: the updater asks for the one its copy holds.
             // No base is on the server: what the frame says of itself is checked, and the base
             // against the releases the maker keeps.
@@ -219,7 +282,7 @@ private:
                 const std::string nom = chemindelta(f.nom, d.base.sha256);
                 if (forme(nom, d.forme, octets))
                     entete(nom, octets, f.taille);
-                if (!anterieur_.arbre.empty() && !basegardee(f.nom, d.base))
+                if (!anterieur_.arbre.empty() && !basegardee(publication::historique(anterieur_.arbre), f.nom, d.base))
                     probleme(nom, "its base, " + std::to_string(d.base.taille) + " bytes of SHA-256 " + d.base.sha256
                                       + ", is " + f.nom + " in none of the releases the maker keeps in "
                                       + publication::historique(anterieur_.arbre).string());
@@ -241,11 +304,11 @@ private:
         return refus.empty();
     }
 
-    // True when the maker's history holds the file `nom` as `base` in one of its releases.
-    bool basegardee(const std::string& nom, const Contenu& base)
+    // True when the maker's history `h` holds the file `nom` as `base` in one of its numbered
+    // folders.
+    bool basegardee(const fs::path& h, const std::string& nom, const Contenu& base)
     {
         std::error_code ec;
-        const auto h = publication::historique(anterieur_.arbre);
         for (fs::directory_iterator it(h, ec), fin; !ec && it != fin; it.increment(ec)) {
             const fs::path chemin = it->path() / nom;
             std::error_code e;

@@ -3,7 +3,9 @@
 // wrong fails and names what, and a server whose certificate is not trusted for its host has
 // nothing of it verified.
 #include "manifest.h"
+#include "pe_image.h"
 #include "signing.h"
+#include "updater_offer.h"
 #include "tree_files.h"
 #include "zstd_forms.h"
 
@@ -134,6 +136,14 @@ protected:
         ecritcle(dossier / "cle.pem");
         std::string prog = alea(150000);
         const fs::path arbre = dossier / "maitre" / "Abacor";
+        // Updaters of revisions 2 and 3 that carry key 1, as the maker offers them.
+        const auto updater = [&](int revision) {
+            const fs::path p = dossier / ("Tidewell-" + std::to_string(revision) + ".exe");
+            peimage::Options o;
+            o.identite = tidewell::ecritidentite({static_cast<std::uint64_t>(revision), {{1, TEST_KEY1_Q}}});
+            ecrit(p, peimage::image(o) + alea(30000) + std::string(30000, static_cast<char>(revision)));
+            return " --updater " + p.string();
+        };
         const auto publie = [&](const std::string& version, const std::string& options, const fs::path& vers) {
             ecrit(dossier / "release" / "Prog.exe", prog);
             ecrit(dossier / "release" / "Lisezmoi.txt", std::string(20000, 'l'));
@@ -141,12 +151,12 @@ protected:
                                    + " --version " + version + " --key " + (dossier / "cle.pem").string() + options);
             ASSERT_EQ(s.code, 0) << s.texte;
         };
-        publie("5", " --release-number 5", arbre);
+        publie("5", " --release-number 5" + updater(2), arbre);
         // A version that makes Version.ini read as an error page.
         publie("\"Error 404\"", " --release-number 5", racine / "marque" / "Abacor");
         fs::copy(arbre, dossier / "ancien", fs::copy_options::recursive);
         prog.replace(1000, 4, "v6v6");
-        publie("6", "", arbre);
+        publie("6", updater(3), arbre);
         const auto copie = [&](const std::string& cas, const fs::path& depuis = {}, const std::string& nom = "Abacor") {
             fs::create_directories(racine / cas);
             fs::copy(depuis.empty() ? arbre : depuis, racine / cas / nom, fs::copy_options::recursive);
@@ -192,6 +202,15 @@ protected:
         falsifiee("faux", tidewell::publication::compressezstd(std::string(20000, 'm')),
                   [](const std::string&) { return tidewell::publication::compressezstd(alea(100)); });
         falsifiee("deuxtrames", "", [](const std::string& d) { return d + tidewell::publication::compressezstd("x"); });
+        // The offered updater replaced; the last release's offer with the new one; an offer
+        // the maker's key signed whose program says another revision.
+        fs::copy_file(dossier / "Tidewell-2.exe", copie("programme") / "Outil" / "Tidewell.exe",
+                      fs::copy_options::overwrite_existing);
+        remet(copie("offre"), {tidewell::nomoffre, tidewell::nomsignatureoffre}, dossier / "ancien");
+        const fs::path revision = copie("revision");
+        const std::string offre = remplace(lit(revision / tidewell::nomoffre), "Revision=3", "Revision=4");
+        ecrit(revision / tidewell::nomoffre, offre);
+        ecrit(revision / tidewell::nomsignatureoffre, tidewell::ecritsignature({1, tidewell::signature::signe(*cle, offre)}));
         // The tree of release 5 served where copies may hold 6; the maker's tree whose history
         // lost release 5, the base of release 6's delta.
         copie("vieux", dossier / "ancien");
@@ -259,12 +278,19 @@ TEST_F(Check, PassesOnlyWhatASignedUpdaterInstallsAndSaysWhatIsWrong)
     const std::string k = " --public-key {cle} {ca}";
     verifie({
         {"a sound upload", "--check {base}/bon/Abacor" + k, 0,
-         {"OK: {base}/bon/Abacor serves release 6 of ABACOR", "2 files as signed, 2 cheaper forms"}, 1},
+         {"OK: {base}/bon/Abacor serves release 6 of ABACOR", "2 files as signed, 2 cheaper forms, updater revision 3 offered"},
+         1},
+        {"the offered updater replaced", "--check {base}/programme/Abacor" + k, 1,
+         {"programme/Abacor/Outil/Tidewell.exe: differs: ", "installs the release, but the cheaper forms or the updater"}, 2},
+        {"the last release's offer", "--check {base}/offre/Abacor" + k, 1,
+         {"offre/Abacor/OffreMaj.ini: malformed, or another manifest's: copies ignore the offer"}, 2},
+        {"an offer of another revision than its program's", "--check {base}/revision/Abacor" + k, 1,
+         {"revision/Abacor/Outil/Tidewell.exe: is revision 3, the offer says 4"}, 2},
         {"chunks, bodies ended by the close, five redirects, a relative one", "--check {base}/morceaux/Abacor/" + k, 0, {"OK: "}, 1},
         {"a file under Maj replaced", "--check {base}/fichier/Abacor" + k, 1,
          {"{base}/fichier/Abacor/Maj/Prog.exe: differs: sha256", "refuses"}, 2},
         {"a delta missing", "--check {base}/delta/Abacor" + k, 1,
-         {".delta: missing (HTTP 404)", "installs the release, but the cheaper forms it serves are not sound"}, 2},
+         {".delta: missing (HTTP 404)", "installs the release, but the cheaper forms or the updater it serves are not sound"}, 2},
         {"the new manifest over the old release", "--check {base}/envoi/Abacor" + k, 1,
          {"envoi/Abacor/Version.ini: differs", "envoi/Abacor/Maj/Prog.exe: differs", "refuses"}, 0},
         {"the old forms with the new release", "--check {base}/formes/Abacor" + k, 1,
@@ -283,7 +309,8 @@ TEST_F(Check, PassesOnlyWhatASignedUpdaterInstallsAndSaysWhatIsWrong)
         {"a key retired since", "--check {base}/bon/Abacor --min-release 6 --min-key 2" + k, 1,
          {"bon/Abacor/Manifeste.ini: release 6 refused (S6", "signed by key 1, which a copy that installed a release of key 2 has retired"}, 2},
         {"a delta's base the maker no longer keeps", "--check {base}/bon/Abacor --tree {oubli}" + k, 1,
-         {".delta: its base, 150000 bytes of SHA-256 ", "is Prog.exe in none of the releases the maker keeps"}, 2},
+         {".delta: its base, 150000 bytes of SHA-256 ", "is Prog.exe in none of the releases the maker keeps",
+          "Outil/Formes/Tidewell.exe.", "is none of the updaters the maker keeps"}, 3},
         {"another application's tree", "--check {base}/cible/Quillon --tree {arbre}" + k, 2, {"ABACOR's tree"}, 1},
         {"a tree and a number", "--check {base}/bon/Abacor --tree {arbre} --min-release 6" + k, 2, {"--tree DIR, or"}, 1},
         {"a key without a number", "--check {base}/bon/Abacor --min-key 2" + k, 2, {"--tree DIR, or"}, 1},

@@ -1,7 +1,8 @@
 // tidewell-publish: writes the update server's tree for one application from a release.
 //   tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]
 //                    [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
-//                     [--previous-public-key ID:KEY] [--deltas K] | --unsigned]
+//                     [--previous-public-key ID:KEY] [--deltas K]
+//                     [--updater Tidewell.exe [--updater-machine i386|x86_64]] | --unsigned]
 //   tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
 //                    [--previous-public-key ID:KEY] [--deltas K]
 //   tidewell-publish --print-public-key KEY.pem [--key-id N]
@@ -11,6 +12,10 @@
 // as deltas from its versions in the last K releases (default 3) under Formes/, listed in the
 // signed Formes.ini; the files of the release and of those K are kept in .DIR.history beside
 // the tree, which is not uploaded. Upload the tree as <server>/Abacor or <server>/Quillon.
+// With --updater the release offers that new updater to the copies (Outil/Tidewell.exe and its
+// forms, described in the signed OffreMaj.ini): a Windows GUI program of the machine given
+// (i386 unless told), with a revision above the tree's last offer, that carries the signing
+// key; every later release offers it again until a newer one comes.
 // The private key never goes into the tree. --resign signs a published tree again (a new
 // expiry, release number or key) without changing its files.
 // A tree's current signed release is trusted only when it verifies with the signing key's
@@ -29,6 +34,7 @@
 #include "forms.h"
 #include "manifest.h"
 #include "publish.h"
+#include "updater_identity.h"
 #ifdef TIDEWELL_SIGNING
 #include "check.h"
 #include "signing.h"
@@ -68,7 +74,8 @@ int usage()
 {
     std::fprintf(stderr, "usage: tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]\n"
                          "                        [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]\n"
-                         "                         [--previous-public-key ID:KEY] [--deltas K] | --unsigned]\n"
+                         "                         [--previous-public-key ID:KEY] [--deltas K]\n"
+                         "                         [--updater Tidewell.exe [--updater-machine i386|x86_64]] | --unsigned]\n"
                          "       tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] "
                          "[--expires DAYS]\n"
                          "                        [--previous-public-key ID:KEY] [--deltas K]\n"
@@ -156,7 +163,7 @@ int main(int argc, char** argv)
 try {
     tidewell::publication::Release release;
     std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365", precedente, deltas = "3";
-    std::string adressecontrole, clecontrole, fichierca, arbrecontrole, minedition, mincle;
+    std::string adressecontrole, clecontrole, fichierca, arbrecontrole, minedition, mincle, machine = "i386";
     bool optionssignature = false;   // an option that only a signed publication takes
     int optionscontrole = 0;         // options that only --check takes, each with its value
     release.date = aujourdhui();
@@ -182,6 +189,8 @@ try {
         else if (option == "--resign") resigner = valeur;
         else if (option == "--previous-public-key") precedente = valeur, optionssignature = true;
         else if (option == "--deltas") deltas = valeur, optionssignature = true;
+        else if (option == "--updater") release.programme = valeur, optionssignature = true;
+        else if (option == "--updater-machine") machine = valeur, optionssignature = true;
         else if (option == "--check") adressecontrole = valeur, ++optionscontrole;
         else if (option == "--public-key") clecontrole = valeur, ++optionscontrole;
         else if (option == "--ca") fichierca = valeur, ++optionscontrole;
@@ -200,6 +209,12 @@ try {
         return 2;
 #endif
     }
+    // The shipped updater is the 32-bit one; a tree of the 64-bit test builds offers theirs.
+    if (machine != "i386" && machine != "x86_64") {
+        std::fprintf(stderr, "refused: --updater-machine is i386 (the shipped updater) or x86_64\n");
+        return 2;
+    }
+    release.machine = machine == "i386" ? tidewell::machinei386 : tidewell::machineamd64;
     const int id = static_cast<int>(positif(idcle, 9999));
     if (!id) {
         std::fprintf(stderr, "refused: --key-id must be a whole number from 1 to 9999\n");
@@ -231,7 +246,8 @@ try {
 #endif
     if (resigner.empty() ? release.dossier.empty() || sortie.empty() : cle.empty() || !sortie.empty())
         return usage();
-    if ((release.sanssignature && (!cle.empty() || !resigner.empty())) || (optionssignature && cle.empty()))
+    if ((release.sanssignature && (!cle.empty() || !resigner.empty())) || (optionssignature && cle.empty())
+        || (!resigner.empty() && !release.programme.empty()))
         return usage();
     tidewell::publication::Signataire signataire;
 #ifdef TIDEWELL_SIGNING

@@ -1,6 +1,8 @@
 #include "publish.h"
 
 #include "forms.h"
+#include "forms_make.h"
+#include "updater_offer_make.h"
 #include "manifest.h"
 #include "rounding.h"
 #include "text.h"
@@ -110,6 +112,7 @@ struct Contenu {
     // moved into the new tree whole; their list and its signature.
     fs::path formes;
     std::string listeformes, signatureformes;
+    OffrePrete offre;   // the updater the release offers, if any
 };
 
 // Why the updater would mishandle a release file of this name; null when it would not.
@@ -127,8 +130,7 @@ const char* nomreserve(const std::string& nom)
     if (n == "VERROUMAJ.INI")
         return "the updater's lock on the folder while it installs";
     if (n == "TIDEWELL.EXE")
-        return "the updater cannot replace its own program while it runs; ship a new updater with the "
-               "application's installer";
+        return "the updater's own program is not a file of the release: offer a new updater with --updater";
     return nullptr;
 }
 
@@ -160,13 +162,20 @@ std::string ecritarbre(const fs::path& dossier, const Contenu& c)
     if (!c.manifeste.empty()
         && (!ecrit(dossier / nommanifeste, c.manifeste) || !ecrit(dossier / nomsignature, c.signature)))
         return "cannot write the manifest in " + dossier.string();
-    if (c.listeformes.empty())
-        return {};
-    fs::rename(c.formes / dossierformes, dossier / dossierformes, ec);
-    if (ec)
-        return "cannot move the cheaper forms into " + dossier.string() + ": " + ec.message();
-    if (!ecrit(dossier / nomformes, c.listeformes) || !ecrit(dossier / nomsignatureformes, c.signatureformes))
-        return "cannot write the list of forms in " + dossier.string();
+    if (!c.listeformes.empty()) {
+        fs::rename(c.formes / dossierformes, dossier / dossierformes, ec);
+        if (ec)
+            return "cannot move the cheaper forms into " + dossier.string() + ": " + ec.message();
+        if (!ecrit(dossier / nomformes, c.listeformes) || !ecrit(dossier / nomsignatureformes, c.signatureformes))
+            return "cannot write the list of forms in " + dossier.string();
+    }
+    if (!c.offre.texte.empty()) {
+        fs::rename(c.offre.dossier / dossieroutil, dossier / dossieroutil, ec);
+        if (ec)
+            return "cannot move the offered updater into " + dossier.string() + ": " + ec.message();
+        if (!ecrit(dossier / nomoffre, c.offre.texte) || !ecrit(dossier / nomsignatureoffre, c.offre.signature))
+            return "cannot write the offer of the updater in " + dossier.string();
+    }
     return {};
 }
 
@@ -352,17 +361,6 @@ std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s,
     return {};
 }
 
-// A form is offered only where it saves this much: a compressed file at least a twentieth of
-// the file, a delta at least half of what comes otherwise (the compressed file, or the file).
-bool vautcompresse(std::size_t forme, std::size_t fichier)
-{
-    return forme * 20 <= fichier * 19;
-}
-bool vautdelta(std::size_t delta, std::size_t sinon)
-{
-    return delta * 2 <= sinon;
-}
-
 // The releases whose files deltas start from, newest first: the tree's current one (trusted
 // and checked) unless it is the one signed again, and those the history keeps below it, at
 // most `combien`. A number at or above the current one is no earlier release (a tree put back
@@ -387,150 +385,6 @@ std::vector<fs::path> bases(const fs::path& arbre, const std::optional<Manifeste
     if (dossiers.size() > combien)
         dossiers.resize(combien);
     return dossiers;
-}
-
-// The bytes gathered and hashed at the end, where the maker gave no hash that goes as they come.
-class HachageEntier : public Hachage {
-public:
-    explicit HachageEntier(const Signataire& s) : s_(s) {}
-    void ajoute(const char* octets, std::size_t taille) override { octets_.append(octets, taille); }
-    std::string fin() override { return s_.sha256(octets_); }
-
-private:
-    const Signataire& s_;
-    std::string octets_;
-};
-
-std::unique_ptr<Hachage> hachage(const Signataire& s)
-{
-    return s.hachage ? s.hachage() : std::make_unique<HachageEntier>(s);
-}
-
-// Exactly `taille` bytes of the file, in one allocation; `lu` turns false when the file
-// cannot be read or is not of that size.
-std::string litexact(const fs::path& chemin, std::uint64_t taille, bool& lu)
-{
-    std::ifstream f(chemin, std::ios::binary);
-    std::string octets(static_cast<std::size_t>(taille), '\0');
-    f.read(octets.data(), static_cast<std::streamsize>(taille));
-    lu = lu && f && f.peek() == std::char_traits<char>::eof();
-    return octets;
-}
-
-// Where the bytes of a form come from: the file read once in pieces, each hashed as it goes
-// into the form, so that the form is known to be made of the bytes the manifest signed.
-class Source {
-public:
-    Source(const fs::path& chemin, const Signataire& s) : f_(chemin, std::ios::binary), h_(hachage(s)) {}
-    Lecture lecture()
-    {
-        return [this](char* tampon, std::size_t taille, std::size_t& lus) {
-            f_.read(tampon, static_cast<std::streamsize>(taille));
-            lus = static_cast<std::size_t>(f_.gcount());
-            h_->ajoute(tampon, lus);
-            return !f_.bad() && (f_.good() || f_.eof());
-        };
-    }
-    std::string empreinte() { return h_->fin(); }
-
-private:
-    std::ifstream f_;
-    std::unique_ptr<Hachage> h_;
-};
-
-// True when the form at `chemin` decodes, as the updater decodes it, to the signed file.
-bool verifieforme(const fs::path& chemin, const std::string* base, const Empreinte& f, const Signataire& s)
-{
-    const auto h = hachage(s);
-    return decodeflux(chemin, base, f.taille, [&](const char* o, std::size_t n) { h->ajoute(o, n); })
-           && h->fin() == f.sha256;
-}
-
-// What the forms of one file need from the publication around them.
-struct Fabrique {
-    const Signataire& s;
-    fs::path provisoire;   // the folder whose Formes/ receives the forms
-    std::vector<std::string>& remarques;
-};
-
-// One frame made from the file `source`, written to `sortie`: true when made. An error text
-// when the bytes read are no longer those the manifest signed: then the release is refused,
-// since Maj/ would not be what was signed either.
-std::string essaie(const Fabrique& fab, const fs::path& source, const Empreinte& f, const std::string* base,
-                   const Reglage& r, int fenetrelog, const fs::path& sortie, bool& fait)
-{
-    Source lecture(source, fab.s);
-    fait = compresseflux(lecture.lecture(), f.taille, base, r, fenetrelog, sortie);
-    // Read whole, the bytes hashed are the form's; cut short, the file is read again to tell
-    // a change of the file from a frame that could not be made.
-    const std::string empreinte = fait ? lecture.empreinte() : fab.s.sha256fichier(source);
-    std::error_code ec;
-    if (empreinte != f.sha256 || fs::file_size(source, ec) != f.taille)
-        return "cannot read " + source.string() + " again as it was signed: did it change meanwhile?";
-    return {};
-}
-
-// The cheaper forms of one file into `ff`, each written under the Formes/ of the maker's
-// folder and decoded again before it is offered: the compressed file, then a delta from each
-// base, made with each setting and the smallest kept. An error text only for a file that
-// changed; a form that cannot be made is simply not offered.
-std::string formesfichier(const Fabrique& fab, const fs::path& source, const Empreinte& f,
-                          const std::vector<fs::path>& depuis, FormesFichier& ff, std::vector<fs::path>& ecrites)
-{
-    const Signataire& s = fab.s;
-    std::error_code ec;
-    bool fait = false;
-    std::uint64_t sinon = f.taille;
-    const fs::path zst = fab.provisoire / chemincompresse(f.nom);
-    const fs::path essai = fab.provisoire / "essai";
-    ecrites = {zst, essai};
-    if (auto e = essaie(fab, source, f, nullptr, reglagecompresse, fenetrecompresse, zst, fait); !e.empty())
-        return e;
-    const auto taillezst = fait ? fs::file_size(zst, ec) : 0;
-    if (fait && !ec && vautcompresse(taillezst, f.taille) && verifieforme(zst, nullptr, f, s)) {
-        ff.compresse = tidewell::Contenu{taillezst, s.sha256fichier(zst)};
-        sinon = taillezst;
-    } else {
-        fs::remove(zst, ec);
-    }
-    for (const fs::path& dossier : depuis) {
-        const fs::path chemin = dossier / f.nom;
-        const auto taille = fs::file_size(chemin, ec);
-        if (ec || taille > s.tailleformes || ff.deltas.size() == deltasmax)
-            continue;
-        bool lu = true;
-        std::string base;
-        try {
-            base = litexact(chemin, taille, lu);
-        } catch (const std::bad_alloc&) {
-            fab.remarques.push_back(f.nom + ": no delta from " + chemin.string() + ": not enough memory to hold it");
-            continue;
-        }
-        const tidewell::Contenu b{base.size(), s.sha256(base)};
-        const bool connue = b.sha256 == f.sha256 || std::any_of(ff.deltas.begin(), ff.deltas.end(), [&](const Delta& d) {
-            return d.base.sha256.compare(0, 16, b.sha256, 0, 16) == 0;
-        });
-        if (!lu || connue)
-            continue;
-        const fs::path delta = fab.provisoire / chemindelta(f.nom, b.sha256);
-        ecrites.push_back(delta);
-        std::uint64_t meilleure = 0;   // the smallest sound delta so far; 0 for none
-        for (const Reglage& r : s.reglages) {
-            if (auto e = essaie(fab, source, f, &base, r, fenetredelta(taille, f.taille), essai, fait); !e.empty())
-                return e;
-            const auto t = fait ? fs::file_size(essai, ec) : 0;
-            if (!fait || ec || (meilleure && t >= meilleure) || !verifieforme(essai, &base, f, s))
-                continue;
-            fs::rename(essai, delta, ec);
-            meilleure = ec ? 0 : t;
-        }
-        fs::remove(essai, ec);
-        if (meilleure && vautdelta(meilleure, sinon))
-            ff.deltas.push_back({b, {meilleure, s.sha256fichier(delta)}});
-        else
-            fs::remove(delta, ec);
-    }
-    return {};
 }
 
 // The cheaper forms of the signed content's files, written into `provisoire`, their list
@@ -606,7 +460,7 @@ void gardehistorique(const fs::path& arbre, const Contenu& c, const Signataire& 
         const auto e = entierstrict(it->path().filename().string());
         if (e && *e < c.edition)
             editions.push_back(*e);
-        else
+        else if (it->path() != historiqueprogrammes(arbre))
             restes.push_back(it->path());
     }
     for (const auto& r : restes)
@@ -714,10 +568,10 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
     }
     Contenu contenu{fichiers, liste, std::to_string(r.kilooctets) + "\r\n",
                     "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion + "\r\nDate=" + date
-                        + "\r\n", {}, {}, 0, {}, {}, {}};
+                        + "\r\n", {}, {}, 0, {}, {}, {}, {}};
     std::string erreur;
     bool nouvelarbre = false;
-    const Provisoire formes{voisin(arbre, "forms")};
+    const Provisoire formes{voisin(arbre, "forms")}, outil{voisin(arbre, "updater")};
     if (signataire) {
         const auto courante = releasecourante(arbre, *signataire, erreur);
         nouvelarbre = !courante;
@@ -725,6 +579,11 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
             erreur = signecontenu(contenu, arbre, *signataire, courante);
         if (erreur.empty())
             erreur = prepareformes(contenu, arbre, *signataire, courante, false, formes.chemin, r.remarques);
+        if (erreur.empty())
+            erreur = prepareoffre(arbre, *signataire, courante, contenu.manifeste, release.programme, release.machine,
+                                  outil.chemin, contenu.offre, r.remarques);
+    } else if (!release.programme.empty()) {
+        erreur = "an updater is offered by a signed release only: give --key";
     } else if (!release.sanssignature && fs::exists(fs::symlink_status(arbre / nommanifeste, ec))) {
         erreur = "the tree holds a signed release, and every signed client refuses an unsigned one: sign with "
                  "--key, or give --unsigned to publish unsigned all the same";
@@ -740,6 +599,7 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
         if (nouvelarbre)
             fs::remove_all(historique(arbre), ec);
         gardehistorique(arbre, contenu, *signataire, signataire->deltas);
+        gardeprogramme(arbre, contenu.offre, signataire->deltas);
     }
     r.edition = contenu.edition;
     return r;
@@ -771,9 +631,11 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
         if (!lu || !nouveau || nouveau->pages != courante->pages || nouveau->fichiers != courante->fichiers)
             erreur = "the tree is no longer what its manifest signed; publish the release again";
     }
-    const Provisoire formes{voisin(arbre, "forms")};
+    const Provisoire formes{voisin(arbre, "forms")}, outil{voisin(arbre, "updater")};
     if (erreur.empty())
         erreur = prepareformes(c, arbre, signataire, courante, true, formes.chemin, r.remarques);
+    if (erreur.empty())
+        erreur = prepareoffre(arbre, signataire, courante, c.manifeste, {}, 0, outil.chemin, c.offre, r.remarques);
     if (erreur.empty())
         erreur = bascule(arbre, c);
     if (!erreur.empty()) {

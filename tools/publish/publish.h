@@ -21,6 +21,10 @@ struct Release {
     // Published unsigned over a tree that holds a signed release: the maker's explicit choice,
     // since every signed client refuses such a release.
     bool sanssignature = false;
+    // Signed only: a new updater that this release, and every later one until a newer one,
+    // offers to the copies, for the machine the tree's copies run on.
+    std::filesystem::path programme{};
+    std::uint16_t machine = 0x14c;   // i386: the shipped updater
 };
 
 struct Resultat {
@@ -82,14 +86,16 @@ std::filesystem::path historique(const std::filesystem::path& arbre);
 // Checks the release against what the updater can install whole and, if it can, writes into
 // `arbre`: Maj/ with the files, Listfich.ini, Taillefich.ini and Version.ini, and with a
 // signataire also Manifeste.ini and Signature.ini, and the cheaper forms of the files under
-// Formes/, listed in Formes.ini and signed in SignatureFormes.ini. Signed, the tree's current release must
+// Formes/, listed in Formes.ini and signed in SignatureFormes.ini, and the updater the tree
+// offers (the release's `programme`, or the one offered before) under Outil/ with its offer in
+// OffreMaj.ini, signed in SignatureOffreMaj.ini. Signed, the tree's current release must
 // verify and still be what it signed, and the new one takes a higher number (and no lower
 // key id); unsigned, the tree must hold no signed release unless the release says so. Nothing
 // is written when the release is refused; the live tree is switched to the new one whole.
 Resultat publie(const Release& release, const std::filesystem::path& arbre, const Signataire* signataire = nullptr);
 
 // Signs the published tree `arbre` again, with a new expiry, release number or key, leaving
-// its files and update files byte for byte as they are; refused unless the tree's manifest
+// its files, update files and offered updater byte for byte as they are; refused unless the tree's manifest
 // verifies with a key of the signataire's `connues` and its files are still what it signed.
 Resultat resigne(const std::filesystem::path& arbre, const Signataire& signataire);
 

@@ -51,15 +51,21 @@ public:
     const fs::path& path() const { return dir_; }
     void write(const std::string& name, const std::string& content) { writeFile((dir_ / name).string(), content); }
     void remove(const std::string& name) { fs::remove(dir_ / name); }
-    // Publishes these files with the maker's tool, signed when a signer is given.
-    void publish(const std::vector<std::pair<std::string, std::string>>& files, const std::string& version,
-                 const tidewell::publication::Signataire* signer = nullptr)
+    // Publishes these files with the maker's tool, signed when a signer is given, and offering
+    // the updater `updater` (a program of this build's machine) when one is named. The maker's
+    // refusal when there is one.
+    std::string publish(const std::vector<std::pair<std::string, std::string>>& files, const std::string& version,
+                        const tidewell::publication::Signataire* signer = nullptr, const std::string& updater = "")
     {
         TempFolder release("tidewell-release");
         for (const auto& [name, content] : files)
             writeFile(release / name, content);
-        const auto r = tidewell::publication::publie({release.path(), version, "2", "12/03/2026"}, dir_, signer);
-        ASSERT_TRUE(r.erreurs.empty()) << r.erreurs.front();
+        tidewell::publication::Release r{release.path(), version, "2", "12/03/2026"};
+        r.programme = updater;
+        r.machine = sizeof(void*) == 8 ? 0x8664 : 0x14c;
+        const auto result = tidewell::publication::publie(r, dir_, signer);
+        EXPECT_TRUE(result.erreurs.empty() || !updater.empty()) << result.erreurs.front();
+        return result.erreurs.empty() ? std::string() : result.erreurs.front();
     }
     std::string read(const std::string& name) const { return readFile((dir_ / name).string()); }
 

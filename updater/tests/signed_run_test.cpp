@@ -563,6 +563,34 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
                 "times and the new one %d times\n", end - start, kills, moments.size(), keptOld, keptNew);
 }
 
+// The maker's tool reads what a real build says of itself: a build with keys is offered, one
+// without them or a program that is no updater is not. Today's updater installs a release that
+// offers one exactly as before, never asking for the offer.
+TEST(SignedRun, AReleaseOfferingAnUpdaterInstallsAsBeforeWithoutItsOffer)
+{
+    ServerTree server("Abacor");
+    const auto signer = testSigner(1, K1D, K1Q, 5, utcDay(30));
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    EXPECT_NE(server.publish(five, "5", &signer, TIDEWELL_EXE).find("no identity"), std::string::npos);
+    EXPECT_NE(server.publish(five, "5", &signer, self).find("not a Windows GUI program"), std::string::npos);
+    ASSERT_EQ(server.publish(five, "5", &signer, TIDEWELL_SIGNED_EXE), "");
+    EXPECT_NE(server.read("OffreMaj.ini").find("\r\nRevision=1\r\n"), std::string::npos);
+    EXPECT_TRUE(server.read("Outil/Tidewell.exe") == readFile(TIDEWELL_SIGNED_EXE));
+    SignedApp app("tidewell-offered");
+    const std::size_t logBefore = requestLog().size();
+    const UpdaterRun run = runUpdater(app);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(run.box);
+    for (const auto& [name, content] : five)
+        EXPECT_TRUE(readFile(app / name) == content) << name;
+    EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=5\r\nCle=1\r\n");
+    const std::string seen = requestLog().substr(logBefore);
+    EXPECT_NE(seen.find("/Abacor/Maj/"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("/Abacor/Outil/"), std::string::npos) << seen;
+    EXPECT_EQ(seen.find("OffreMaj"), std::string::npos) << seen;
+}
+
 // A second run started in a folder that a first run is updating (here: whose lock the test
 // holds, as a run of another user or machine would) leaves it to the first: it ends without a
 // word, fetching and changing nothing, and does not start the application while the first
