@@ -33,11 +33,6 @@ std::optional<std::pair<std::size_t, std::vector<Contenu>>> lectureligne(const s
     return std::make_pair(static_cast<std::size_t>(*rang), lus);
 }
 
-std::string contenu(const Contenu& c)
-{
-    return std::to_string(c.taille) + ";" + c.sha256;
-}
-
 }  // namespace
 
 std::string chemincompresse(const std::string& nom)
@@ -48,19 +43,6 @@ std::string chemincompresse(const std::string& nom)
 std::string chemindelta(const std::string& nom, const std::string& basesha256)
 {
     return std::string(dossierformes) + "/" + nom + "." + basesha256.substr(0, 16) + ".delta";
-}
-
-std::string ecritformes(const Formes& f)
-{
-    std::string t = "Formes=1\r\nManifeste=" + f.manifeste + "\r\nCle=" + std::to_string(f.cle) + "\r\n";
-    for (std::size_t i = 0; i < f.fichiers.size(); ++i) {
-        const std::string rang = std::to_string(i + 1);
-        if (f.fichiers[i].compresse)
-            t += "Compresse=" + rang + ";" + contenu(*f.fichiers[i].compresse) + "\r\n";
-        for (const Delta& d : f.fichiers[i].deltas)
-            t += "Delta=" + rang + ";" + contenu(d.base) + ";" + contenu(d.forme) + "\r\n";
-    }
-    return t;
 }
 
 std::optional<Formes> lectureformes(const std::string& texte, const Manifeste& m, const std::string& sha256manifeste)

@@ -82,18 +82,6 @@ std::optional<Empreinte> lectureempreinte(const std::string& valeur)
     return e;
 }
 
-std::string ecritmanifeste(const Manifeste& m)
-{
-    std::string t = "Format=" + std::to_string(m.format) + "\r\nCible=" + m.cible + "\r\nEdition="
-                    + std::to_string(m.edition) + "\r\nExpire=" + m.expire + "\r\nCle=" + std::to_string(m.cle)
-                    + "\r\n";
-    for (const auto& p : m.pages)
-        t += "Page=" + empreinte(p) + "\r\n";
-    for (const auto& f : m.fichiers)
-        t += "Fichier=" + empreinte(f) + "\r\n";
-    return t;
-}
-
 std::optional<Manifeste> lecturemanifeste(const std::string& texte, std::string& raison)
 {
     const auto echec = [&](const char* code) {

@@ -65,7 +65,7 @@ bool nomsigne(const std::string& nom)
     // folder may be a link (a junction needs no privilege) leading anywhere.
     return nomsur(nom) && nom.find_first_of("\\/") == std::string::npos && haut != libmaj::majuscules(nometat)
            && haut != libmaj::majuscules(nomjournal) && haut != libmaj::majuscules(nomverrou)
-           && haut != libmaj::majuscules(nomjournalexecution) && !finit(haut, ".~PRT") && !finit(haut, ".~FRM");
+           && haut != libmaj::majuscules(nomjournalexecution) && haut != libmaj::majuscules(nomrelais) && !finit(haut, ".~PRT") && !finit(haut, ".~FRM");
 }
 
 bool memefichier(const std::string& a, const std::string& b)

@@ -21,6 +21,8 @@ inline constexpr char nomjournal[] = "Journalmaj.ini";
 inline constexpr char nomverrou[] = "Verroumaj.ini";
 // The log a signed run keeps for the maker's support.
 inline constexpr char nomjournalexecution[] = "Tidewell.log";
+// A newer updater that a release offers, beside the running one until it takes its name.
+inline constexpr char nomrelais[] = "Tidewell.~neuf.exe";
 
 // True when a listed name leads to a file inside the application folder, under that very
 // name: not absolute, no drive or stream (":"), no empty segment and none ending in a dot or

@@ -4,30 +4,11 @@ namespace tidewell {
 
 namespace {
 
-std::string contenu(const Contenu& c)
+// "<size>;<sha256>", checked as a manifest line's size and hash.
+std::optional<Contenu> contenu(const std::string& valeur)
 {
-    return std::to_string(c.taille) + ";" + c.sha256;
-}
-
-// "<size>;<sha256>" repeated `n` times, each pair checked as a manifest line's size and hash.
-std::optional<std::vector<Contenu>> contenus(const std::string& valeur, std::size_t n)
-{
-    std::vector<std::string> champs(1);
-    for (char c : valeur)
-        if (c == ';')
-            champs.emplace_back();
-        else
-            champs.back() += c;
-    if (champs.size() != 2 * n)
-        return std::nullopt;
-    std::vector<Contenu> lus;
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto e = lectureempreinte("1;" + champs[2 * i] + ";" + champs[2 * i + 1]);
-        if (!e)
-            return std::nullopt;
-        lus.push_back({e->taille, e->sha256});
-    }
-    return lus;
+    const auto e = lectureempreinte("1;" + valeur);
+    return e && e->nom == "1" ? std::optional<Contenu>(Contenu{e->taille, e->sha256}) : std::nullopt;
 }
 
 }  // namespace
@@ -47,17 +28,6 @@ std::string cheminprogrammedelta(const std::string& basesha256)
     return std::string(dossieroutil) + "/" + chemindelta(nomprogramme, basesha256);
 }
 
-std::string ecritoffre(const Offre& o)
-{
-    std::string t = "Offre=1\r\nManifeste=" + o.manifeste + "\r\nCle=" + std::to_string(o.cle) + "\r\nRevision="
-                    + std::to_string(o.revision) + "\r\nProgramme=" + contenu(o.programme) + "\r\n";
-    if (o.formes.compresse)
-        t += "Compresse=" + contenu(*o.formes.compresse) + "\r\n";
-    for (const Delta& d : o.formes.deltas)
-        t += "Delta=" + contenu(d.base) + ";" + contenu(d.forme) + "\r\n";
-    return t;
-}
-
 std::optional<Offre> lectureoffre(const std::string& texte, const Manifeste& m, const std::string& sha256manifeste)
 {
     const auto ls = lignes(texte);
@@ -69,28 +39,29 @@ std::optional<Offre> lectureoffre(const std::string& texte, const Manifeste& m, 
     o.manifeste = sha256manifeste;
     o.cle = m.cle;
     const auto revision = entierstrict((*ls)[3].substr(9));
-    const auto programme = contenus((*ls)[4].substr(10), 1);
-    if (!revision || *revision < 1 || *revision > editionmax || !programme
-        || programme->front().taille > taillemaxprogramme)
+    const auto programme = contenu((*ls)[4].substr(10));
+    if (!revision || *revision < 1 || *revision > editionmax || !programme || programme->taille > taillemaxprogramme)
         return std::nullopt;
     o.revision = *revision;
-    o.programme = programme->front();
+    o.programme = *programme;
     for (std::size_t i = 5; i < ls->size(); ++i) {
         const std::string& l = (*ls)[i];
-        if (l.rfind("Compresse=", 0) == 0 && i == 5) {
-            const auto c = contenus(l.substr(10), 1);
-            if (!c)
+        if (i == 5 && l.rfind("Compresse=", 0) == 0) {
+            if (!(o.formes.compresse = contenu(l.substr(10))))
                 return std::nullopt;
-            o.formes.compresse = c->front();
             continue;
         }
-        const auto d = l.rfind("Delta=", 0) == 0 ? contenus(l.substr(6), 2) : std::nullopt;
-        if (!d || o.formes.deltas.size() == deltasmax || (*d)[0] == o.programme)
+        // "Delta=<base>;<form>", each "<size>;<sha256>".
+        const auto coupe = l.find(';', l.find(';') + 1);
+        const auto base = l.rfind("Delta=", 0) == 0 && coupe != std::string::npos ? contenu(l.substr(6, coupe - 6))
+                                                                                    : std::nullopt;
+        const auto forme = base ? contenu(l.substr(coupe + 1)) : std::nullopt;
+        if (!forme || o.formes.deltas.size() == deltasmax || *base == o.programme)
             return std::nullopt;
         for (const Delta& autre : o.formes.deltas)
-            if (autre.base.sha256.compare(0, 16, (*d)[0].sha256, 0, 16) == 0)
+            if (autre.base.sha256.compare(0, 16, base->sha256, 0, 16) == 0)
                 return std::nullopt;   // two deltas under one name
-        o.formes.deltas.push_back({(*d)[0], (*d)[1]});
+        o.formes.deltas.push_back({*base, *forme});
     }
     return o;
 }

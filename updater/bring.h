@@ -40,7 +40,7 @@ struct Apport {
 struct Sources {
     std::vector<std::string> adresses;
     std::size_t premiere = 0;
-    std::vector<bool> sansformes;
+    std::vector<char> sansformes;   // not vector<bool>: its code costs the program a kilobyte
 };
 
 // The file, arrived whole and as signed beside its destination, by the first of `voies` that

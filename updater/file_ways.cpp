@@ -13,7 +13,8 @@ bool localautile(const Empreinte& fichier, const FormesFichier* formes, std::uin
     return false;
 }
 
-std::vector<Voie> voies(const Empreinte& fichier, const FormesFichier* formes, const std::optional<Contenu>& local)
+std::vector<Voie> voies(const Empreinte& fichier, const FormesFichier* formes, const std::optional<Contenu>& local,
+                        const std::string& dossier)
 {
     if (local && *local == Contenu{fichier.taille, fichier.sha256})
         return {Voie{Voie::Sorte::enplace, {}, {}, {}}};
@@ -22,12 +23,12 @@ std::vector<Voie> voies(const Empreinte& fichier, const FormesFichier* formes, c
     if (formes && local && fichier.taille <= tailledeltamax)
         for (const Delta& d : formes->deltas)
             if (d.base == *local && d.base.taille <= tailledeltamax) {
-                v.push_back({Voie::Sorte::delta, chemindelta(fichier.nom, d.base.sha256), d.forme, d.base});
+                v.push_back({Voie::Sorte::delta, dossier + chemindelta(fichier.nom, d.base.sha256), d.forme, d.base});
                 break;
             }
     if (formes && formes->compresse)
-        v.push_back({Voie::Sorte::compresse, chemincompresse(fichier.nom), *formes->compresse, {}});
-    v.push_back({Voie::Sorte::entier, "Maj/" + fichier.nom, {fichier.taille, fichier.sha256}, {}});
+        v.push_back({Voie::Sorte::compresse, dossier + chemincompresse(fichier.nom), *formes->compresse, {}});
+    v.push_back({Voie::Sorte::entier, (dossier.empty() ? "Maj/" : dossier) + fichier.nom, {fichier.taille, fichier.sha256}, {}});
     return v;
 }
 

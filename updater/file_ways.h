@@ -27,6 +27,9 @@ bool localautile(const Empreinte& fichier, const FormesFichier* formes, std::uin
 // The ways to bring `fichier`, in the order they are tried, given its forms (if the release
 // offers any) and what its local copy holds (nothing when there is none, or it was not worth
 // reading). A file already in place has that one way only; otherwise the plain file comes last.
-std::vector<Voie> voies(const Empreinte& fichier, const FormesFichier* formes, const std::optional<Contenu>& local);
+// A listed file lies under Maj/ and its forms under Formes/; one kept under a folder of its
+// own (`dossier`, ending in "/") lies there, with its forms under that folder's Formes/.
+std::vector<Voie> voies(const Empreinte& fichier, const FormesFichier* formes, const std::optional<Contenu>& local,
+                        const std::string& dossier = "");
 
 }  // namespace tidewell

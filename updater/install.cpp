@@ -114,7 +114,7 @@ bool enregistre(const Journal& j, const std::string& dossier)
 // handles instead, and so never deletes a file it did not make); then the journal itself once
 // nothing else it names is left: until it goes, a new run still knows what there is to undo or
 // remove. True when the journal went.
-bool range(const Journal& j, const std::string& dossier, const std::vector<bool>& gardees, bool parnom)
+bool range(const Journal& j, const std::string& dossier, const std::vector<char>& gardees, bool parnom)
 {
     bool reste = false;
     for (std::size_t i = 0; i < j.fichiers.size(); ++i) {
@@ -143,7 +143,7 @@ std::string annule(const Journal& j, std::vector<libmaj::Arrivee>& arrivees,
 {
     arrivees.clear();
     std::string inacheve;
-    std::vector<bool> gardees(j.fichiers.size(), false);
+    std::vector<char> gardees(j.fichiers.size(), false);
     for (std::size_t i = places; i-- > 0;) {
         const EntreeJournal& e = j.fichiers[i];
         const std::string cible = chemin(dossier, e.nouveau.nom);
@@ -237,7 +237,7 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
     // stays until the record holds it, and no other release is taken meanwhile.
     if (!enregistre(j, dossier))
         return "R0";
-    range(j, dossier, std::vector<bool>(j.fichiers.size(), false), false);
+    range(j, dossier, std::vector<char>(j.fichiers.size(), false), false);
     return {};
 }
 
@@ -280,7 +280,7 @@ std::string repriseinstallation(const std::string& dossier)
     if (r.garde && !enregistre(*j, dossier))
         return "R0";   // the release stays unrecorded only as long as its journal stays
     std::string inacheve;
-    std::vector<bool> gardees(j->fichiers.size(), false);
+    std::vector<char> gardees(j->fichiers.size(), false);
     for (std::size_t i = 0; !r.garde && i < r.gestes.size(); ++i) {
         const EntreeJournal& e = j->fichiers[i];
         const std::string cible = chemin(dossier, e.nouveau.nom);

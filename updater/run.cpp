@@ -27,10 +27,6 @@
 
 namespace tidewell {
 
-namespace {
-
-// The program's folder; empty when its path cannot be had whole, since a cut path would name
-// another folder (one of its parents) as the application's.
 std::string dossierduprogramme()
 {
     for (DWORD taille = MAX_PATH + 1; taille <= 32768; taille *= 2) {
@@ -46,6 +42,31 @@ std::string dossierduprogramme()
     }
     return {};
 }
+
+AppliDossier applidudossier(const std::string& dossier)
+{
+    AppliDossier a;
+    std::string reglages = dossier + "\\Tidewell.ini";
+    if (libmaj::testfichier(reglages, 0)) {
+        std::string valeur;
+        libmaj::lectureini(reglages, "Application", "Nom", 20, valeur);
+        a.nom = libmaj::majuscules(valeur);
+        libmaj::lectureini(reglages, "Application", "Langue", 5, valeur);
+        a.langue = languedepuis(valeur);
+        return a;
+    }
+    std::string abacor = dossier + "\\Abacor.ini";
+    std::string quillon = dossier + "\\Quillon.ini";
+    if (libmaj::testfichier(abacor, 0)) {
+        a.nom = "ABACOR";
+    } else if (libmaj::testfichier(quillon, 0)) {
+        a.nom = "QUILLON";
+        a.langue = 2;
+    }
+    return a;
+}
+
+namespace {
 
 // Clears read-only, hidden and system from the application folder. A drive root is named
 // with its backslash: "C:" alone would be the current folder of that drive.
@@ -121,6 +142,8 @@ void Main::activation()
         annoncerefus();
     relance();
     vue_.ferme();
+    if (nombreclesmaj > 0 && installe_)
+        relaisoutil();
     finduprocessus();
 }
 
@@ -130,26 +153,11 @@ void Main::rechercheappli()
     nomappli_.clear();
     if (etat.dossierappli.empty())
         return;   // "\\Tidewell.ini" would be looked for at the root of the current drive
-    std::string reglages = etat.dossierappli + "\\Tidewell.ini";
-    if (libmaj::testfichier(reglages, 0)) {
-        std::string valeur;
-        libmaj::lectureini(reglages, "Application", "Nom", 20, valeur);
-        nomappli_ = libmaj::majuscules(valeur);
-        libmaj::lectureini(reglages, "Application", "Langue", 5, valeur);
-        etat.langue = languedepuis(valeur);
-    } else {
-        std::string abacor = etat.dossierappli + "\\Abacor.ini";
-        std::string quillon = etat.dossierappli + "\\Quillon.ini";
-        if (libmaj::testfichier(abacor, 0)) {
-            nomappli_ = "ABACOR";
-            etat.langue = 1;
-        } else if (libmaj::testfichier(quillon, 0)) {
-            nomappli_ = "QUILLON";
-            etat.langue = 2;
-        }
-    }
-    if (nomappli_.empty())
+    const AppliDossier appli = applidudossier(etat.dossierappli);
+    if (appli.nom.empty())
         return;
+    nomappli_ = appli.nom;
+    etat.langue = appli.langue;
     titre_ = titrelangue(etat.langue);
     vue_.titre("  " + titre_);
     adressemaj_ = adressebase(serveurmaj, nomappli_);
@@ -205,7 +213,8 @@ void Main::telechargement()
     vue_.libelle(0, textes.encours);
     pleine_ = libmaj::arrondi32(vue_.largeurpourcent());
     if (manifeste_) {
-        if (!telechargementverifie())
+        installe_ = telechargementverifie();
+        if (!installe_)
             return;
     } else {
         const std::string& dossier = libmaj::etat().dossierappli;

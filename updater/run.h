@@ -15,6 +15,22 @@
 
 namespace tidewell {
 
+// The program's folder; empty when its path cannot be had whole, since a cut path would name
+// another folder (one of its parents) as the application's.
+std::string dossierduprogramme();
+
+// The application a folder is for, as its settings file or its marker file names it, and the
+// language of its messages; no name when the folder holds neither.
+struct AppliDossier {
+    std::string nom;
+    int langue = 1;
+};
+AppliDossier applidudossier(const std::string& dossier);
+
+// Frees the name a newer updater waits under beside this one (nomrelais): what is there goes,
+// a program still running from it first stopped. True when the name is free.
+bool liberenomrelais(const std::string& dossier);
+
 class Main {
 public:
     explicit Main(VueMain& vue) : vue_(vue) {}
@@ -54,6 +70,10 @@ private:
     void montreavancement(int i, int nombre, double taillepremier);
     void refuse(const std::string& raison);
     void annoncerefus();
+    // Once the release is installed and recorded, with the window gone: the newer updater the
+    // release offers, brought, qualified and handed the updater's place; never a reason for
+    // the run to fail.
+    void relaisoutil();
 
     VueMain& vue_;
     std::string titre_;
@@ -67,6 +87,8 @@ private:
     double debut_ = 0;          // when the first file was asked for
     std::optional<Manifeste> manifeste_;   // the verified manifest of a signed run
     std::optional<Formes> formes_;         // and the cheaper forms of its files, when offered
+    std::string textemanifeste_, textesignature_;   // its exact bytes and its signature file's
+    bool installe_ = false;                // this run installed and recorded it
     std::string refus_;
     Verrou verrou_;         // a signed run's hold on the folder, until the process ends
     bool occupe_ = false;   // another signed run holds the folder

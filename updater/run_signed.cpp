@@ -8,6 +8,7 @@
 #include "internet.h"
 #include "message_box.h"
 #include "release_check.h"
+#include "release_signature.h"
 #include "run_log.h"
 #include "run_log_text.h"
 #include "run_state.h"
@@ -30,38 +31,12 @@ namespace {
 
 constexpr const char* site = "Corvane";
 
-const CleMaj* clemaj(int id)
-{
-    for (std::size_t i = 0; i < nombreclesmaj; ++i)
-        if (tableclesmaj[i].id == id)
-            return &tableclesmaj[i];
-    return nullptr;
-}
-
-template <std::size_t N>
-bool octets(const std::string& hexa, unsigned char (&vers)[N])
-{
-    const auto o = libmaj::octetsdepuishexa(hexa);
-    if (!o || o->size() != N)
-        return false;
-    std::memcpy(vers, o->data(), N);
-    return true;
-}
-
-bool signatureverifiee(const CleMaj& cle, const std::string& texte, const std::string& rs)
-{
-    unsigned char publique[64], digest[32], signature[64];
-    return octets(cle.publique, publique) && octets(libmaj::sha256(texte), digest) && octets(rs, signature)
-           && libmaj::verifiesignature(publique, digest, signature);
-}
-
-
 // Fetches the release's manifest, its signature and the three update files, and checks them
 // all; the reason code when the release is refused, empty when `manifeste` and `pages`
 // (version, list, size) hold what the maker signed.
 std::string releaseverifiee(const std::string& titre, const std::string& adresse, const std::string& cible,
                             const EtatSigne& minimum, Manifeste& manifeste, std::string (&pages)[3],
-                            std::optional<Formes>& formes)
+                            std::optional<Formes>& formes, std::string& textemanifeste, std::string& textesignature)
 {
     // Nothing is read beyond what it can be: a server cannot make the run read a megabyte
     // before anything is verified.
@@ -102,6 +77,8 @@ std::string releaseverifiee(const std::string& titre, const std::string& adresse
             formes = lectureformes(liste, *lu, libmaj::sha256(texte));
     }
     manifeste = std::move(*lu);
+    textemanifeste = std::move(texte);
+    textesignature = std::move(fichiersignature);
     return {};
 }
 
@@ -133,7 +110,7 @@ void Main::rechercheverifiee()
     for (const std::string& a : sources_.adresses)
         adresses += (adresses.empty() ? "" : ", ") + a;
     consigne(dossierappli, {"start: signed run for ", nomappli_, " from ", adresses, ", keys ", cles, ", floor ",
-                            std::to_string(editionplancher)});
+                            std::to_string(editionplancher), ", updater revision ", std::to_string(revisionmaj)});
     if (bloque) {
         refuse(coderefus::verrou);
         return;
@@ -148,6 +125,8 @@ void Main::rechercheverifiee()
     }
     if (interrompue)
         consigne(dossierappli, {"an install an earlier run left cut short was settled: one whole release in place"});
+    // A newer updater an earlier run left waiting (killed, or refused while it still ran).
+    liberenomrelais(dossierappli);
     if (!etatinscriptible(dossierappli)) {
         refuse(coderefus::etat);
         return;
@@ -162,7 +141,8 @@ void Main::rechercheverifiee()
     std::string raison;
     for (std::size_t a = 0; a < sources_.adresses.size(); ++a) {
         formes_.reset();
-        const std::string r = releaseverifiee(titre_, sources_.adresses[a], nomappli_, minimum, manifeste, pages, formes_);
+        const std::string r = releaseverifiee(titre_, sources_.adresses[a], nomappli_, minimum, manifeste, pages, formes_,
+                                              textemanifeste_, textesignature_);
         if (r.empty()) {
             sources_.premiere = a;
             raison.clear();

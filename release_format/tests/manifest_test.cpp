@@ -59,6 +59,7 @@ TEST(Manifest, RefusesEveryLiberty)
     EXPECT_EQ(refus(t + "Fichier=journalmaj.INI;1;" + H + "\r\n"), "M8");     // the updater's own records
     EXPECT_EQ(refus(t + "Fichier=Etatmaj.ini;1;" + H + "\r\n"), "M8");
     EXPECT_EQ(refus(t + "Fichier=tidewell.LOG;1;" + H + "\r\n"), "M8");
+    EXPECT_EQ(refus(t + "Fichier=Tidewell.~NEUF.exe;1;" + H + "\r\n"), "M8");   // a newer updater, waiting
     // What a download cut short or a cheaper form waits under beside its file.
     for (const char* propre : {"Prog.exe.0123456789abcdef.~PRT", "Prog.exe.~frm"})
         EXPECT_EQ(refus(t + "Fichier=" + propre + ";1;" + H + "\r\n"), "M8") << propre;

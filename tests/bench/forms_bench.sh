@@ -3,7 +3,8 @@
 # third-party Windows library (its DLLs, fetched now from the npm registry) and two builds of
 # this project's own files, each published signed and installed by the updater over the
 # previous release; beside them, zstd's command line on the same files as the yardstick. Then
-# a delta applied to a 100 MiB file. Prints figures; fails only if an update is wrong.
+# a delta applied to a 100 MiB file; and what a newer updater costs a copy that takes it.
+# Prints figures; fails only if an update is wrong.
 #   forms_bench.sh WINE_RUN BENCH_EXE WORK_DIR BUILD_DIR
 set -euo pipefail
 run=$1 bench=$2 work=$3 own=$4
@@ -59,7 +60,7 @@ dd if="$work/apply/base" of="$work/apply/new" bs=1M skip=10 seek=60 count=2 conv
 zstd -q -3 --long=27 --patch-from="$work/apply/base" "$work/apply/new" -o "$work/apply/delta"
 
 export TIDEWELL_BENCH_WORK="Z:$work"
-for t in BytesAndTimeByWay ADeltaAppliedToALargeFile; do
+for t in BytesAndTimeByWay ADeltaAppliedToALargeFile WhatANewerUpdaterCostsACopy; do
   out=$("$run" "$bench" --gtest_filter="FormsBench.$t" 2>&1) || { echo "$out" >&2; exit 1; }
   grep '^forms' <<<"$out"
 done

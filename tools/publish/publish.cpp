@@ -129,6 +129,8 @@ const char* nomreserve(const std::string& nom)
         return "the updater's journal of an install under way, which it reads to finish an interrupted one";
     if (n == "VERROUMAJ.INI")
         return "the updater's lock on the folder while it installs";
+    if (n == "TIDEWELL.~NEUF.EXE")
+        return "the name a newer updater waits under before it takes the updater's place";
     if (n == "TIDEWELL.EXE")
         return "the updater's own program is not a file of the release: offer a new updater with --updater";
     return nullptr;

@@ -358,6 +358,12 @@ void Arrivee::garde()
         effacealafermeture(fichier_.get(), false);
 }
 
+bool Arrivee::placesous(const std::string& nom)
+{
+    destination_ = nom;
+    return fichier_ && vidange(fichier_.get()) && place(renomme, true);
+}
+
 bool Arrivee::place(bool remplace)
 {
     return place(renomme, remplace);

@@ -80,6 +80,9 @@ public:
     // Keeps an arrival of telechargeverifie under its partial name when the run ends without
     // putting it in place, for the next run to take without fetching it again.
     void garde();
+    // Puts the file, flushed to the disk, under `nom` instead of its destination (replacing
+    // what is there) and lets go of it; true when it is there. Otherwise the file goes.
+    bool placesous(const std::string& nom);
 
 private:
     bool place(Renommage renommage, bool remplace);

@@ -5,7 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <utility>
+#include <vector>
 #include <mutex>
 #include <vector>
 
@@ -59,10 +60,19 @@ public:
 namespace {
 
 // The exchanges that are still waited for, by the number given to WinINet as context: a
-// callback for any other number (one given up) finds nothing and does nothing.
+// callback for any other number (one given up) finds nothing and does nothing. A run waits for
+// one at a time: a list searched from its start costs nothing and carries no tree's code.
 std::mutex verrou;
-std::map<DWORD_PTR, Echange*> echanges;
+std::vector<std::pair<DWORD_PTR, Echange*>> echanges;
 DWORD_PTR numero = 0;
+
+Echange* echangede(DWORD_PTR contexte)
+{
+    for (const auto& e : echanges)
+        if (e.first == contexte)
+            return e.second;
+    return nullptr;
+}
 
 void CALLBACK rappel(HINTERNET h, DWORD_PTR contexte, DWORD statut, LPVOID information, DWORD)
 {
@@ -76,21 +86,21 @@ void CALLBACK rappel(HINTERNET h, DWORD_PTR contexte, DWORD statut, LPVOID infor
         securite = 0;
     try {
         std::lock_guard<std::mutex> garde(verrou);
-        const auto e = echanges.find(contexte);
-        if (e == echanges.end())
+        Echange* e = echangede(contexte);
+        if (!e)
             return;
         const auto* resultat = static_cast<const INTERNET_ASYNC_RESULT*>(information);
         if (reponse) {
-            e->second->securitereponse = securite;
-            e->second->reponsevue = true;
+            e->securitereponse = securite;
+            e->reponsevue = true;
         } else if (statut == INTERNET_STATUS_HANDLE_CREATED) {
-            if (!e->second->cree)
-                e->second->cree = reinterpret_cast<HINTERNET>(resultat->dwResult);
+            if (!e->cree)
+                e->cree = reinterpret_cast<HINTERNET>(resultat->dwResult);
         } else if (statut == INTERNET_STATUS_REQUEST_COMPLETE) {
-            e->second->resultat = resultat->dwResult;
-            e->second->erreur = resultat->dwError;
-            e->second->enattente = false;
-            SetEvent(e->second->fait);
+            e->resultat = resultat->dwResult;
+            e->erreur = resultat->dwError;
+            e->enattente = false;
+            SetEvent(e->fait);
         }
     } catch (...) {
         // Nothing may leave a callback; the waiting side then runs into its time-out.
@@ -154,7 +164,7 @@ bool Requete::ouvreune(const std::string& adresse, double jusqua, unsigned long 
     {
         std::lock_guard<std::mutex> garde(verrou);
         contexte = ++numero;
-        echanges[contexte] = echange_;
+        echanges.emplace_back(contexte, echange_);
         echange_->enattente = true;
     }
     // "Connection: close": a connection whose body did not end where its length said would

@@ -54,6 +54,12 @@ TEST(FileWays, CheapestFirstAndThePlainFileLast)
             EXPECT_EQ(v.back().forme, (Contenu{1000, A})) << c.what;
         }
     }
+    // The updater a release offers lies under a folder of its own, its forms too.
+    std::vector<std::string> outil;
+    for (const auto& w : voies(fichier, &formes, Contenu{900, B}, "Outil/"))
+        outil.push_back(w.chemin);
+    EXPECT_EQ(outil, (std::vector<std::string>{"Outil/Formes/Prog.exe.bbbbbbbbbbbbbbbb.delta", "Outil/Formes/Prog.exe.zst",
+                                               "Outil/Prog.exe"}));
     // Only a size that a way could use makes the local copy worth reading.
     EXPECT_TRUE(localautile(fichier, nullptr, 1000));
     EXPECT_TRUE(localautile(fichier, &formes, 800));

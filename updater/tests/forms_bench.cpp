@@ -7,6 +7,7 @@
 #include "decode.h"
 #include "file_handles.h"
 #include "run_support.h"
+#include "updater_offer.h"
 #include "wait.h"
 #include "zstd_forms.h"
 
@@ -179,4 +180,53 @@ TEST(FormsBench, ADeltaAppliedToALargeFile)
                 static_cast<unsigned long long>(deltaContent->taille), mib, applied, hash, copy, applied / copy,
                 static_cast<double>(after.PeakWorkingSetSize) / 1048576.0,
                 static_cast<double>(before.PeakWorkingSetSize) / 1048576.0);
+}
+
+// What a newer updater a release offers costs a copy: its bytes whole, compressed, and as a
+// delta from the revision the copy runs (here one that differs by its revision alone) and from
+// the build of an earlier commit (a real change of code), and what a run that takes it adds to
+// one that installs the same release without an offer.
+TEST(FormsBench, WhatANewerUpdaterCostsACopy)
+{
+    const auto signer4 = testSigner(1, K1D, K1Q, 4, "2099-12-31");
+    const auto signer5 = testSigner(1, K1D, K1Q, 5, "2099-12-31");
+    const Files release = {{"A.dll", "A v5"}};
+    const auto timed = [&](bool offered) {
+        ServerTree server("Abacor");
+        server.publish({{"A.dll", "A v4"}}, "4", &signer4, offered ? TIDEWELL_SIGNED_EXE : "");
+        server.publish(release, "5", &signer5, offered ? TIDEWELL_NEXT_EXE : "");
+        AppFolder app("tidewell-bench-swap", TIDEWELL_SIGNED_EXE);
+        writeFile(app / "Abacor.ini", "");
+        const double start = now();
+        const UpdaterRun run = runUpdater(app);
+        EXPECT_FALSE(run.box);
+        while (offered && readFile(app / "Tidewell.log").find(" in place") == std::string::npos && now() - start < 60)
+            Sleep(10);
+        const double seconds = now() - start;
+        EXPECT_TRUE(!offered || readFile(app / "Tidewell.exe") == readFile(TIDEWELL_NEXT_EXE));
+        std::string offer = offered ? server.read(tidewell::nomoffre) : "";
+        const std::string log = readFile(app / "Tidewell.log");
+        const auto taken = log.find("updater revision 2 offered: ");
+        for (std::size_t at = offer.find("\r\n"); at != std::string::npos; at = offer.find("\r\n", at))
+            offer.replace(at, 2, "; ");
+        if (offered)
+            std::printf("forms updater: offer (sizes;SHA-256) %s\n", offer.substr(offer.find("Programme=")).c_str());
+        if (taken != std::string::npos)
+            std::printf("forms updater: taken: %s\n", log.substr(taken + 28, log.find("\r\n", taken) - taken - 28).c_str());
+        return seconds;
+    };
+    const double plain = timed(false), swapped = timed(true);
+    std::printf("forms updater: a run without an offer %.2f s, one that takes the newer updater %.2f s (%.2f s more, "
+                "its last step after the application's restart)\n", plain, swapped, swapped - plain);
+    const std::string earlier = std::string(TIDEWELL_EARLIER_DIR) + "/Tidewell_signed.exe";
+    if (GetFileAttributesA(earlier.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const std::string base = readFile(earlier), next = readFile(TIDEWELL_NEXT_EXE);
+        std::size_t best = 0;
+        for (const auto& r : tidewell::publication::reglagesdelta) {
+            const std::size_t n = tidewell::publication::deltazstd(base, next, r).size();
+            best = best == 0 || (n && n < best) ? n : best;
+        }
+        std::printf("forms updater: from the build of an earlier commit (%zu bytes) to this one (%zu bytes): a delta of "
+                    "%zu bytes\n", base.size(), next.size(), best);
+    }
 }

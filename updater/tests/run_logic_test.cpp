@@ -3,8 +3,12 @@
 #include "command_word.h"
 #include "main_design.h"
 #include "run_texts.h"
+#include "manifest.h"
+#include "self_update_rules.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace tidewell;
 
@@ -27,6 +31,54 @@ TEST(CommandWord, ArgumentsFollowTheProgramsOwnName)
     // The name of a folder with INSTALL in it is not the command word.
     EXPECT_EQ(relancerpour(argumentsdelaligne("\"C:\\INSTALL\\Tidewell.exe\"")), 1);
     EXPECT_EQ(relancerpour(argumentsdelaligne("\"C:\\A B\\Tidewell.exe\" INSTALL")), 0);
+}
+
+// A newer updater is started for one of its two roles by exact words only; anything else is an
+// update run, as an older build takes every word it does not know.
+TEST(CommandWord, OnlyTheExactWordsStartANewUpdatersRoles)
+{
+    using R = Appel::Role;
+    const std::vector<std::tuple<const char*, R, std::uint64_t>> cases = {
+        {"TIDEWELL-QUALIFIE 2", R::qualification, 2},
+        {" TIDEWELL-QUALIFIE 2 ", R::qualification, 2},
+        {"TIDEWELL-RELAIS 1234", R::relais, 1234},
+        {"TIDEWELL-QUALIFIE", R::execution, 0},
+        {"tidewell-qualifie 2", R::execution, 0},
+        {"TIDEWELL-QUALIFIE INSTALL", R::execution, 0},
+        {"TIDEWELL-RELAIS", R::execution, 0},
+        {"TIDEWELL-RELAIS 0", R::execution, 0},
+        {"TIDEWELL-RELAIS 012", R::execution, 0},
+        {"TIDEWELL-RELAIS -5", R::execution, 0},
+        {"TIDEWELL-RELAIS 12 13", R::execution, 0},
+        {"TIDEWELL-RELAIS 99999999999999999999999", R::execution, 0},
+        {"INSTALL 2", R::execution, 0},
+        {"TIDEWELL-QUALIFIE 2 1:ab 2:cd", R::qualification, 2},
+        {"TIDEWELL-RELAIS 12 1:ab", R::execution, 0},
+    };
+    EXPECT_EQ(appeldepuis("TIDEWELL-QUALIFIE 2 1:ab 2:cd").cles, "1:ab 2:cd");
+    EXPECT_EQ(appeldepuis("TIDEWELL-QUALIFIE 2").cles, "");
+    for (const auto& [arguments, role, nombre] : cases) {
+        const Appel a = appeldepuis(arguments);
+        EXPECT_EQ(a.role, role) << arguments;
+        if (role != R::execution) {
+            EXPECT_EQ(a.nombre, nombre) << arguments;
+        }
+    }
+}
+
+// What the running updater gives the new one comes back byte for byte, within the bounds of
+// what it stands for.
+TEST(SelfUpdate, TheReleaseGivenToANewUpdaterIsReadBackExactly)
+{
+    const Qualification q{"Format=1\r\nCible=ABACOR\r\n", "Cle=1\r\nSignature=ab\r\n"};
+    const auto lu = lecturequalification(ecritqualification(q));
+    ASSERT_TRUE(lu);
+    EXPECT_EQ(lu->manifeste, q.manifeste);
+    EXPECT_EQ(lu->signature, q.signature);
+    for (const std::string& refuse : std::vector<std::string>{
+             std::string(), "Cle=1\r\nSignature=ab", "Cle=1\r\n" + std::string(taillemaxsignature, 's') + "\r\n",
+             q.signature + std::string(taillemaxmanifeste + 1, 'm')})
+        EXPECT_FALSE(lecturequalification(refuse)) << refuse.substr(0, 60);
 }
 
 TEST(NotFoundMessage, HeaderRuleAndSentenceByLanguage)

@@ -8,6 +8,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace runsupport {
@@ -25,6 +26,20 @@ bool startUpdater(const AppFolder& app, const std::string& arguments, const std:
 }
 
 }  // namespace
+
+std::string utcDay(int days)
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t = {{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart += static_cast<long long>(days) * 864000000000LL;
+    const FILETIME then = {t.LowPart, t.HighPart};
+    SYSTEMTIME s;
+    FileTimeToSystemTime(&then, &s);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u", s.wYear, s.wMonth, s.wDay);
+    return text;
+}
 
 bool killUpdaterWhen(const AppFolder& app, const std::function<bool()>& now)
 {

@@ -130,6 +130,9 @@ bool killUpdaterWhen(const AppFolder& app, const std::function<bool()>& now);
 std::string quoted(const std::string& path);
 std::string standinLine(const std::string& exe, const std::string& cwd);
 
+// The UTC day `days` from today, as "YYYY-MM-DD".
+std::string utcDay(int days);
+
 // A signer for the maker's tool with one of the tests' keys (`d`, `q`: private scalar and
 // public point in hexadecimal), through the platform's ECDSA.
 tidewell::publication::Signataire testSigner(int keyId, const std::string& d, const std::string& q,

@@ -19,20 +19,6 @@ const std::string K1D = TEST_KEY1_D, K1Q = TEST_KEY1_Q;
 const std::string K2D = TEST_KEY2_D, K2Q = TEST_KEY2_Q;
 const std::string K3D = TEST_KEY3_D, K3Q = TEST_KEY3_Q;
 
-// The UTC day `days` from today, as "YYYY-MM-DD".
-std::string utcDay(int days)
-{
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER t = {{now.dwLowDateTime, now.dwHighDateTime}};
-    t.QuadPart += static_cast<long long>(days) * 864000000000LL;
-    const FILETIME then = {t.LowPart, t.HighPart};
-    SYSTEMTIME s;
-    FileTimeToSystemTime(&then, &s);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u", s.wYear, s.wMonth, s.wDay);
-    return text;
-}
 
 const std::vector<std::pair<std::string, std::string>> five = {
     {"A.dll", "a v2"}, {"B.dll", std::string(600000, 'b')}, {"C.dat", "c v2"}, {"D.hlp", "d v2"}, {"E.txt", "e v2"}};
@@ -561,34 +547,6 @@ TEST(SignedRun, KilledAnywhereInItsInstallTheNextRunLeavesOneWholeRelease)
     EXPECT_GT(keptNew, 0);
     std::printf("install step %.0f ms; %d of the kills inside it landed (of %zu tries) the next run found the old release %d "
                 "times and the new one %d times\n", end - start, kills, moments.size(), keptOld, keptNew);
-}
-
-// The maker's tool reads what a real build says of itself: a build with keys is offered, one
-// without them or a program that is no updater is not. Today's updater installs a release that
-// offers one exactly as before, never asking for the offer.
-TEST(SignedRun, AReleaseOfferingAnUpdaterInstallsAsBeforeWithoutItsOffer)
-{
-    ServerTree server("Abacor");
-    const auto signer = testSigner(1, K1D, K1Q, 5, utcDay(30));
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    EXPECT_NE(server.publish(five, "5", &signer, TIDEWELL_EXE).find("no identity"), std::string::npos);
-    EXPECT_NE(server.publish(five, "5", &signer, self).find("not a Windows GUI program"), std::string::npos);
-    ASSERT_EQ(server.publish(five, "5", &signer, TIDEWELL_SIGNED_EXE), "");
-    EXPECT_NE(server.read("OffreMaj.ini").find("\r\nRevision=1\r\n"), std::string::npos);
-    EXPECT_TRUE(server.read("Outil/Tidewell.exe") == readFile(TIDEWELL_SIGNED_EXE));
-    SignedApp app("tidewell-offered");
-    const std::size_t logBefore = requestLog().size();
-    const UpdaterRun run = runUpdater(app);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_FALSE(run.box);
-    for (const auto& [name, content] : five)
-        EXPECT_TRUE(readFile(app / name) == content) << name;
-    EXPECT_EQ(readFile(app / "Etatmaj.ini"), "Edition=5\r\nCle=1\r\n");
-    const std::string seen = requestLog().substr(logBefore);
-    EXPECT_NE(seen.find("/Abacor/Maj/"), std::string::npos) << seen;
-    EXPECT_EQ(seen.find("/Abacor/Outil/"), std::string::npos) << seen;
-    EXPECT_EQ(seen.find("OffreMaj"), std::string::npos) << seen;
 }
 
 // A second run started in a folder that a first run is updating (here: whose lock the test
