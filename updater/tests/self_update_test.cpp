@@ -218,9 +218,13 @@ TEST(SelfUpdate, KilledAnywhereInTheSwapTheFolderKeepsOneWorkingUpdater)
             stopped = waitingUpdaters() > 0;
             return true;
         });
-        // The run may have handed over already: the newer one is then stopped where it is.
-        if (!killed && seen != 0 && ms() - seen >= delay)
+        // The run may have handed over already: the newer one is then stopped where it is,
+        // at the same moment into the swap.
+        if (!killed && seen != 0) {
+            while (ms() - seen < delay)
+                Sleep(1);
             stopped = waitingUpdaters() > 0;
+        }
         kills += (killed || stopped) && delay <= end - start;
         // What the killed run started meanwhile goes on alone; the next run comes after it.
         for (const ULONGLONG limit = GetTickCount64() + 40000; waitingUpdaters(false) > 0 && GetTickCount64() < limit;)
