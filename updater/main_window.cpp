@@ -49,8 +49,7 @@ bool policeinstallee(const char* face)
 // Where Verdana is missing, a sans-serif face of similar width that every system has.
 std::string faceeffective(const std::string& face)
 {
-    static const bool verdana = policeinstallee("Verdana");
-    if (face == "Verdana" && !verdana)
+    if (face == "Verdana" && !policeinstallee("Verdana"))
         return "Tahoma";
     return face;
 }

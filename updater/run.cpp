@@ -53,6 +53,8 @@ AppliDossier applidudossier(const std::string& dossier)
         a.nom = libmaj::majuscules(valeur);
         libmaj::lectureini(reglages, "Application", "Langue", 5, valeur);
         a.langue = languedepuis(valeur);
+        libmaj::lectureini(reglages, "Application", "Attente", 10, valeur);
+        a.attente = attentedepuis(valeur);
         return a;
     }
     std::string abacor = dossier + "\\Abacor.ini";
@@ -158,6 +160,7 @@ void Main::rechercheappli()
         return;
     nomappli_ = appli.nom;
     etat.langue = appli.langue;
+    attente_ = appli.attente;
     titre_ = titrelangue(etat.langue);
     vue_.titre("  " + titre_);
     adressemaj_ = adressebase(serveurmaj, nomappli_);

@@ -7,6 +7,8 @@
 #include "main_view.h"
 #include "forms.h"
 #include "manifest.h"
+#include "run_texts.h"
+#include "update_files.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,6 +26,7 @@ std::string dossierduprogramme();
 struct AppliDossier {
     std::string nom;
     int langue = 1;
+    int attente = attentedefaut;   // seconds a signed run waits for the files it replaces
 };
 AppliDossier applidudossier(const std::string& dossier);
 
@@ -70,6 +73,11 @@ private:
     void montreavancement(int i, int nombre, double taillepremier);
     void refuse(const std::string& raison);
     void annoncerefus();
+    // Before the install: while another program holds files it replaces, the run waits, at
+    // most attente_ seconds, saying on the window which program; it never closes one. What
+    // still holds one past the bound is kept for the refusal's message.
+    // `aremplacer`: the ranks (from 0) in `m` of the files the install replaces or adds.
+    void attendfichierslibres(const Manifeste& m, const std::vector<std::size_t>& aremplacer);
     // Once the release is installed and recorded, with the window gone: the newer updater the
     // release offers, brought, qualified and handed the updater's place; never a reason for
     // the run to fail.
@@ -90,6 +98,8 @@ private:
     std::string textemanifeste_, textesignature_;   // its exact bytes and its signature file's
     bool installe_ = false;                // this run installed and recorded it
     std::string refus_;
+    int attente_ = attentedefaut;
+    Detention tenu_;        // a file still held when the install came, and by what
     Verrou verrou_;         // a signed run's hold on the folder, until the process ends
     bool occupe_ = false;   // another signed run holds the folder
 };

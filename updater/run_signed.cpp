@@ -172,7 +172,7 @@ void Main::rechercheverifiee()
 void Main::annoncerefus()
 {
     consigne(libmaj::etat().dossierappli, {"refused: ", refus_, ": ", sensducode(refus_)});
-    libmaj::afficheboite(messagerefus(refus_, libmaj::etat().sautligne), titre_, 16);
+    libmaj::afficheboite(messagerefus(refus_, libmaj::etat().sautligne, tenu_), titre_, 16);
 }
 
 bool Main::telechargementverifie()
@@ -255,6 +255,13 @@ bool Main::telechargementverifie()
             return false;
         montreavancement(static_cast<int>(i) + 1, static_cast<int>(nombre), static_cast<double>(m.fichiers[0].taille));
     }
+    // The application may still be closing: what it holds is waited for before anything
+    // below takes a file from it, the unchanged ones included.
+    std::vector<std::size_t> arrives;
+    for (std::size_t i = 0; i < nombre; ++i)
+        if (arrivees[i])
+            arrives.push_back(i);
+    attendfichierslibres(m, arrives);
     // A file found in place may have changed while the others came (the user, the
     // application): it is judged again through a handle that keeps it as it is until the
     // release is recorded, and one that no longer holds the release comes now, whole, if the

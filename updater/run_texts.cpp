@@ -46,6 +46,16 @@ std::string messagerelance(std::int16_t langue)
     }
 }
 
+std::string texteattente(std::int16_t langue, const std::string& detenteur)
+{
+    if (langue == 2)
+        return "Waiting for " + (detenteur.empty() ? std::string("another program") : detenteur) + " to close\x85";
+    // "d'Abacor.exe", "de Quillon.exe"
+    const bool elide = detenteur.empty() || std::string("AEIOUYaeiouy").find(detenteur[0]) != std::string::npos;
+    return "En attente de la fermeture " + std::string(elide ? "d'" : "de ")
+           + (detenteur.empty() ? std::string("un autre programme") : detenteur) + "\x85";
+}
+
 }  // namespace tidewell
 
 namespace tidewell {
@@ -58,14 +68,22 @@ std::string messagenonverifie(const std::string& code, const std::string& sautli
            + "The update could not be verified: no file was changed." + sautligne + sautligne + "Code : " + code;
 }
 
-std::string messagerefus(const std::string& code, const std::string& sautligne)
+std::string messagerefus(const std::string& code, const std::string& sautligne, const Detention& tenu)
 {
     const std::string fin = sautligne + sautligne + "Code : " + code;
     switch (code.empty() ? ' ' : code[0]) {
     case 'P':
-    case 'I':
-        return "La mise à jour n'a pas pu être installée : aucun fichier n'a été modifié." + sautligne
-               + "The update could not be installed: no file was changed." + fin;
+    case 'I': {
+        std::string texte = "La mise à jour n'a pas pu être installée : aucun fichier n'a été modifié." + sautligne
+                            + "The update could not be installed: no file was changed.";
+        if (tenu.rang && code == "I" + std::to_string(tenu.rang))
+            texte += sautligne + sautligne
+                     + (tenu.detenteur.empty() ? "Un autre programme" : tenu.detenteur) + " utilise encore "
+                     + tenu.fichier + "." + sautligne
+                     + (tenu.detenteur.empty() ? "Another program" : tenu.detenteur) + " is still using "
+                     + tenu.fichier + ".";
+        return texte + fin;
+    }
     case 'R':
         return "Une mise à jour interrompue n'a pas pu être achevée : ce sera tenté de nouveau à la prochaine "
                "mise à jour." + sautligne

@@ -28,8 +28,18 @@ std::string messagenonverifie(const std::string& code, const std::string& sautli
 // The message of a signed update that was refused or undone, chosen by its reason code: a
 // release that could not be verified (S, M, F), one that could not be installed and left every
 // file as it was (P: too little room; I: the n-th file could not be put in place), and an
-// install that could not be finished or undone (R), which the next run takes up again.
-std::string messagerefus(const std::string& code, const std::string& sautligne);
+// install that could not be finished or undone (R), which the next run takes up again. The
+// refusal of the very file another program still held (I<rang>) names it and the program
+// (`detenteur`, empty when the platform could not tell it).
+struct Detention {
+    std::string fichier, detenteur;
+    std::size_t rang = 0;   // from 1; 0 when no file was held
+};
+std::string messagerefus(const std::string& code, const std::string& sautligne, const Detention& tenu = {});
+
+// The activity line while the run waits for `detenteur` (empty: a program the platform could
+// not name) to let go of the files to replace: English for language 2, French otherwise.
+std::string texteattente(std::int16_t langue, const std::string& detenteur);
 
 // The text shown while the application is about to be started again.
 std::string messagerelance(std::int16_t langue);

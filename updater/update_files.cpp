@@ -123,6 +123,15 @@ std::int16_t languedepuis(const std::string& valeur)
     return static_cast<std::int16_t>(code);
 }
 
+int attentedepuis(const std::string& valeur)
+{
+    const std::size_t debut = valeur.find_first_not_of(" \t");
+    if (debut == std::string::npos || valeur[debut] < '0' || valeur[debut] > '9')
+        return attentedefaut;
+    const double secondes = libmaj::arrondi(lecturenombre(valeur));
+    return secondes > attentemax ? attentemax : static_cast<int>(secondes);
+}
+
 std::int32_t tailledepuis(const std::string& texte)
 {
     std::string sanslignes;

@@ -19,6 +19,12 @@ double lecturenombre(const std::string& texte);
 // The language code from the settings' "Langue": rounded, halves to even, then held to 1..2.
 std::int16_t languedepuis(const std::string& valeur);
 
+// How long, in seconds, a signed run waits for the files it replaces to be let go, from the
+// settings' "Attente": rounded, held to 0..600; 60 where it is missing or is no number of
+// seconds (it must start with a digit).
+constexpr int attentedefaut = 60, attentemax = 600;
+int attentedepuis(const std::string& valeur);
+
 // The total size in kilobytes from the fetched size file: every CR LF pair removed, read as a
 // number, rounded into 32 bits.
 std::int32_t tailledepuis(const std::string& texte);

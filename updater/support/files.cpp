@@ -13,7 +13,6 @@
 #include <oleauto.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -209,13 +208,12 @@ void supprimefichier(std::string& chemin)
         return;
     if (!SetFileAttributesA(chemin.c_str(), FILE_ATTRIBUTE_NORMAL) || !DeleteFileA(chemin.c_str()))
         return;
-    using horloge = std::chrono::steady_clock;
-    const auto supprime = horloge::now();
+    const double supprime = horlogemonotone();
     for (;;) {
         cedemessages();
         if (!testfichier(chemin, 0))
             return;
-        if (horloge::now() - supprime > std::chrono::seconds(2))
+        if (horlogemonotone() - supprime > 2)
             return;
         dortsurmessages(0.05);
     }

@@ -2,10 +2,17 @@
 
 namespace libmaj {
 
+namespace {
+
+// Made before the program's first line runs, as a program's global state is: a first use
+// inside a function would need the library's guard, and its threads library with it.
+EtatProcessus processus;
+
+}  // namespace
+
 EtatProcessus& etat()
 {
-    static EtatProcessus e;
-    return e;
+    return processus;
 }
 
 }  // namespace libmaj

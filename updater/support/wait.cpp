@@ -12,14 +12,12 @@ namespace {
 
 double secondesmonotones()
 {
-    static const double frequence = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
+    // Asked each time, as cheap as the counter: kept in a function's static it would need the
+    // library's guard against two threads, and the threads library that comes with it.
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / frequence;
+    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
 // A WM_QUIT seen while pausing belongs to whoever runs the thread's own loop: it is kept

@@ -62,7 +62,12 @@ namespace {
 // The exchanges that are still waited for, by the number given to WinINet as context: a
 // callback for any other number (one given up) finds nothing and does nothing. A run waits for
 // one at a time: a list searched from its start costs nothing and carries no tree's code.
-std::mutex verrou;
+// The platform's own lock: the library's mutex would bring a whole threads library along.
+struct Verrou {
+    SRWLOCK srw = SRWLOCK_INIT;
+    void lock() { AcquireSRWLockExclusive(&srw); }
+    void unlock() { ReleaseSRWLockExclusive(&srw); }
+} verrou;
 std::vector<std::pair<DWORD_PTR, Echange*>> echanges;
 DWORD_PTR numero = 0;
 
@@ -85,7 +90,7 @@ void CALLBACK rappel(HINTERNET h, DWORD_PTR contexte, DWORD statut, LPVOID infor
     if (reponse && !InternetQueryOptionA(h, INTERNET_OPTION_SECURITY_FLAGS, &securite, &taillesecurite))
         securite = 0;
     try {
-        std::lock_guard<std::mutex> garde(verrou);
+        std::lock_guard<Verrou> garde(verrou);
         Echange* e = echangede(contexte);
         if (!e)
             return;
@@ -137,7 +142,7 @@ void Requete::ferme()
     HINTERNET cree = nullptr;
     bool enattente = false;
     {
-        std::lock_guard<std::mutex> garde(verrou);
+        std::lock_guard<Verrou> garde(verrou);
         for (auto e = echanges.begin(); e != echanges.end(); ++e)
             if (e->second == echange_) {
                 echanges.erase(e);
@@ -162,7 +167,7 @@ bool Requete::ouvreune(const std::string& adresse, double jusqua, unsigned long 
     echange_ = new Echange;
     DWORD_PTR contexte = 0;
     {
-        std::lock_guard<std::mutex> garde(verrou);
+        std::lock_guard<Verrou> garde(verrou);
         contexte = ++numero;
         echanges.emplace_back(contexte, echange_);
         echange_->enattente = true;
@@ -180,11 +185,11 @@ bool Requete::ouvreune(const std::string& adresse, double jusqua, unsigned long 
     HINTERNET h = InternetOpenUrlA(session_, adresse.c_str(), entetes.c_str(), DWORD(entetes.size()),
                                    drapeauxrequetes | ui, contexte);
     if (h) {
-        std::lock_guard<std::mutex> garde(verrou);
+        std::lock_guard<Verrou> garde(verrou);
         echange_->enattente = false;
     } else {
         if (GetLastError() != ERROR_IO_PENDING) {
-            std::lock_guard<std::mutex> garde(verrou);
+            std::lock_guard<Verrou> garde(verrou);
             echange_->enattente = false;
             return false;
         }
@@ -202,7 +207,7 @@ bool Requete::ouvreune(const std::string& adresse, double jusqua, unsigned long 
     if (!InternetQueryOptionA(h, INTERNET_OPTION_SECURITY_FLAGS, &securite, &taillesecurite))
         securite = 0;
     {
-        std::lock_guard<std::mutex> garde(verrou);
+        std::lock_guard<Verrou> garde(verrou);
         if (echange_->reponsevue)
             securite = echange_->securitereponse;
     }
@@ -262,7 +267,7 @@ std::string Requete::entete(DWORD quoi) const
 
 bool Requete::enattente() const
 {
-    std::lock_guard<std::mutex> garde(verrou);
+    std::lock_guard<Verrou> garde(verrou);
     return echange_ && echange_->enattente;
 }
 
@@ -277,7 +282,7 @@ bool Requete::lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus)
         if (e.tampon.size() < taille)
             e.tampon.resize(taille);
         {
-            std::lock_guard<std::mutex> garde(verrou);
+            std::lock_guard<Verrou> garde(verrou);
             e.enattente = true;
             e.lecture = INTERNET_BUFFERSA{};
             e.lecture.dwStructSize = sizeof e.lecture;
@@ -291,21 +296,21 @@ bool Requete::lit(DWORD taille, double jusqua, const char*& bloc, DWORD& lus)
         // written the real count there, and a read that ends the body then looks empty. The
         // count in the buffer description is written once, by the read itself.
         if (InternetReadFileExA(requete_.get(), &e.lecture, IRF_ASYNC, 0)) {
-            std::lock_guard<std::mutex> garde(verrou);
+            std::lock_guard<Verrou> garde(verrou);
             e.enattente = false;
             lus = std::min(e.lecture.dwBufferLength, taille);
             bloc = e.tampon.data();
             return true;
         }
         if (GetLastError() != ERROR_IO_PENDING) {
-            std::lock_guard<std::mutex> garde(verrou);
+            std::lock_guard<Verrou> garde(verrou);
             e.enattente = false;
             return false;
         }
     }
     if (!attendsfin(e, jusqua) || !e.resultat)
         return false;
-    std::lock_guard<std::mutex> garde(verrou);
+    std::lock_guard<Verrou> garde(verrou);
     lus = std::min(e.lecture.dwBufferLength, e.demande);
     bloc = e.tampon.data();
     return true;

@@ -176,3 +176,19 @@ TEST(RefusalMessage, TheReasonCodeChoosesTheSentenceAndEndsTheMessage)
              {"R2", undone}})
         EXPECT_EQ(messagerefus(code, "\r\n"), sentence + "Code : " + code) << code;
 }
+
+// A file another program still held when the install came is named in its refusal, with the
+// program where the platform told it; no other refusal names one.
+TEST(RefusalMessage, AnInstallRefusedForAHeldFileNamesItAndItsHolder)
+{
+    const std::string held = "\r\n\r\nAbacor.exe utilise encore A.dll.\r\nAbacor.exe is still using A.dll.\r\n\r\n";
+    const std::string unknown =
+        "\r\n\r\nUn autre programme utilise encore A.dll.\r\nAnother program is still using A.dll.\r\n\r\n";
+    const std::string i2 = messagerefus("I2", "\r\n", {"A.dll", "Abacor.exe", 2});
+    EXPECT_EQ(i2.substr(i2.find("\r\n\r\n")), held + "Code : I2");
+    const std::string anyone = messagerefus("I2", "\r\n", {"A.dll", "", 2});
+    EXPECT_EQ(anyone.substr(anyone.find("\r\n\r\n")), unknown + "Code : I2");
+    // Another file's refusal, the journal's, or any other, blames no program.
+    for (const char* code : {"I0", "I1", "I12", "I20", "P1", "R2", "S1"})
+        EXPECT_EQ(messagerefus(code, "\r\n", {"A.dll", "Abacor.exe", 2}), messagerefus(code, "\r\n")) << code;
+}

@@ -212,10 +212,11 @@ TEST(SignedRun, AReleaseThatCannotBeVerifiedChangesNoFile)
              s.write("Manifeste.ini", other.read("Manifeste.ini"));
              s.write("Signature.ini", other.read("Signature.ini"));
          }},
-        {"the third file held open by another program, the first already in place", "I3",
+        {"the third file held open by another program, the first already in place, with no wait", "I3",
          [&](ServerTree& s, SignedApp& a) {
              standard(s);
              writeFile(a / "A.dll", "a v2");
+             writeFile(a / "Tidewell.ini", "[Application]\r\nNom=Abacor\r\nAttente=0\r\n");
              a.hold("C.dat");
          }},
         {"a size file that is not the signed one, of the same length", "S9",

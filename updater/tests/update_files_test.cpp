@@ -207,6 +207,28 @@ TEST(RunTexts, FollowTheApplicationOrTheLanguage)
     EXPECT_EQ(messagerelance(1), "Relance du Programme ...");
 }
 
+TEST(RunTexts, TheWaitNamesTheProgramOrSaysAnotherInTheRunsLanguage)
+{
+    EXPECT_EQ(texteattente(1, "Abacor.exe"), "En attente de la fermeture d'Abacor.exe\x85");
+    EXPECT_EQ(texteattente(1, "Quillon.exe"), "En attente de la fermeture de Quillon.exe\x85");
+    EXPECT_EQ(texteattente(2, "Abacor.exe"), "Waiting for Abacor.exe to close\x85");
+    EXPECT_EQ(texteattente(1, ""), "En attente de la fermeture d'un autre programme\x85");
+    EXPECT_EQ(texteattente(2, ""), "Waiting for another program to close\x85");
+}
+
+// The settings' bound of the wait for files in use: whole seconds from 0 to 600, the default
+// where the value is no number of seconds.
+TEST(WaitSetting, SecondsHeldToTheBoundOrTheDefault)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"", 60},    {"0", 0},       {"5", 5},       {" 12", 12},   {"600", 600}, {"601", 600},
+        {"1e9", 600}, {"1e999", 600}, {"2.5", 2},    {"3.5", 4},    {"-5", 60},   {"abc", 60},
+        {"+7", 60},  {".5", 60},     {"30 s", 30},
+    };
+    for (const auto& [value, seconds] : cases)
+        EXPECT_EQ(attentedepuis(value), seconds) << '"' << value << '"';
+}
+
 TEST(Addresses, EachServerOrMirrorGetsTheApplicationsFolderInItsOrder)
 {
     EXPECT_EQ(adressesbase("https://a.example", "ABACOR"), std::vector<std::string>{"https://a.example/Abacor"});
