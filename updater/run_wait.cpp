@@ -10,6 +10,8 @@
 #include "updater_offer.h"
 #include "wait.h"
 
+#include <windows.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,11 +38,13 @@ void Main::attendfichierslibres(const Manifeste& m, const std::vector<std::size_
         return;
     const std::string& dossier = libmaj::etat().dossierappli;
     const auto chemin = [&](std::size_t i) { return dossier + "\\" + m.fichiers[i].nom; };
-    // The updater's own program is never waited for: it is this process's, and it lets go
-    // only when the run ends.
+    // What this process holds itself is never waited for: it lets go only when the run ends.
+    // That is its own program, and any library of the folder the platform's search had it
+    // load.
     const auto premiertenu = [&]() -> std::optional<std::size_t> {
         for (const std::size_t i : aremplacer)
-            if (!memefichier(m.fichiers[i].nom, nomprogramme) && libmaj::fichiertenu(chemin(i)))
+            if (!memefichier(m.fichiers[i].nom, nomprogramme) && !GetModuleHandleA(chemin(i).c_str())
+                && libmaj::fichiertenu(chemin(i)))
                 return i;
         return std::nullopt;
     };

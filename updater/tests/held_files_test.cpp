@@ -98,14 +98,15 @@ TEST(HeldFiles, TheInstallWaitsBoundedAndShownForWhatItReplacesAndNeverKills)
         std::function<LetGo(const Copy&)> hold;
         double letGoAfter;   // seconds after the wait begins; negative: never during the run
         bool installed, waited;
+        std::string held = "A.dll", rank = "1";   // the file waited for, and its rank
     };
     const Case cases[] = {
         {"a program that keeps A.dll open and closes after 3 s", "",
          [](const Copy& c) { return openedAlone(c / "A.dll"); }, 3, true, true},
         {"a program with A.dll loaded, let go after 3 s", "",
          [](const Copy& c) { return loaded(c / "A.dll"); }, 3, true, true},
-        {"a program that never lets go, a bound of 5 s", "Attente=5\r\n",
-         [](const Copy& c) { return openedAlone(c / "A.dll"); }, -1, false, true},
+        {"a program that never lets go of the second file, a bound of 5 s", "Attente=5\r\n",
+         [](const Copy& c) { return openedAlone(c / "B.dat"); }, -1, false, true, "B.dat", "2"},
         {"a bound of 0: no wait at all", "Attente=0\r\n",
          [](const Copy& c) { return openedAlone(c / "A.dll"); }, -1, false, false},
         {"a held file the release leaves as it is", "Attente=5\r\n",
@@ -143,22 +144,23 @@ TEST(HeldFiles, TheInstallWaitsBoundedAndShownForWhatItReplacesAndNeverKills)
             EXPECT_EQ(run.exitCode, 0u);
         } else {
             ASSERT_TRUE(run.box) << log;
-            EXPECT_NE(run.box->text.find("Code : I1"), std::string::npos) << run.box->text;
+            EXPECT_NE(run.box->text.find("Code : I" + c.rank), std::string::npos) << run.box->text;
             const auto now = snapshot(copy.path());
             EXPECT_TRUE(now == before) << "the folder changed:" << difference(before, now);
         }
         if (!c.waited) {
             EXPECT_EQ(log.find(": held by "), std::string::npos) << log;
             if (run.box) {
-                EXPECT_EQ(run.box->text.find("A.dll"), std::string::npos) << run.box->text;
+                EXPECT_EQ(run.box->text.find(c.held), std::string::npos) << run.box->text;
             }
             continue;
         }
         // The log says what held which file; the window said whom it waited for, by the
         // platform's name for it, or as another program where the platform cannot tell.
-        const std::size_t by = log.find("file 1 A.dll: held by ");
+        const std::string file = "file " + c.rank + " " + c.held;
+        const std::size_t by = log.find(file + ": held by ");
         ASSERT_NE(by, std::string::npos) << log;
-        const std::size_t from = by + std::string("file 1 A.dll: held by ").size();
+        const std::size_t from = by + (file + ": held by ").size();
         const std::string holder = log.substr(from, log.find(" after ", from) - from);
         const std::string named = holder == "another program" ? "" : holder;
         const ActivityLine waiting(tidewell::texteattente(1, named));
@@ -170,8 +172,8 @@ TEST(HeldFiles, TheInstallWaitsBoundedAndShownForWhatItReplacesAndNeverKills)
             EXPECT_NE(log.find("every file to replace free after "), std::string::npos) << log;
             EXPECT_NE(freed, 0u);
         } else {
-            EXPECT_NE(log.find("file 1 A.dll: still held by " + holder + " after "), std::string::npos) << log;
-            EXPECT_NE(run.box->text.find((named.empty() ? "Another program" : named) + " is still using A.dll."),
+            EXPECT_NE(log.find(file + ": still held by " + holder + " after "), std::string::npos) << log;
+            EXPECT_NE(run.box->text.find((named.empty() ? "Another program" : named) + " is still using " + c.held + "."),
                       std::string::npos) << run.box->text;
             const std::size_t after = log.find(" ms: installing all the same");
             ASSERT_NE(after, std::string::npos) << log;
