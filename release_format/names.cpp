@@ -64,6 +64,7 @@ bool nomsigne(const std::string& nom)
     // Never a sub-folder: the maker's tool makes none, and a folder in the application's
     // folder may be a link (a junction needs no privilege) leading anywhere.
     return nomsur(nom) && nom.find_first_of("\\/") == std::string::npos && haut != libmaj::majuscules(nometat)
+           && haut != libmaj::majuscules(nomtirage)
            && haut != libmaj::majuscules(nomjournal) && haut != libmaj::majuscules(nomverrou)
            && haut != libmaj::majuscules(nomjournalexecution) && haut != libmaj::majuscules(nomrelais) && !finit(haut, ".~PRT") && !finit(haut, ".~FRM");
 }

@@ -12,6 +12,9 @@ constexpr std::size_t placesliste = 50;
 
 // The updater's own files beside it. The record of the last signed release installed:
 inline constexpr char nometat[] = "Etatmaj.ini";
+// The copy's own number, drawn once, that decides whether a release staged to a share of the
+// copies is for it yet, and the newest share it has seen:
+inline constexpr char nomtirage[] = "Tiragemaj.ini";
 // The journal of an install under way: written whole under another name and renamed in, and
 // removed last, once nothing it names is left.
 inline constexpr char nomjournal[] = "Journalmaj.ini";

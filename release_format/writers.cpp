@@ -2,6 +2,7 @@
 // so that the updater, which links the readers alone, carries none of them.
 #include "forms.h"
 #include "manifest.h"
+#include "rollout.h"
 #include "updater_offer.h"
 
 namespace tidewell {
@@ -49,6 +50,12 @@ std::string ecritoffre(const Offre& o)
     for (const Delta& d : o.formes.deltas)
         t += "Delta=" + contenu(d.base) + ";" + contenu(d.forme) + "\r\n";
     return t;
+}
+
+std::string ecritdeploiement(const Deploiement& d)
+{
+    return "Deploiement=1\r\nManifeste=" + d.manifeste + "\r\nCle=" + std::to_string(d.cle) + "\r\nSequence="
+           + std::to_string(d.sequence) + "\r\nPart=" + textepart(d.part) + "\r\n";
 }
 
 }  // namespace tidewell

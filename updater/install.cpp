@@ -48,19 +48,6 @@ bool existe(const std::string& fichier)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Read-only, hidden and system come off whatever else is set, so that files copied from a
-// read-only medium, or compressed or pinned by the system, are updated too. By name, as the
-// listed files and the record are the application's: one of them with a second name (a copy
-// tool's, a deployment's) must still be replaceable, which Windows refuses while it is read-only.
-void normalise(const std::string& fichier)
-{
-    const DWORD trouves = GetFileAttributesA(fichier.c_str());
-    if (trouves == INVALID_FILE_ATTRIBUTES || (trouves & FILE_ATTRIBUTE_DIRECTORY))
-        return;
-    const unsigned long voulus = libmaj::attributsremplacables(trouves);
-    if (voulus != trouves)
-        SetFileAttributesA(fichier.c_str(), voulus == 0 ? FILE_ATTRIBUTE_NORMAL : voulus);
-}
 
 // True when no file is left under the name; a link there goes itself, never what it leads to.
 bool supprime(const std::string& fichier)
@@ -168,6 +155,16 @@ std::string annule(const Journal& j, std::vector<libmaj::Arrivee>& arrivees,
 }
 
 }  // namespace
+
+void normalise(const std::string& fichier)
+{
+    const DWORD trouves = GetFileAttributesA(fichier.c_str());
+    if (trouves == INVALID_FILE_ATTRIBUTES || (trouves & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    const unsigned long voulus = libmaj::attributsremplacables(trouves);
+    if (voulus != trouves)
+        SetFileAttributesA(fichier.c_str(), voulus == 0 ? FILE_ATTRIBUTE_NORMAL : voulus);
+}
 
 std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manifeste& m, const std::string& dossier,
                             const std::vector<std::size_t>& rangs)

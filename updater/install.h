@@ -41,6 +41,12 @@ std::string installerelease(std::vector<libmaj::Arrivee>& arrivees, const Manife
 // the kept release cannot be recorded, the journal then kept for a later run.
 std::string repriseinstallation(const std::string& dossier);
 
+// Read-only, hidden and system come off whatever else is set, so that files copied from a
+// read-only medium, or compressed or pinned by the system, are updated too. By name, as the
+// listed files and the records are the application's: one of them with a second name (a copy
+// tool's, a deployment's) must still be replaceable, which Windows refuses while it is read-only.
+void normalise(const std::string& fichier);
+
 // False when the record of the last release (nometat) cannot be replaced: it or its
 // temporary name is a folder, or it is a file this user may not delete. A release installed
 // there could never be recorded, and each run would install it again.

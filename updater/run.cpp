@@ -215,7 +215,9 @@ void Main::telechargement()
     const TextesCible textes = textescible(nomappli_);
     vue_.libelle(0, textes.encours);
     pleine_ = libmaj::arrondi32(vue_.largeurpourcent());
-    if (manifeste_) {
+    if (pasencore_) {
+        // As a run that finds the copy up to date ends.
+    } else if (manifeste_) {
         installe_ = telechargementverifie();
         if (!installe_)
             return;

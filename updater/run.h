@@ -7,6 +7,7 @@
 #include "main_view.h"
 #include "forms.h"
 #include "manifest.h"
+#include "rollout_rules.h"
 #include "run_texts.h"
 #include "update_files.h"
 
@@ -72,6 +73,9 @@ private:
     void montrefichier(int i, const std::string& nom);
     void montreavancement(int i, int nombre, double taillepremier);
     void refuse(const std::string& raison);
+    // Whether the verified release `edition`, served with `servi`, is for this copy yet: its
+    // number, drawn once and kept, within the maker's share. Says in the run log why not.
+    bool pourcettecopie(std::uint64_t edition, const Servi& servi);
     void annoncerefus();
     // Before the install: while another program holds files it replaces, the run waits, at
     // most attente_ seconds, saying on the window which program; it never closes one. What
@@ -97,6 +101,7 @@ private:
     std::optional<Formes> formes_;         // and the cheaper forms of its files, when offered
     std::string textemanifeste_, textesignature_;   // its exact bytes and its signature file's
     bool installe_ = false;                // this run installed and recorded it
+    bool pasencore_ = false;               // the release is not for this copy yet
     std::string refus_;
     int attente_ = attentedefaut;
     Detention tenu_;        // a file still held when the install came, and by what

@@ -13,6 +13,7 @@
 #include "run_log_text.h"
 #include "run_state.h"
 #include "run_texts.h"
+#include "rollout_rules.h"
 #include "signature_check.h"
 #include "text.h"
 #include "update_keys.h"
@@ -36,7 +37,8 @@ constexpr const char* site = "Corvane";
 // (version, list, size) hold what the maker signed.
 std::string releaseverifiee(const std::string& titre, const std::string& adresse, const std::string& cible,
                             const EtatSigne& minimum, Manifeste& manifeste, std::string (&pages)[3],
-                            std::optional<Formes>& formes, std::string& textemanifeste, std::string& textesignature)
+                            std::optional<Formes>& formes, Servi& servi, std::string& textemanifeste,
+                            std::string& textesignature)
 {
     // Nothing is read beyond what it can be: a server cannot make the run read a megabyte
     // before anything is verified.
@@ -75,6 +77,15 @@ std::string releaseverifiee(const std::string& titre, const std::string& adresse
         const auto s = lecturesignature(signatureliste);
         if (s && s->cle == signature->cle && signatureverifiee(*cle, liste, s->rs))
             formes = lectureformes(liste, *lu, libmaj::sha256(texte));
+    }
+    // The share comes from the address that serves the release: a mirror's share is its own.
+    servi.present = libmaj::lecturepage(titre, 0, adresse + "/" + nomdeploiement, site, liste, taillemaxdeploiement, true,
+                                        &servi.absent)
+                    == libmaj::pagelue;
+    if (servi.present && page(nomsignaturedeploiement, signatureliste, taillemaxsignature)) {
+        const auto s = lecturesignature(signatureliste);
+        if (s && s->cle == signature->cle && signatureverifiee(*cle, liste, s->rs))
+            servi.deploiement = lecturedeploiement(liste, *lu, libmaj::sha256(texte));
     }
     manifeste = std::move(*lu);
     textemanifeste = std::move(texte);
@@ -139,10 +150,12 @@ void Main::rechercheverifiee()
     // The first address whose release verifies serves it; where none does, what the first to
     // answer at all said is the run's reason (an address that is down says nothing).
     std::string raison;
+    Servi servi;
     for (std::size_t a = 0; a < sources_.adresses.size(); ++a) {
         formes_.reset();
+        servi = Servi{};
         const std::string r = releaseverifiee(titre_, sources_.adresses[a], nomappli_, minimum, manifeste, pages, formes_,
-                                              textemanifeste_, textesignature_);
+                                              servi, textemanifeste_, textesignature_);
         if (r.empty()) {
             sources_.premiere = a;
             raison.clear();
@@ -155,6 +168,10 @@ void Main::rechercheverifiee()
     }
     if (!raison.empty()) {
         refuse(raison);
+        return;
+    }
+    if (!pourcettecopie(manifeste.edition, servi)) {
+        pasencore_ = true;
         return;
     }
     // Read from the temporary folder: a refused run leaves the application folder as it was.

@@ -58,6 +58,7 @@ TEST(Manifest, RefusesEveryLiberty)
         EXPECT_EQ(refus(t + "Fichier=" + sousdossier + ";1;" + H + "\r\n"), "M8") << sousdossier;
     EXPECT_EQ(refus(t + "Fichier=journalmaj.INI;1;" + H + "\r\n"), "M8");     // the updater's own records
     EXPECT_EQ(refus(t + "Fichier=Etatmaj.ini;1;" + H + "\r\n"), "M8");
+    EXPECT_EQ(refus(t + "Fichier=TIRAGEmaj.ini;1;" + H + "\r\n"), "M8");   // the copy's drawn number
     EXPECT_EQ(refus(t + "Fichier=tidewell.LOG;1;" + H + "\r\n"), "M8");
     EXPECT_EQ(refus(t + "Fichier=Tidewell.~NEUF.exe;1;" + H + "\r\n"), "M8");   // a newer updater, waiting
     // What a download cut short or a cheaper form waits under beside its file.

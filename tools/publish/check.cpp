@@ -3,6 +3,7 @@
 #include "forms.h"
 #include "manifest.h"
 #include "release_check.h"
+#include "rollout.h"
 #include "run_log_text.h"
 #include "signing.h"
 #include "text.h"
@@ -116,6 +117,8 @@ public:
             probleme(m->pages[1].nom, "does not name the manifest's files in its order" + code(coderefus::liste));
         for (std::size_t i = 0; i < m->fichiers.size(); ++i)
             fichier(i, m->fichiers[i]);
+        const bool signee = r_.problemes.empty();
+        const std::string part = verifiedeploiement(*m, *signature, signature::sha256(texte));
         const bool installable = r_.problemes.empty();
         const std::string formes = verifieformes(*m, *signature, signature::sha256(texte));
         const std::string offre = verifieoffre(*m, *signature, signature::sha256(texte));
@@ -123,14 +126,18 @@ public:
             r_.installable = true;
             r_.resume = "OK: " + base_ + " serves release " + std::to_string(m->edition) + " of " + m->cible
                         + ", signed by key " + std::to_string(m->cle) + ", valid through " + m->expire + ", "
-                        + std::to_string(m->fichiers.size()) + " files as signed, " + formes + ", " + offre
-                        + ": a signed updater installs it";
+                        + std::to_string(m->fichiers.size()) + " files as signed, " + formes + ", " + offre + ", "
+                        + part
+                        + (part.rfind("share 0 %", 0) == 0 ? ": halted, no copy installs it"
+                           : part.rfind("share", 0) == 0 ? ": a signed updater installs it within the share"
+                                                          : ": a signed updater installs it");
             return r_;
         }
         r_.installable = installable;
         return fin(false, installable ? "a signed updater installs the release, but the cheaper forms or the "
                                         "updater it serves are not sound"
-                                      : "a signed updater refuses this release");
+                                      : signee ? "signed updaters take the release as not yet for them"
+                                               : "a signed updater refuses this release");
     }
 
 private:
@@ -236,6 +243,47 @@ private:
                                   + publication::historiqueprogrammes(anterieur_.arbre).string());
         }
         return "updater revision " + std::to_string(o->revision) + " offered";
+    }
+
+    // The share of the copies that may install the release, which a copy takes only when it is
+    // signed with the manifest's key and names that very manifest (otherwise the release is not
+    // yet for it), and the newest the maker's tree holds; what the closing line says of it.
+    std::string verifiedeploiement(const Manifeste& m, const Signature& signature, const std::string& sha256manifeste)
+    {
+        std::string texte, signaturepart, arbre;
+        derniere_ = client_.lit(adresse(nomdeploiement), taillemaxdeploiement, texte);
+        std::optional<Deploiement> d;
+        if (!absente(derniere_)) {
+            if (derniere_.issue != Reponse::Issue::lue)
+                probleme(nomdeploiement, pourquoi(derniere_) + ": copies that saw a share for this release take it as not yet");
+            else if (page(nomsignaturedeploiement, taillemaxsignature, signaturepart)) {
+                const auto s = lecturesignature(signaturepart);
+                if (s && s->cle == signature.cle && signature::verifie(cle_.publique, s->rs, texte))
+                    d = lecturedeploiement(texte, m, sha256manifeste);
+                if (!d)
+                    probleme(nomdeploiement, std::string(s && s->cle == signature.cle && signature::verifie(cle_.publique, s->rs, texte)
+                                                             ? "malformed, or another manifest's"
+                                                             : "not signed by key " + std::to_string(cle_.cle))
+                                                 + ": copies take the release as not yet for them");
+            }
+        }
+        // A mirror that still serves an older share than the maker's: copies that saw the newer
+        // one take the release as not yet.
+        std::ifstream f(anterieur_.arbre / nomdeploiement, std::ios::binary);
+        arbre.assign(std::istreambuf_iterator<char>(f), {});
+        const auto maitre = anterieur_.arbre.empty() || !f.is_open() ? std::nullopt : lecturedeploiement(arbre, m, sha256manifeste);
+        if (maitre && (!d || d->sequence < maitre->sequence))
+            probleme(nomdeploiement, (d ? "sequence " + std::to_string(d->sequence) : std::string("no share"))
+                                         + " served, the maker's tree holds sequence " + std::to_string(maitre->sequence)
+                                         + ": copies that saw it take the release as not yet for them");
+        // The copies that saw it take no share of the maker's below it.
+        if (maitre && d && d->sequence > maitre->sequence)
+            probleme(nomdeploiement, "sequence " + std::to_string(d->sequence) + " served, above the maker's tree's "
+                                         + std::to_string(maitre->sequence)
+                                         + ": the tree is not the maker's latest, and copies would refuse its share");
+        if (!d)
+            return "no share: for every copy";
+        return "share " + textepart(d->part) + " % (sequence " + std::to_string(d->sequence) + ")";
     }
 
     // A form whole and as the list signed it.

@@ -5,6 +5,7 @@
 #include "manifest.h"
 #include "pe_image.h"
 #include "signing.h"
+#include "rollout.h"
 #include "updater_offer.h"
 #include "tree_files.h"
 #include "zstd_forms.h"
@@ -227,6 +228,23 @@ protected:
         fs::create_directories(racine / "morceaux" / "Abacor" / "ici");
         fs::copy_file(racine / "morceaux" / "Abacor" / "Taillefich.ini", racine / "morceaux" / "Abacor" / "ici" / "Taillefich.ini");
         ecrit(racine / "morceaux" / "Abacor" / "ici" / ".httpsd.json", "{}");
+        // A release staged by the tool, twice; a mirror that still serves the first share, and
+        // a server that widened the second.
+        fs::copy(dossier / "maitre", dossier / "etage", fs::copy_options::recursive);
+        const auto etage = [&](const std::string& part, const std::string& dit) {
+            const Sortie s = lance(outil + " --out " + (dossier / "etage" / "Abacor").string() + " --rollout " + part
+                                   + " --key " + (dossier / "cle.pem").string());
+            ASSERT_EQ(s.code, 0) << s.texte;
+            ASSERT_NE(s.texte.find(dit), std::string::npos) << s.texte;
+        };
+        etage("10.00", "release 6 of " + (dossier / "etage" / "Abacor").string() + " now goes to 10 % of the copies (sequence ");
+        copie("retard", dossier / "etage" / "Abacor");
+        etage("50", "now goes to 50 % of the copies (sequence ");
+        copie("avant", dossier / "etage" / "Abacor");
+        etage("0", "now goes to 0 % of the copies (sequence ");
+        copie("halte", dossier / "etage" / "Abacor");
+        const fs::path elargi = copie("elargi", racine / "avant" / "Abacor");
+        ecrit(elargi / tidewell::nomdeploiement, remplace(lit(elargi / tidewell::nomdeploiement), "Part=50", "Part=100"));
         copie("sauts");
         ecrit(racine / "sauts" / ".httpsd.json",
               R"({"faults": {"Version.ini": {"chain": 6},
@@ -258,6 +276,9 @@ protected:
             arguments = remplace(arguments, "{ca}", "--ca " + (certificats / "ca.pem").string());
             arguments = remplace(arguments, "{arbre}", (dossier / "maitre" / "Abacor").string());
             arguments = remplace(arguments, "{oubli}", (dossier / "oubli" / "Abacor").string());
+            arguments = remplace(arguments, "{etage}", (dossier / "etage" / "Abacor").string());
+            arguments = remplace(arguments, "{base-avant}", (racine / "avant" / "Abacor").string());
+            arguments = remplace(arguments, "{pem}", (dossier / "cle.pem").string());
             const Sortie s = lance(outil + " " + arguments);
             EXPECT_EQ(s.code, c.code) << c.nom << "\n" << s.texte;
             for (const auto& attendu : c.attendus) {
@@ -321,6 +342,23 @@ TEST_F(Check, PassesOnlyWhatASignedUpdaterInstallsAndSaysWhatIsWrong)
          {"marque/Abacor/Version.ini: holds \"Error 404\"", "refuses"}, 2},
         {"six redirects, and one to http", "--check {base}/sauts/Abacor" + k, 1,
          {"Version.ini: not fetched: more than 5 redirects", "Listfich.ini: not fetched: a redirect to \"http:"}, 3},
+        {"a staged release", "--check {base}/avant/Abacor" + k, 0,
+         {"updater revision 3 offered, share 50 % (sequence ", "): a signed updater installs it within the share"}, 1},
+        {"a halted one", "--check {base}/halte/Abacor --tree {etage}" + k, 0,
+         {"share 0 % (sequence ", "): halted, no copy installs it"}, 1},
+        {"a share above the maker's tree, put back from a backup", "--check {base}/halte/Abacor --tree {base-avant}" + k,
+         1, {"halte/Abacor/Deploiement.ini: sequence ", " served, above the maker's tree's "}, 0},
+        {"a release for every copy", "--check {base}/bon/Abacor" + k, 0, {", no share: for every copy: a signed"}, 1},
+        {"a share widened by the server", "--check {base}/elargi/Abacor" + k, 1,
+         {"elargi/Abacor/Deploiement.ini: not signed by key 1: copies take the release as not yet for them",
+          "signed updaters take the release as not yet for them"}, 2},
+        {"a mirror behind the maker's share", "--check {base}/retard/Abacor --tree {etage}" + k, 1,
+         {"retard/Abacor/Deploiement.ini: sequence ", " served, the maker's tree holds sequence "}, 2},
+        {"... which alone shows nothing wrong", "--check {base}/retard/Abacor" + k, 0, {"share 10 % (sequence "}, 1},
+        {"a share above all", "--out {etage} --rollout 100.01 --key {pem}", 2, {"refused: --rollout must be a percentage"}, 1},
+        {"a share without the key", "--out {etage} --rollout 5", 2, {"usage"}, 0},
+        {"a share and a version without a release", "--out {etage} --rollout 5 --key {pem} --version 7", 2, {"usage"}, 0},
+        {"a share unsigned", "--release {etage} --out {etage} --version 7 --rollout 5 --unsigned", 2, {"usage"}, 0},
         {"another key under key 1's id", "--check {base}/bon/Abacor --public-key 1:" TEST_KEY3_Q " {ca}", 1,
          {"does not verify", "nothing could be verified"}, 2},
         {"not https", "--check http://localhost/Abacor --public-key {cle}", 2, {"refused"}, 0},

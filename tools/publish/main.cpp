@@ -2,9 +2,10 @@
 //   tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]
 //                    [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
 //                     [--previous-public-key ID:KEY] [--deltas K]
-//                     [--updater Tidewell.exe [--updater-machine i386|x86_64]] | --unsigned]
+//                     [--updater Tidewell.exe [--updater-machine i386|x86_64]] [--rollout PERCENT] | --unsigned]
 //   tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]
-//                    [--previous-public-key ID:KEY] [--deltas K]
+//                    [--previous-public-key ID:KEY] [--deltas K] [--rollout PERCENT]
+//   tidewell-publish --out DIR --rollout PERCENT --key KEY.pem [--key-id N]
 //   tidewell-publish --print-public-key KEY.pem [--key-id N]
 //   tidewell-publish --check URL --public-key ID:KEY [--ca FILE] [--tree DIR | --min-release N [--min-key K]]
 // DIR/Maj holds the files afterwards; Listfich.ini, Taillefich.ini and Version.ini sit beside
@@ -18,6 +19,11 @@
 // key; every later release offers it again until a newer one comes.
 // The private key never goes into the tree. --resign signs a published tree again (a new
 // expiry, release number or key) without changing its files.
+// --rollout stages the release: only that share of the copies (0 to 100 %, to 0.01 %) installs
+// it, each by the number it drew once; in the signed Deploiement.ini, whose sequence rises at
+// each change, so that no server can widen it. Given alone with --out, it changes the share
+// of the tree's current release, signing that file alone with the release's key; a release
+// published without it is for every copy, and one signed again keeps its share.
 // A tree's current signed release is trusted only when it verifies with the signing key's
 // public key or the one --previous-public-key gives (at a rotation: as --print-public-key
 // printed it), and its files are still what it signed.
@@ -34,6 +40,7 @@
 #include "forms.h"
 #include "manifest.h"
 #include "publish.h"
+#include "rollout.h"
 #include "updater_identity.h"
 #ifdef TIDEWELL_SIGNING
 #include "check.h"
@@ -75,10 +82,12 @@ int usage()
     std::fprintf(stderr, "usage: tidewell-publish --release DIR --out DIR --version V [--subversion S] [--date D]\n"
                          "                        [--key KEY.pem [--key-id N] [--release-number N] [--expires DAYS]\n"
                          "                         [--previous-public-key ID:KEY] [--deltas K]\n"
-                         "                         [--updater Tidewell.exe [--updater-machine i386|x86_64]] | --unsigned]\n"
+                         "                         [--updater Tidewell.exe [--updater-machine i386|x86_64]]\n"
+                         "                         [--rollout PERCENT] | --unsigned]\n"
                          "       tidewell-publish --resign DIR --key KEY.pem [--key-id N] [--release-number N] "
                          "[--expires DAYS]\n"
-                         "                        [--previous-public-key ID:KEY] [--deltas K]\n"
+                         "                        [--previous-public-key ID:KEY] [--deltas K] [--rollout PERCENT]\n"
+                         "       tidewell-publish --out DIR --rollout PERCENT --key KEY.pem [--key-id N]\n"
                          "       tidewell-publish --print-public-key KEY.pem [--key-id N]\n"
                          "       tidewell-publish --check URL --public-key ID:KEY [--ca FILE]\n"
                          "                        [--tree DIR | --min-release N [--min-key K]]\n");
@@ -163,8 +172,10 @@ int main(int argc, char** argv)
 try {
     tidewell::publication::Release release;
     std::string sortie, cle, clepublique, resigner, idcle = "1", edition, expire = "365", precedente, deltas = "3";
-    std::string adressecontrole, clecontrole, fichierca, arbrecontrole, minedition, mincle, machine = "i386";
+    std::string adressecontrole, clecontrole, fichierca, arbrecontrole, minedition, mincle, machine = "i386", part;
     bool optionssignature = false;   // an option that only a signed publication takes
+    bool optionsrelease = false;     // an option that only a publication or a signing again takes
+    bool partdonnee = false;         // --rollout, even empty
     int optionscontrole = 0;         // options that only --check takes, each with its value
     release.date = aujourdhui();
     for (int i = 1; i < argc; ++i) {
@@ -177,20 +188,21 @@ try {
             return usage();
         const std::string valeur = argv[++i];
         if (option == "--release") release.dossier = valeur;
+        else if (option == "--rollout") part = valeur, optionssignature = partdonnee = true;
         else if (option == "--out") sortie = valeur;
-        else if (option == "--version") release.version = valeur;
-        else if (option == "--subversion") release.sousversion = valeur;
-        else if (option == "--date") release.date = valeur;
+        else if (option == "--version") release.version = valeur, optionsrelease = true;
+        else if (option == "--subversion") release.sousversion = valeur, optionsrelease = true;
+        else if (option == "--date") release.date = valeur, optionsrelease = true;
         else if (option == "--key") cle = valeur;
         else if (option == "--key-id") idcle = valeur;
-        else if (option == "--release-number") edition = valeur, optionssignature = true;
-        else if (option == "--expires") expire = valeur, optionssignature = true;
+        else if (option == "--release-number") edition = valeur, optionssignature = optionsrelease = true;
+        else if (option == "--expires") expire = valeur, optionssignature = optionsrelease = true;
         else if (option == "--print-public-key") clepublique = valeur;
         else if (option == "--resign") resigner = valeur;
         else if (option == "--previous-public-key") precedente = valeur, optionssignature = true;
-        else if (option == "--deltas") deltas = valeur, optionssignature = true;
-        else if (option == "--updater") release.programme = valeur, optionssignature = true;
-        else if (option == "--updater-machine") machine = valeur, optionssignature = true;
+        else if (option == "--deltas") deltas = valeur, optionssignature = optionsrelease = true;
+        else if (option == "--updater") release.programme = valeur, optionssignature = optionsrelease = true;
+        else if (option == "--updater-machine") machine = valeur, optionssignature = optionsrelease = true;
         else if (option == "--check") adressecontrole = valeur, ++optionscontrole;
         else if (option == "--public-key") clecontrole = valeur, ++optionscontrole;
         else if (option == "--ca") fichierca = valeur, ++optionscontrole;
@@ -244,8 +256,16 @@ try {
         return 2;
     }
 #endif
-    if (resigner.empty() ? release.dossier.empty() || sortie.empty() : cle.empty() || !sortie.empty())
+    // --out with --rollout and no release: the tree's current release takes a new share.
+    const bool partseule = partdonnee && release.dossier.empty() && resigner.empty();
+    if (partseule ? sortie.empty() || cle.empty() || optionsrelease || !precedente.empty()
+        : resigner.empty() ? release.dossier.empty() || sortie.empty() : cle.empty() || !sortie.empty())
         return usage();
+    const auto partlue = tidewell::lecturepart(part);
+    if (partdonnee && !partlue) {
+        std::fprintf(stderr, "refused: --rollout must be a percentage from 0 to 100, with at most two decimals\n");
+        return 2;
+    }
     if ((release.sanssignature && (!cle.empty() || !resigner.empty())) || (optionssignature && cle.empty())
         || (!resigner.empty() && !release.programme.empty()))
         return usage();
@@ -290,25 +310,37 @@ try {
         signataire.sha256fichier = [](const std::filesystem::path& p) { return sig::sha256fichier(p.string()); };
         signataire.hachage = [] { return sig::sha256flux(); };
         signataire.signe = [&k](const std::string& o) { return sig::signe(*k, o); };
+        if (partlue)
+            signataire.part = *partlue;
+        // Minutes since 2026-01-01 UTC: the least sequence a share takes.
+        const std::time_t depuis2026 = std::time(nullptr) - 1767225600;
+        signataire.minute = depuis2026 > 0 ? static_cast<std::uint64_t>(depuis2026) / 60 : 0;
     }
 #endif
     if (!resigner.empty())
         sortie = resigner;
-    const auto resultat = resigner.empty()
-                              ? tidewell::publication::publie(release, sortie, cle.empty() ? nullptr : &signataire)
-                              : tidewell::publication::resigne(resigner, signataire);
+    const auto resultat = partseule          ? tidewell::publication::deploie(sortie, signataire)
+                          : resigner.empty() ? tidewell::publication::publie(release, sortie, cle.empty() ? nullptr : &signataire)
+                                             : tidewell::publication::resigne(resigner, signataire);
     for (const auto& remarque : resultat.remarques)
         std::fprintf(stderr, "note: %s\n", remarque.c_str());
     for (const auto& erreur : resultat.erreurs)
         std::fprintf(stderr, "refused: %s\n", erreur.c_str());
     if (!resultat.erreurs.empty())
         return 1;
-    if (!resigner.empty())
-        std::printf("signed %s again: release %llu, valid through %s, key %d\n", sortie.c_str(),
-                    static_cast<unsigned long long>(resultat.edition), signataire.expire.c_str(), signataire.cle);
+    const std::string partie = partlue ? ", to " + tidewell::textepart(*partlue) + " % of the copies" : "";
+    if (partseule)
+        std::printf("release %llu of %s now goes to %s %% of the copies (sequence %llu)\n",
+                    static_cast<unsigned long long>(resultat.edition), sortie.c_str(), tidewell::textepart(*partlue).c_str(),
+                    static_cast<unsigned long long>(resultat.sequence));
+    else if (!resigner.empty())
+        std::printf("signed %s again: release %llu, valid through %s, key %d%s\n", sortie.c_str(),
+                    static_cast<unsigned long long>(resultat.edition), signataire.expire.c_str(), signataire.cle,
+                    partie.c_str());
     else
-        std::printf("published %zu files, %lld KiB, into %s%s\n", resultat.fichiers.size(), resultat.kilooctets,
-                    sortie.c_str(), cle.empty() ? "" : (", signed as release " + std::to_string(resultat.edition)).c_str());
+        std::printf("published %zu files, %lld KiB, into %s%s%s\n", resultat.fichiers.size(), resultat.kilooctets,
+                    sortie.c_str(), cle.empty() ? "" : (", signed as release " + std::to_string(resultat.edition)).c_str(),
+                    partie.c_str());
     return 0;
 } catch (const std::exception& e) {
     std::fprintf(stderr, "refused: %s\n", e.what());

@@ -2,6 +2,7 @@
 
 #include "forms.h"
 #include "forms_make.h"
+#include "rollout.h"
 #include "updater_offer_make.h"
 #include "manifest.h"
 #include "rounding.h"
@@ -13,6 +14,12 @@
 #include <chrono>
 #include <fstream>
 #include <new>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 namespace tidewell::publication {
 
@@ -113,6 +120,9 @@ struct Contenu {
     fs::path formes;
     std::string listeformes, signatureformes;
     OffrePrete offre;   // the updater the release offers, if any
+    // Signed only: the share of the copies that may install it, and its signature; empty for
+    // every copy.
+    std::string deploiement, signaturedeploiement;
 };
 
 // Why the updater would mishandle a release file of this name; null when it would not.
@@ -125,6 +135,8 @@ const char* nomreserve(const std::string& nom)
         return "the updater's settings file: a release must not choose which application a folder is";
     if (n == "ETATMAJ.INI")
         return "the updater's record of the last signed release installed";
+    if (n == "TIRAGEMAJ.INI")
+        return "the number the updater drew, which decides whether a release staged to a share is for this copy";
     if (n == "JOURNALMAJ.INI")
         return "the updater's journal of an install under way, which it reads to finish an interrupted one";
     if (n == "VERROUMAJ.INI")
@@ -144,6 +156,40 @@ fs::path voisin(const fs::path& arbre, const std::string& sorte)
     return arbre.parent_path()
            / ("." + arbre.filename().string() + "." + sorte + "-" + std::to_string(instant) + "-"
               + std::to_string(++compteur));
+}
+
+// Writes the release's share into `dossier`, in place of any there: a file of a tree copied
+// by links is the live tree's too, and is never written through.
+std::string ecritdeploiementdans(const fs::path& dossier, const Contenu& c)
+{
+    if (c.deploiement.empty())
+        return {};
+    std::error_code ec;
+    fs::remove(dossier / nomdeploiement, ec);
+    fs::remove(dossier / nomsignaturedeploiement, ec);
+    if (!ecrit(dossier / nomdeploiement, c.deploiement) || !ecrit(dossier / nomsignaturedeploiement, c.signaturedeploiement))
+        return "cannot write the share of the release in " + dossier.string();
+    return {};
+}
+
+// Copies the live tree `arbre` into `dossier`: its folders made, its files linked where the
+// volume allows it and copied otherwise. Anything else in it (a link, which could lead out of
+// the tree) is refused, never followed.
+std::string copiearbre(const fs::path& arbre, const fs::path& dossier)
+{
+    std::error_code ec;
+    fs::create_directory(dossier, ec);
+    for (fs::recursive_directory_iterator it(arbre, ec), fin; !ec && it != fin; it.increment(ec)) {
+        const fs::path vers = dossier / it->path().lexically_relative(arbre);
+        const fs::file_type sorte = it->symlink_status(ec).type();
+        if (sorte == fs::file_type::directory)
+            fs::create_directory(vers, ec);
+        else if (sorte != fs::file_type::regular)
+            return it->path().string() + " is neither a file nor a folder: publish the release again";
+        else if (fs::create_hard_link(it->path(), vers, ec); ec)
+            fs::copy_file(it->path(), vers, ec);
+    }
+    return ec ? "cannot copy the live tree: " + ec.message() : std::string();
 }
 
 // Writes the whole tree into `dossier`; an error text, empty when all is written.
@@ -178,7 +224,7 @@ std::string ecritarbre(const fs::path& dossier, const Contenu& c)
         if (!ecrit(dossier / nomoffre, c.offre.texte) || !ecrit(dossier / nomsignatureoffre, c.offre.signature))
             return "cannot write the offer of the updater in " + dossier.string();
     }
-    return {};
+    return ecritdeploiementdans(dossier, c);
 }
 
 // Writes the new tree beside the live one, then puts it in the live one's place. The live
@@ -187,11 +233,11 @@ std::string ecritarbre(const fs::path& dossier, const Contenu& c)
 // still a plain folder is moved aside first (the one time the tree is missing for a moment);
 // where no link can be made (Windows without the right to) the folders are swapped by two
 // renames every time. An error leaves the live tree as it was.
-std::string bascule(const fs::path& arbre, const Contenu& c)
+std::string bascule(const fs::path& arbre, const std::function<std::string(const fs::path&)>& ecrire)
 {
     std::error_code ec;
     const fs::path nouveau = voisin(arbre, "release");
-    const std::string erreur = ecritarbre(nouveau, c);
+    const std::string erreur = ecrire(nouveau);
     if (!erreur.empty()) {
         fs::remove_all(nouveau, ec);
         return erreur + "; the live tree is as it was";
@@ -238,6 +284,11 @@ std::string bascule(const fs::path& arbre, const Contenu& c)
     if (!ancien.empty())
         fs::remove_all(ancien, ec);
     return {};
+}
+
+std::string bascule(const fs::path& arbre, const Contenu& c)
+{
+    return bascule(arbre, [&c](const fs::path& dossier) { return ecritarbre(dossier, c); });
 }
 
 // The whole file; `lu` turns false when it cannot be opened.
@@ -311,6 +362,15 @@ std::optional<Manifeste> releasecourante(const fs::path& arbre, const Signataire
     return m;
 }
 
+// The tree's current signed release, trusted; nothing, with `erreur` set, when it has none.
+std::optional<Manifeste> releasesignee(const fs::path& arbre, const Signataire& s, std::string& erreur)
+{
+    auto courante = releasecourante(arbre, s, erreur);
+    if (!courante && erreur.empty())
+        erreur = "no signed tree at " + arbre.string();
+    return courante;
+}
+
 // Signs the content: the manifest of the three update files and every listed file, and its
 // signature, after the tree's trusted current release `courante` (if any). An error text,
 // empty when signed.
@@ -360,6 +420,43 @@ std::string signecontenu(Contenu& c, const fs::path& arbre, const Signataire& s,
         return "signing the manifest failed";
     c.signature = ecritsignature({s.cle, rs});
     c.edition = m.edition;
+    return {};
+}
+
+// The share of the tree's trusted current release `m` (manifest of exact bytes `texte`) as the
+// tree holds it: nothing, and no error, when the tree has no rollout file; nothing, with
+// `erreur` set, when the one it has is not that release's, signed by its key.
+std::optional<Deploiement> deploiementcourant(const fs::path& arbre, const Manifeste& m, const std::string& texte,
+                                              const Signataire& s, std::string& erreur)
+{
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(arbre / nomdeploiement, ec)))
+        return std::nullopt;
+    bool lu = true;
+    const std::string deploiement = lit(arbre / nomdeploiement, lu);
+    const auto sig = lecturesignature(lit(arbre / nomsignaturedeploiement, lu));
+    const auto cle = std::find_if(s.connues.begin(), s.connues.end(), [&](const ClePublique& c) { return c.cle == m.cle; });
+    auto d = lu && sig && sig->cle == m.cle && cle != s.connues.end() && s.verifie
+                     && s.verifie(cle->publique, sig->rs, deploiement)
+                 ? lecturedeploiement(deploiement, m, s.sha256(texte))
+                 : std::nullopt;
+    if (!d)
+        erreur = std::string("the tree's ") + nomdeploiement + " is not its current release's, signed by key "
+                 + std::to_string(m.cle) + ": copies take the release as not yet for them";
+    return d;
+}
+
+// Signs the share `part` of the signed content's release, as the `sequence`-th word on it.
+std::string signedeploiement(Contenu& c, const Signataire& s, std::uint32_t part, std::uint64_t sequence)
+{
+    if (sequence > editionmax)
+        return "the release's share has been changed " + std::to_string(editionmax)
+               + " times: publish it again under a new number";
+    c.deploiement = ecritdeploiement({s.sha256(c.manifeste), s.cle, sequence, part});
+    const std::string rs = s.signe(c.deploiement);
+    if (rs.size() != 128)
+        return "signing the share failed";
+    c.signaturedeploiement = ecritsignature({s.cle, rs});
     return {};
 }
 
@@ -570,7 +667,7 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
     }
     Contenu contenu{fichiers, liste, std::to_string(r.kilooctets) + "\r\n",
                     "[Version]\r\nVersion=" + version + "\r\nSousVersion=" + sousversion + "\r\nDate=" + date
-                        + "\r\n", {}, {}, 0, {}, {}, {}, {}};
+                        + "\r\n", {}, {}, 0, {}, {}, {}, {}, {}, {}};
     std::string erreur;
     bool nouvelarbre = false;
     const Provisoire formes{voisin(arbre, "forms")}, outil{voisin(arbre, "updater")};
@@ -584,6 +681,9 @@ Resultat verifieetpublie(const Release& release, const fs::path& arbre, const Si
         if (erreur.empty())
             erreur = prepareoffre(arbre, *signataire, courante, contenu.manifeste, release.programme, release.machine,
                                   outil.chemin, contenu.offre, r.remarques);
+        // A new release is for every copy unless the maker stages it.
+        if (erreur.empty() && signataire->part)
+            erreur = signedeploiement(contenu, *signataire, *signataire->part, std::max<std::uint64_t>(1, signataire->minute));
     } else if (!release.programme.empty()) {
         erreur = "an updater is offered by a signed release only: give --key";
     } else if (!release.sanssignature && fs::exists(fs::symlink_status(arbre / nommanifeste, ec))) {
@@ -611,9 +711,7 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
 {
     Resultat r;
     std::string erreur;
-    const auto courante = releasecourante(arbre, signataire, erreur);
-    if (!courante && erreur.empty())
-        erreur = "no signed tree at " + arbre.string();
+    const auto courante = releasesignee(arbre, signataire, erreur);
     if (!erreur.empty()) {
         r.erreurs.push_back(erreur);
         return r;
@@ -625,7 +723,16 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
     c.version = lit(arbre / "Version.ini", lu);
     for (const auto& f : courante->fichiers)
         c.fichiers.emplace_back(f.nom, arbre / "Maj" / f.nom);
-    erreur = signecontenu(c, arbre, signataire, courante);
+    // A staged release stays staged as far as it is, unless the maker gives another share;
+    // under its new number its sequence starts again.
+    std::optional<std::uint32_t> part = signataire.part;
+    if (!part)
+        if (const auto avant = deploiementcourant(arbre, *courante, lit(arbre / nommanifeste, lu), signataire, erreur))
+            part = avant->part;
+    if (!part && !erreur.empty())
+        erreur += "; give the share with --rollout";
+    else
+        erreur = signecontenu(c, arbre, signataire, courante);
     if (erreur.empty()) {
         // Only what was signed is signed again, even should the tree change while it is read.
         std::string raison;
@@ -638,6 +745,8 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
         erreur = prepareformes(c, arbre, signataire, courante, true, formes.chemin, r.remarques);
     if (erreur.empty())
         erreur = prepareoffre(arbre, signataire, courante, c.manifeste, {}, 0, outil.chemin, c.offre, r.remarques);
+    if (erreur.empty() && part)
+        erreur = signedeploiement(c, signataire, *part, std::max<std::uint64_t>(1, signataire.minute));
     if (erreur.empty())
         erreur = bascule(arbre, c);
     if (!erreur.empty()) {
@@ -658,26 +767,119 @@ fs::path historique(const fs::path& arbre)
     return arbre.parent_path() / ("." + arbre.filename().string() + ".history");
 }
 
-Resultat resigne(const fs::path& arbre, const Signataire& signataire)
+Resultat deploieetpublie(const fs::path& arbre, const Signataire& signataire)
 {
+    Resultat r;
+    std::string erreur;
+    const auto courante = releasesignee(arbre, signataire, erreur);
+    if (courante && courante->cle != signataire.cle)
+        erreur = "the tree's current release is signed by key " + std::to_string(courante->cle)
+                 + ": change its share with that key, or sign it again with --resign";
+    if (!erreur.empty()) {
+        r.erreurs.push_back(erreur);
+        return r;
+    }
+    Contenu c;
+    bool lu = true;
+    c.manifeste = lit(arbre / nommanifeste, lu);
+    // Only the release just verified gets the share, even should the tree change meanwhile.
+    std::string raison;
+    const auto relu = lecturemanifeste(c.manifeste, raison);
+    if (!lu || !relu || relu->edition != courante->edition || relu->pages != courante->pages
+        || relu->fichiers != courante->fichiers)
+        erreur = "the tree changed while it was read; change the share again";
+    const auto avant = erreur.empty() ? deploiementcourant(arbre, *courante, c.manifeste, signataire, erreur)
+                                      : std::nullopt;
+    if (!avant && !erreur.empty() && lu && relu)
+        erreur += "; its sequence cannot be trusted either: sign the release again with --resign and --rollout, "
+                  "which gives it a new number and starts the sequence again";
+    // Above the tree's last word, and above any the maker's clock could have given before: a
+    // tree put back from a backup, or kept on another machine, still says something newer.
+    const std::uint64_t sequence = std::max<std::uint64_t>(avant ? avant->sequence + 1 : 1, signataire.minute);
+    if (erreur.empty())
+        erreur = signedeploiement(c, signataire, *signataire.part, sequence);
+    // The new tree is the live one's files and the new share: it is switched in whole, as
+    // every publication is, and only for the release just verified.
+    if (erreur.empty())
+        erreur = bascule(arbre, [&](const fs::path& dossier) {
+            std::string e = copiearbre(arbre, dossier);
+            bool ouvert = true;
+            if (e.empty() && lit(dossier / nommanifeste, ouvert) != c.manifeste)
+                e = "the tree changed while it was read; change the share again";
+            return e.empty() ? ecritdeploiementdans(dossier, c) : e;
+        });
+    if (!erreur.empty()) {
+        r.erreurs.push_back(erreur);
+        return r;
+    }
+    for (const auto& f : courante->fichiers)
+        r.fichiers.push_back(f.nom);
+    r.edition = courante->edition;
+    r.sequence = sequence;
+    return r;
+}
+
+namespace {
+
+// Held while a publication reads and switches the tree: two at once would each build on what
+// the other replaces (a share signed for a release no longer there, two shares of one
+// sequence). A lock the platform gives up with the process, on the folder that holds the
+// tree, which leaves nothing behind.
+class Verrou {
+public:
+    explicit Verrou(const fs::path& arbre)
+    {
+#ifndef _WIN32
+        const fs::path parent = arbre.parent_path();
+        fd_ = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ >= 0)
+            ::flock(fd_, LOCK_EX);
+#endif
+    }
+    ~Verrou()
+    {
+#ifndef _WIN32
+        if (fd_ >= 0)
+            ::close(fd_);
+#endif
+    }
+    Verrou(const Verrou&) = delete;
+    Verrou& operator=(const Verrou&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// What `faire` gives, the tree locked; an exception it throws as the one refusal, `quoi`
+// failed.
+template <class Faire>
+Resultat sansexception(const fs::path& arbre, const char* quoi, const Faire& faire)
+{
+    const Verrou verrou(arbre);
     try {
-        return resigneetpublie(arbre, signataire);
+        return faire();
     } catch (const std::exception& e) {
         Resultat r;
-        r.erreurs.push_back(std::string("signing again failed, the live tree is as it was: ") + e.what());
+        r.erreurs.push_back(std::string(quoi) + " failed, the live tree is as it was: " + e.what());
         return r;
     }
 }
 
+}  // namespace
+
+Resultat deploie(const fs::path& arbre, const Signataire& signataire)
+{
+    return sansexception(arbre, "changing the share", [&] { return deploieetpublie(arbre, signataire); });
+}
+
+Resultat resigne(const fs::path& arbre, const Signataire& signataire)
+{
+    return sansexception(arbre, "signing again", [&] { return resigneetpublie(arbre, signataire); });
+}
+
 Resultat publie(const Release& release, const fs::path& arbre, const Signataire* signataire)
 {
-    try {
-        return verifieetpublie(release, arbre, signataire);
-    } catch (const std::exception& e) {
-        Resultat r;
-        r.erreurs.push_back(std::string("publishing failed, the live tree is as it was: ") + e.what());
-        return r;
-    }
+    return sansexception(arbre, "publishing", [&] { return verifieetpublie(release, arbre, signataire); });
 }
 
 }  // namespace tidewell::publication

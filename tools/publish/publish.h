@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct Resultat {
     long long kilooctets = 0;           // the total size written to Taillefich.ini
     std::uint64_t edition = 0;          // the signed release number; 0 when not signed
     std::vector<std::string> remarques; // what was published without a cheaper form, and why
+    std::uint64_t sequence = 0;         // a change of share: the sequence it was signed as
 };
 
 // A SHA-256 computed as the bytes come, so that a file is hashed as it is read once, never
@@ -77,6 +79,14 @@ struct Signataire {
     std::uint64_t tailleformes = tidewell::tailledeltamax;
     // The settings each delta is made with, the smallest kept.
     std::vector<Reglage> reglages = reglagesdelta;
+    // The share of the copies that may install the release, in hundredths of a percent (see
+    // rollout.h): nothing publishes a new release for every copy, and signs one again as
+    // staged as it was.
+    std::optional<std::uint32_t> part;
+    // The least sequence the share takes: the minutes since 2026 by the maker's clock, so that
+    // a tree put back from a backup or another machine's still says something newer than it
+    // said before (0 in tests: the tree's own sequence alone).
+    std::uint64_t minute = 0;
 };
 
 // Where the maker's copy keeps the files of its last releases, which deltas start from: beside
@@ -98,6 +108,13 @@ Resultat publie(const Release& release, const std::filesystem::path& arbre, cons
 // its files, update files and offered updater byte for byte as they are; refused unless the tree's manifest
 // verifies with a key of the signataire's `connues` and its files are still what it signed.
 Resultat resigne(const std::filesystem::path& arbre, const Signataire& signataire);
+
+// Changes the share of the copies that may install the published tree's current release to
+// the signataire's `part`: the rollout file alone is signed (the key must be the release's),
+// as the next sequence, and the tree switched whole to one that holds it; refused unless the
+// tree's release verifies and its files are still what it signed, and its share, if it has
+// one, is the release's, signed.
+Resultat deploie(const std::filesystem::path& arbre, const Signataire& signataire);
 
 // Text in code page 1252 from UTF-8; false when a character has no place in that code page.
 bool versCP1252(const std::string& utf8, std::string& cp1252);

@@ -39,9 +39,12 @@ PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages)
 }
 
 std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const std::string& adresse,
-                         const std::string& site, std::string& page, std::size_t taillemax, bool signee)
+                         const std::string& site, std::string& page, std::size_t taillemax, bool signee,
+                         bool* absente)
 {
     page.clear();
+    if (absente)
+        *absente = false;
     PoigneeInternet session = ouvreinternet(titre, messages);
     if (!session)
         return pagesansinternet;
@@ -53,6 +56,8 @@ std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const 
     const bool ouverte = requete.ouvre(adresse, jusqua);
     cedemessages();
     if (!ouverte) {
+        if (absente)
+            *absente = pageabsente(requete.lecture, page);
         if (messages == 1)
             montre(messagepage(etat().langue, etat().sautligne, titre, site));
         return pagemanquante;
@@ -74,6 +79,8 @@ std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const 
         }
         page.append(bloc, lus);
     }
+    if (absente)
+        *absente = pageabsente(lecture, page);
     if (lecture.tropgrand)
         page.clear();
     return statutpage(lecture, page, signee);

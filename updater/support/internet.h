@@ -34,9 +34,10 @@ PoigneeInternet ouvreinternet(const std::string& titre, std::int16_t messages);
 // A page sent without a length (in chunks, or ended by the connection's close) cannot be told
 // from one cut short, so it is missing, unless the caller checks it against what was signed
 // (`signee`).
+// With `absente`, whether the server said the page is not there (see pageabsente).
 std::int16_t lecturepage(const std::string& titre, std::int16_t messages, const std::string& adresse,
                          const std::string& site, std::string& page, std::size_t taillemax = taillemaxpage,
-                         bool signee = false);
+                         bool signee = false, bool* absente = nullptr);
 
 // Downloads the address into the destination file: 1 when the destination now holds the
 // whole new file, 0 when it still holds what it held before (or nothing, if it held nothing).

@@ -49,6 +49,12 @@ bool corpslisible(const Lecture& lecture)
 
 }  // namespace
 
+bool pageabsente(const Lecture& lecture, const std::string& texte)
+{
+    const unsigned long s = lecture.statuthttp;
+    return (s >= 400 && s < 500 && s != 408 && s != 429) || (corpslisible(lecture) && contientmarqueur(texte));
+}
+
 std::int16_t statutpage(const Lecture& lecture, const std::string& texte, bool signee)
 {
     if (!corpslisible(lecture) || lecture.tropgrand || (!signee && !lecture.longueurannoncee))

@@ -44,6 +44,11 @@ bool statutsucces(unsigned long statut);
 // against its signed hash may lack) and fits, and holds no missing-page marker.
 std::int16_t statutpage(const Lecture& lecture, const std::string& texte, bool signee = false);
 
+// True when the server said the page is not there: a status that no retry would change (4xx,
+// but for 408 and 429), or the missing-page marker in a whole body. A failure that may pass (no
+// answer, a 5xx, a body cut short) is not this.
+bool pageabsente(const Lecture& lecture, const std::string& texte);
+
 // True when a download's body is whole: a success status, a plainly sent body, no failed
 // read, and exactly the announced length, which must be announced.
 bool corpscomplet(const Lecture& lecture, unsigned long long recus);

@@ -66,6 +66,27 @@ TEST(WebRules, PageStatus)
     EXPECT_EQ(statutpage(cut, std::string(100, 'x')), pagelue);
 }
 
+TEST(WebRules, APageIsAbsentOnlyWhenTheServerSaysSoNotWhenItFails)
+{
+    // Status (0: no answer), the body read whole or not, its text; absent or not.
+    const struct {
+        unsigned long statut;
+        bool coupe;
+        const char* texte;
+        bool absente;
+    } cas[] = {{404, false, "", true},           {410, false, "", true},          {403, false, "", true},
+               {400, false, "", true},           {408, false, "", false},         {429, false, "", false},
+               {500, false, "", false},          {503, false, "", false},         {0, false, "", false},
+               {302, false, "", false},          {200, false, "ERROR 404", true}, {200, false, "erreur 404 ici", true},
+               {200, true, "ERROR 404", false},  {200, false, "Part=50", false},  {206, false, "", false}};
+    for (const auto& c : cas) {
+        Lecture l;
+        l.statuthttp = c.statut;
+        l.echeclecture = c.coupe;
+        EXPECT_EQ(pageabsente(l, c.texte), c.absente) << c.statut << " " << c.texte;
+    }
+}
+
 TEST(WebRules, AWholeBodyNeedsSuccessAPlainBodyAndExactlyTheAnnouncedLength)
 {
     Lecture l;
