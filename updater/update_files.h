@@ -1,20 +1,14 @@
-// The update's files as the updater reads them: the settings, version, list and size files,
-// and the names that the list may hold. No platform call here.
+// The updater's own readings of its settings and labels, beside the pages it shares with the
+// maker's tool (pages.h). No platform call here.
 #pragma once
 
-#include "names.h"
+#include "pages.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tidewell {
-
-// Reads the number at the start of a text: leading spaces, tabs and line feeds skipped; an
-// optional sign, digits, a "." and fraction digits, an optional exponent; spaces, tabs and
-// line feeds between them ignored; reading stops at the first other character. "." is the
-// decimal point whatever the locale. 0 when no digit was read.
-double lecturenombre(const std::string& texte);
 
 // The language code from the settings' "Langue": rounded, halves to even, then held to 1..2.
 std::int16_t languedepuis(const std::string& valeur);
@@ -24,19 +18,6 @@ std::int16_t languedepuis(const std::string& valeur);
 // seconds (it must start with a digit).
 constexpr int attentedefaut = 60, attentemax = 600;
 int attentedepuis(const std::string& valeur);
-
-// The total size in kilobytes from the fetched size file: every CR LF pair removed, read as a
-// number, rounded into 32 bits.
-std::int32_t tailledepuis(const std::string& texte);
-
-// The file list: a carriage return ends a line and a line feed right after it is skipped (a
-// line feed alone does not end a line); spaces around a line are removed, tabs kept; empty
-// lines are skipped. Every other line counts, but only the first 50 names are kept.
-struct ListeFichiers {
-    std::int16_t nombre = 0;
-    std::vector<std::string> noms;   // at most 50
-};
-ListeFichiers lectureliste(const std::string& contenu);
 
 // The base address of an application on the update server; empty for an unknown key.
 std::string adressebase(const std::string& serveur, const std::string& nomappli);

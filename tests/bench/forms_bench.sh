@@ -8,6 +8,9 @@
 #   forms_bench.sh WINE_RUN BENCH_EXE WORK_DIR BUILD_DIR
 set -euo pipefail
 run=$1 bench=$2 work=$3 own=$4
+# A quick pass, which only shows the benchmark still runs: no third-party pair, the updater's
+# two builds alone, and a file of 4 MiB to apply a delta to.
+quick=${TIDEWELL_BENCH_QUICK:-}
 rm -rf "$work" && mkdir -p "$work/pairs" "$work/apply"
 trap 'rm -rf "$work"' EXIT
 
@@ -19,7 +22,9 @@ package() {   # name version dir
   mkdir -p "$3" && tar xzf "$tgz" -C "$work" && find "$work/package" -type f -exec mv {} "$3/" \; && rm -rf "$work/package" "$tgz"
 }
 third=@img/sharp-win32-x64
-if package "$third" 0.33.4 "$work/pairs/sharp/a" && package "$third" 0.33.5 "$work/pairs/sharp/b"; then
+if [ -n "$quick" ]; then
+  :
+elif package "$third" 0.33.4 "$work/pairs/sharp/a" && package "$third" 0.33.5 "$work/pairs/sharp/b"; then
   :
 else
   echo "forms: the npm registry could not be reached; the third-party pair is left out"
@@ -31,7 +36,7 @@ mkdir -p "$work/pairs/own/a" "$work/pairs/own/b"
 cp "$own/updater/Tidewell.exe" "$work/pairs/own/a/Updater.exe"
 cp "$own/updater/Tidewell_signed.exe" "$work/pairs/own/b/Updater.exe"
 for d in a b; do
-  cp "$own/wheel/RotelleCV.ocx" "$own/tools/publish/tidewell-publish.exe" "$work/pairs/own/$d/"
+  [ -n "$quick" ] || cp "$own/wheel/RotelleCV.ocx" "$own/tools/publish/tidewell-publish.exe" "$work/pairs/own/$d/"
 done
 
 # The yardstick: what zstd's command line makes of the files that changed.
@@ -53,10 +58,12 @@ for pair in "$work"/pairs/*; do
 done
 
 # A 100 MiB file and its next version: a few changes, one block moved.
-head -c $((100 << 20)) /dev/urandom > "$work/apply/base"
+mib=100 change=5000000 from=10 to=60 moved=2
+[ -z "$quick" ] || mib=4 change=1000000 from=1 to=2 moved=1
+head -c $((mib << 20)) /dev/urandom > "$work/apply/base"
 cp "$work/apply/base" "$work/apply/new"
-printf 'a change' | dd of="$work/apply/new" bs=1 seek=5000000 conv=notrunc status=none
-dd if="$work/apply/base" of="$work/apply/new" bs=1M skip=10 seek=60 count=2 conv=notrunc status=none
+printf 'a change' | dd of="$work/apply/new" bs=1 seek=$change conv=notrunc status=none
+dd if="$work/apply/base" of="$work/apply/new" bs=1M skip=$from seek=$to count=$moved conv=notrunc status=none
 zstd -q -3 --long=27 --patch-from="$work/apply/base" "$work/apply/new" -o "$work/apply/delta"
 
 export TIDEWELL_BENCH_WORK="Z:$work"

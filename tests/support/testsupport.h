@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,14 @@ void writeFile(const std::string& path, const std::string& content);
 std::string generated(std::size_t n);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
+
+// True in a benchmark's quick pass (TIDEWELL_BENCH_QUICK set), which only shows that it still
+// runs: tiny sizes and one round, figures that mean nothing.
+inline bool passerapide()
+{
+    const char* v = std::getenv("TIDEWELL_BENCH_QUICK");
+    return v && *v;
+}
 
 // The first top-level window of class `className` that process `pid` owns; with `visible`,
 // only a shown one.

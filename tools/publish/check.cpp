@@ -2,12 +2,12 @@
 
 #include "forms.h"
 #include "manifest.h"
+#include "pages.h"
 #include "release_check.h"
 #include "rollout.h"
 #include "run_log_text.h"
 #include "signing.h"
 #include "text.h"
-#include "update_files.h"
 #include "updater_identity.h"
 #include "updater_offer.h"
 #include "updater_offer_make.h"

@@ -5,7 +5,7 @@
 
 #include "forms.h"
 #include "manifest.h"
-#include "publish.h"
+#include "signer.h"
 
 #include <filesystem>
 #include <string>

@@ -762,10 +762,6 @@ Resultat resigneetpublie(const fs::path& arbre, const Signataire& signataire)
 
 }  // namespace
 
-fs::path historique(const fs::path& arbre)
-{
-    return arbre.parent_path() / ("." + arbre.filename().string() + ".history");
-}
 
 Resultat deploieetpublie(const fs::path& arbre, const Signataire& signataire)
 {

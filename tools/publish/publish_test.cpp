@@ -1,7 +1,7 @@
 // The publishing tool writes what the updater reads, and refuses what it could not install.
+#include "pages.h"
 #include "publish.h"
 #include "tree_files.h"
-#include "update_files.h"
 
 #include <gtest/gtest.h>
 

@@ -75,6 +75,11 @@ std::vector<std::uint64_t> revisionsgardees(const fs::path& arbre)
 
 }  // namespace
 
+fs::path historique(const fs::path& arbre)
+{
+    return arbre.parent_path() / ("." + arbre.filename().string() + ".history");
+}
+
 fs::path historiqueprogrammes(const fs::path& arbre)
 {
     return historique(arbre) / dossieroutil;

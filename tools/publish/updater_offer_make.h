@@ -5,7 +5,7 @@
 // updater stays offered by every later release until a newer one replaces it.
 #pragma once
 
-#include "publish.h"
+#include "signer.h"
 #include "updater_offer.h"
 
 #include <cstdint>

@@ -3,6 +3,8 @@
 // backups and records in them, and each is put under its final name by renaming that handle.
 #pragma once
 
+#include "handles.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -10,13 +12,6 @@
 #include <string>
 
 namespace libmaj {
-
-struct FermeFichier {
-    void operator()(HANDLE h) const;
-};
-using PoigneeFichier = std::unique_ptr<void, FermeFichier>;
-// Any other handle closed with CloseHandle: threads, events.
-using Poignee = std::unique_ptr<void, FermeFichier>;
 
 // A file's size in bytes and its SHA-256 (64 lower-case hexadecimal digits).
 struct Attendu {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "file_handles.h"
+#include "internet_handle.h"
 #include "web_rules.h"
 
 #include <windows.h>
@@ -13,11 +14,6 @@
 #include <string>
 
 namespace libmaj {
-
-struct FermeInternet {
-    void operator()(HINTERNET h) const { InternetCloseHandle(h); }
-};
-using PoigneeInternet = std::unique_ptr<void, FermeInternet>;
 
 // 1 when the machine is connected, asking the platform three times half a second apart;
 // with messages (flag 1) the user may choose to go on without a connection (1) or not (0).

@@ -2,7 +2,7 @@
 // ECDSA P-256 verification of a manifest's signature. Nothing here is written by hand.
 #pragma once
 
-#include "file_handles.h"
+#include "handles.h"
 
 #include <windows.h>
 #include <bcrypt.h>

@@ -4,7 +4,7 @@
 // sets. The waits keep the window's messages flowing.
 #pragma once
 
-#include "internet.h"
+#include "internet_handle.h"
 #include "web_rules.h"
 
 #include <windows.h>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "manifest.h"
-#include "update_files.h"
+#include "pages.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-// Text helpers of the support library. Strings hold code page 1252 bytes, as the ANSI
+// Text helpers that every unit uses. Strings hold code page 1252 bytes, as the ANSI
 // functions of the platform take and give them.
 #pragma once
 
