@@ -68,7 +68,7 @@ TEST(Offline, WithMessagesTheUserDecides)
     const auto cancelled = uihelper::answering({IDCANCEL}, [&] {
         status = lecturepage("T", 1, server() + "/pages/long.txt", "Corvane", page);
     });
-    ASSERT_EQ(cancelled.size(), 1u);
+    ASSERT_EQ(cancelled.size(), 1u) << "no box within 15 s; the fetch gave " << status;
     EXPECT_EQ(cancelled[0].title, "Connexion Internet");
     EXPECT_EQ(cancelled[0].buttons, (std::vector<int>{IDOK, IDCANCEL}));
     EXPECT_STREQ(uihelper::iconName(cancelled[0].icon), "information");
