@@ -14,7 +14,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     try {
         // A newer updater started by the one it is to replace: no window, no run of its own.
-        if constexpr (tidewell::nombreclesmaj > 0) {
+        if constexpr (tidewell::aveccles) {
             const tidewell::Appel appel = tidewell::appeldepuis(tidewell::argumentsdelaligne(GetCommandLineA()));
             if (appel.role == tidewell::Appel::Role::qualification)
                 return static_cast<int>(tidewell::qualifie(appel.nombre, appel.cles));

@@ -144,7 +144,7 @@ void Main::activation()
         annoncerefus();
     relance();
     vue_.ferme();
-    if (nombreclesmaj > 0 && installe_)
+    if (aveccles && installe_)
         relaisoutil();
     finduprocessus();
 }
@@ -164,7 +164,7 @@ void Main::rechercheappli()
     titre_ = titrelangue(etat.langue);
     vue_.titre("  " + titre_);
     adressemaj_ = adressebase(serveurmaj, nomappli_);
-    if (nombreclesmaj > 0) {
+    if (aveccles) {
         // Mirrors are for signed content alone, which makes every address as safe as the first.
         sources_.adresses = adressesbase(serveurmaj, nomappli_);
         adressemaj_ = sources_.adresses.front();
@@ -274,7 +274,7 @@ void Main::montreavancement(int i, int nombre, double taillepremier)
 void Main::relance()
 {
     if (relancer_ == 0) {
-        if (nombreclesmaj > 0 && !nomappli_.empty())
+        if (aveccles && !nomappli_.empty())
             consigne(libmaj::etat().dossierappli, {"no restart asked (INSTALL); end"});
         return;
     }
@@ -288,7 +288,7 @@ void Main::relance()
     libmaj::attente(1.0f);
     const bool present = libmaj::testfichier(programme, 0) != 0;
     const bool lance = present && libmaj::lanceprogramme("\"" + programme + "\"", SW_SHOWNORMAL);
-    if (nombreclesmaj > 0)
+    if (aveccles)
         consigne(etat.dossierappli, {present ? "restart: " : "no program to restart; end", present ? programme : "",
                                      !present ? "" : lance ? " started; end" : " could not be started; end"});
 }

@@ -2,7 +2,11 @@
 // release number it installs without a record of the last one (TIDEWELL_RELEASE_FLOOR). A
 // build with keys also carries both keys and revision as its resource IDENTITE.
 // A build without keys checks no signature and asks the server for nothing more.
+// The values are one small generated source per build (update_values.cpp.in); whether a
+// build has keys at all is known when its run is compiled (update_flavour.h, generated).
 #pragma once
+
+#include "update_flavour.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,13 +18,11 @@ struct CleMaj {
     const char* publique;   // 128 hexadecimal digits: X then Y of the P-256 point
 };
 
-inline constexpr CleMaj tableclesmaj[] = {
-@TIDEWELL_KEYS_TABLE@    {0, nullptr}};   // ends the table
-
-inline constexpr std::size_t nombreclesmaj = sizeof tableclesmaj / sizeof tableclesmaj[0] - 1;
-inline constexpr std::uint64_t editionplancher = @TIDEWELL_RELEASE_FLOOR@;
+extern const CleMaj tableclesmaj[];   // ended by {0, nullptr}
+extern const std::size_t nombreclesmaj;
+extern const std::uint64_t editionplancher;
 // The updater's own revision (TIDEWELL_UPDATER_REVISION): an offered updater is taken only
 // above it.
-inline constexpr std::uint64_t revisionmaj = @TIDEWELL_UPDATER_REVISION@;
+extern const std::uint64_t revisionmaj;
 
 }  // namespace tidewell

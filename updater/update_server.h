@@ -1,13 +1,14 @@
-// The maker's update server, fixed when the program is built (TIDEWELL_UPDATE_SERVER).
+// The maker's update server, fixed when the program is built (TIDEWELL_UPDATE_SERVER); its
+// value is in the build's generated update_values.cpp.
 #pragma once
 
 namespace tidewell {
 
 // Scheme, host and optional port, without a trailing slash; each application's base
 // address is this followed by "/Abacor" or "/Quillon".
-inline constexpr const char serveurmaj[] = "@TIDEWELL_UPDATE_SERVER@";
+extern const char serveurmaj[];
 
 // Requests go through the proxy of the user's settings (TIDEWELL_PROXY "system"), or direct.
-inline constexpr bool proxysysteme = @TIDEWELL_PROXY_SYSTEME@;
+extern const bool proxysysteme;
 
 }  // namespace tidewell
