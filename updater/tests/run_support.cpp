@@ -7,6 +7,8 @@
 #include <bcrypt.h>
 #include <wininet.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -75,8 +77,10 @@ UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments, const 
         Sleep(100);
     waited = true;
     PROCESS_INFORMATION pi = {};
-    if (!startUpdater(app, arguments, from, pi))
+    if (!startUpdater(app, arguments, from, pi)) {
+        ADD_FAILURE() << "the updater could not be started: error " << GetLastError();
         return run;
+    }
     const ULONGLONG deadline = GetTickCount64() + 90000;
     while (WaitForSingleObject(pi.hProcess, 150) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
         if (meanwhile)
@@ -105,8 +109,10 @@ UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments, const 
         if (frame.width > 2 && frame.height > 2 && frame.at(2, 2) == GetSysColor(COLOR_BTNFACE))
             run.frames.push_back(std::move(frame));
     }
-    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+        ADD_FAILURE() << "the updater did not end within 90 s: stopped";
         TerminateProcess(pi.hProcess, 998);
+    }
     GetExitCodeProcess(pi.hProcess, &run.exitCode);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
