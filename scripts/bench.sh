@@ -9,13 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TIDEWELL_BUILD_DIR:-$top/build}
 "$top/scripts/install-deps.sh"
 "$top/scripts/build.sh"
-stop() {
-  for arch in win64 win32; do
-    "$top/tests/server/serve.sh" stop "$build/$arch/https" || true
-    [ -x "$build/$arch/wine-run" ] && "$build/$arch/wine-run" --stop >/dev/null || true
-  done
-}
-trap stop EXIT
+trap '"$top/scripts/stop-sessions.sh" "$build"' EXIT
 cd "$build"
 "$build/win32/wine-run" --check || true
 env -u TIDEWELL_BENCH_QUICK ctest --label-regex bench --verbose "$@" > bench.log 2>&1 || { cat bench.log; exit 1; }

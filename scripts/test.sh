@@ -13,13 +13,7 @@ build=${TIDEWELL_BUILD_DIR:-$top/build}
 started=$(date +%s)
 "$top/scripts/build.sh"
 built=$(date +%s)
-stop() {
-  for arch in win64 win32; do
-    "$top/tests/server/serve.sh" stop "$build/$arch/https" || true
-    [ -x "$build/$arch/wine-run" ] && "$build/$arch/wine-run" --stop >/dev/null || true
-  done
-}
-trap stop EXIT
+trap '"$top/scripts/stop-sessions.sh" "$build"' EXIT
 cd "$build"
 "$build/win32/wine-run" --check || true
 status=0
