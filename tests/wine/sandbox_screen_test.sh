@@ -9,7 +9,7 @@ wine_run=$1
 "$wine_run" --check >/dev/null || exit 77
 # The shared session starts here, in the machine's world, if it is not running yet.
 "$wine_run" --start
-unset WINE_RUN_DISPLAY
+unset WINE_RUN_DISPLAY SANDBOX_OUTSIDE_net SANDBOX_OUTSIDE_mnt
 exec unshare -m -n -- bash -c '
   set -euo pipefail
   wine_run=$1
@@ -30,6 +30,11 @@ exec unshare -m -n -- bash -c '
     unshare -n python3 -c "import socket; socket.socket(socket.AF_UNIX).connect(\"/tmp/.X11-unix/X0\")" 2>/dev/null
   }
   reachable || { echo "FAIL: the stand-in screen is not reachable by its file to begin with" >&2; exit 1; }
+  # The inside of a sandbox, called without the namespaces a sandboxed run makes for it, refuses
+  # and leaves the world it was called in as it was.
+  "$wine_run" --sandboxed "$work/nobox" cmd /c exit 0 >/dev/null 2>&1 && rc=0 || rc=$?
+  [ "$rc" = 125 ] && [ "$(stat -c %i /tmp/.X11-unix/X0 2>/dev/null)" = "$file" ] \
+    || { echo "FAIL: called outside a sandbox, the inside of a sandbox ran (it ended with $rc)" >&2; exit 1; }
   WINE_RUN_SANDBOX=1 "$wine_run" cmd /c exit 3 && rc=0 || rc=$?
   [ "$rc" = 3 ] || { echo "FAIL: the sandboxed program ended with $rc, not 3" >&2; exit 1; }
   reachable && [ "$(stat -c %i /tmp/.X11-unix/X0)" = "$file" ] \
