@@ -78,7 +78,8 @@ UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments, const 
     waited = true;
     PROCESS_INFORMATION pi = {};
     if (!startUpdater(app, arguments, from, pi)) {
-        ADD_FAILURE() << "the updater could not be started: error " << GetLastError();
+        const DWORD error = GetLastError();
+        ADD_FAILURE() << "the updater could not be started: error " << error;
         return run;
     }
     const ULONGLONG deadline = GetTickCount64() + 90000;
