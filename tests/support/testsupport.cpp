@@ -3,6 +3,7 @@
 #include "com.h"
 
 #include <wincodec.h>
+#include <wininet.h>
 
 #include <cstdio>
 
@@ -89,6 +90,18 @@ TempFolder::TempFolder(const std::string& prefix, const std::string& base)
 TempFolder::~TempFolder()
 {
     removeTree(path_);
+}
+
+bool waitUntilOnline(DWORD ms)
+{
+    const ULONGLONG deadline = GetTickCount64() + ms;
+    DWORD state = 0;
+    while (!InternetGetConnectedState(&state, 0)) {
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(100);
+    }
+    return true;
 }
 
 DWORD runToEnd(const std::string& commandLine, DWORD waitMs)

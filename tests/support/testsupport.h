@@ -28,6 +28,11 @@ private:
 // it could not be started.
 DWORD runToEnd(const std::string& commandLine, DWORD waitMs = 60000);
 
+// Waits, at most `ms`, until the platform says this machine is connected; false if it never
+// did. In a Wine prefix started a moment ago, the device service may not be up yet, and until
+// it is the platform says there is no connection.
+bool waitUntilOnline(DWORD ms);
+
 void writeFile(const std::string& path, const std::string& content);
 // The test server's generated bodies: byte i is (7 * i) % 251.
 std::string generated(std::size_t n);

@@ -6,6 +6,7 @@
 //   TIDEWELL_BENCH_WORK: pairs/<name>/{a,b} (two releases' files) and apply/{base,new,delta}
 #include "decode.h"
 #include "file_handles.h"
+#include "online_first.h"
 #include "run_support.h"
 #include "updater_offer.h"
 #include "wait.h"

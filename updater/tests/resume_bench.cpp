@@ -4,6 +4,7 @@
 // Before anything that includes the platform's header, which would take the older sockets.
 #include <winsock2.h>
 
+#include "online_first.h"
 #include "run_log.h"
 #include "run_support.h"
 #include "wait.h"

@@ -17,6 +17,18 @@ namespace runsupport {
 
 namespace {
 
+// In a prefix started a moment ago, Wine's device service may not be up yet, and until it is
+// the platform says there is no connection: the updater would then fetch nothing, which is not
+// what any test here is about. Waited for once a test program: a platform that never says so
+// costs one wait, not one a run.
+bool onlineOnce()
+{
+    static bool waited = false;
+    const bool online = testsupport::waitUntilOnline(waited ? 0 : 10000);
+    waited = true;
+    return online;
+}
+
 bool startUpdater(const AppFolder& app, const std::string& arguments, const std::string& from,
                   PROCESS_INFORMATION& pi)
 {
@@ -43,18 +55,113 @@ std::string utcDay(int days)
     return text;
 }
 
-bool killUpdaterWhen(const AppFolder& app, const std::function<bool()>& now)
+namespace {
+
+// What wakes a watcher: a change of a file's name, size or last write in one folder.
+class FolderChanges {
+public:
+    explicit FolderChanges(const std::string& folder)
+        : handle_(FindFirstChangeNotificationA(folder.c_str(), FALSE,
+                                               FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE
+                                                   | FILE_NOTIFY_CHANGE_LAST_WRITE))
+    {
+        EXPECT_NE(handle_, INVALID_HANDLE_VALUE) << "no change notification for " << folder;
+    }
+    ~FolderChanges()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            FindCloseChangeNotification(handle_);
+    }
+    FolderChanges(const FolderChanges&) = delete;
+    FolderChanges& operator=(const FolderChanges&) = delete;
+    enum class Woken { ended, changed, timedOut };
+    // Waits for a change, for `process` to end (when given) or for `ms` milliseconds; ready for
+    // the next change afterwards.
+    Woken wait(HANDLE process, DWORD ms)
+    {
+        HANDLE handles[2];
+        DWORD count = 0;
+        if (process)
+            handles[count++] = process;
+        if (handle_ != INVALID_HANDLE_VALUE)
+            handles[count++] = handle_;
+        if (count == 0) {
+            Sleep(ms);
+            return Woken::timedOut;
+        }
+        const DWORD r = WaitForMultipleObjects(count, handles, FALSE, ms);
+        if (r < WAIT_OBJECT_0 + count && handles[r - WAIT_OBJECT_0] == process)
+            return Woken::ended;
+        if (r == WAIT_TIMEOUT)
+            return Woken::timedOut;
+        if (r != WAIT_FAILED && FindNextChangeNotification(handle_))
+            return Woken::changed;
+        // A watch that fails (the folder gone, a handle refused) would wake at once, forever:
+        // the watcher looks on the clock alone from then on.
+        const DWORD error = GetLastError();
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            ADD_FAILURE() << "the folder's changes can no longer be watched: error " << error;
+            FindCloseChangeNotification(handle_);
+            handle_ = INVALID_HANDLE_VALUE;
+        }
+        if (r == WAIT_FAILED)
+            Sleep(ms);
+        return Woken::timedOut;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// A watcher that asks for nothing else still looks this often: a change that the platform
+// reports late, or not at all, is seen that much later, never missed.
+constexpr DWORD lookAgain = 20;
+
+}  // namespace
+
+bool waitInFolder(const std::string& folder, DWORD ms, const std::function<bool()>& done)
 {
+    FolderChanges changes(folder);
+    const ULONGLONG deadline = GetTickCount64() + ms;
+    for (;;) {
+        if (done())
+            return true;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            return false;
+        changes.wait(nullptr, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, lookAgain)));
+    }
+}
+
+bool killUpdaterWhen(const AppFolder& app, const std::function<bool(DWORD& wake)>& now)
+{
+    onlineOnce();
+    // Watched before the start, so that no change of the run's first moments is missed.
+    FolderChanges changes(app.path());
     PROCESS_INFORMATION pi = {};
-    if (!startUpdater(app, "", "", pi))
+    if (!startUpdater(app, "", "", pi)) {
+        const DWORD error = GetLastError();
+        ADD_FAILURE() << "the updater could not be started: error " << error;
         return false;
+    }
     const ULONGLONG deadline = GetTickCount64() + 90000;
     bool killed = false;
-    while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT && GetTickCount64() < deadline)
-        if (now()) {
+    for (;;) {
+        DWORD wake = lookAgain;
+        if (now(wake)) {
             killed = TerminateProcess(pi.hProcess, 997) != 0;
             break;
         }
+        const ULONGLONG t = GetTickCount64();
+        if (t >= deadline) {
+            ADD_FAILURE() << "the updater did not end within 90 s: stopped";
+            TerminateProcess(pi.hProcess, 998);
+            break;
+        }
+        if (changes.wait(pi.hProcess, static_cast<DWORD>(std::min<ULONGLONG>(deadline - t, wake)))
+            == FolderChanges::Woken::ended)
+            break;
+    }
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -65,17 +172,7 @@ UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments, const 
                       const std::function<void()>& meanwhile)
 {
     UpdaterRun run;
-    // In a prefix started a moment ago, Wine's device service may not be up yet, and until it
-    // is the platform says there is no connection: the updater would then fetch nothing,
-    // which is not what any test here is about.
-    // Waited for once a test program: a platform that never says so costs one wait, not one
-    // a run.
-    static bool waited = false;
-    const ULONGLONG online = GetTickCount64() + (waited ? 0 : 10000);
-    DWORD state = 0;
-    while (!(run.online = InternetGetConnectedState(&state, 0)) && GetTickCount64() < online)
-        Sleep(100);
-    waited = true;
+    run.online = onlineOnce();
     PROCESS_INFORMATION pi = {};
     if (!startUpdater(app, arguments, from, pi)) {
         const DWORD error = GetLastError();

@@ -123,9 +123,16 @@ struct UpdaterRun {
 UpdaterRun runUpdater(const AppFolder& app, const std::string& arguments = "", const std::string& from = "",
                       const std::function<void()>& meanwhile = {});
 
-// Starts the updater in `app` and kills it as soon as `now` (asked about every millisecond)
-// says so; true when it was killed, false when it ended first.
-bool killUpdaterWhen(const AppFolder& app, const std::function<bool()>& now);
+// Starts the updater in `app` and kills it as soon as `now` says so; true when it was killed,
+// false when it ended first. `now` is asked at once, whenever a file in the folder is made,
+// removed, written or grows (as Wine reports writes: at once; Windows may report them only when
+// its cache writes them out), and at the latest after the milliseconds it leaves in `wake` (20
+// unless it says otherwise): a watcher that waits for a moment sets it to what is left.
+bool killUpdaterWhen(const AppFolder& app, const std::function<bool(DWORD& wake)>& now);
+
+// Waits until `done` says yes, asking it at once, whenever a file in `folder` is made, removed,
+// written or grows, and every 20 ms; false when `ms` milliseconds went by first.
+bool waitInFolder(const std::string& folder, DWORD ms, const std::function<bool()>& done);
 
 std::string quoted(const std::string& path);
 std::string standinLine(const std::string& exe, const std::string& cwd);

@@ -191,14 +191,16 @@ TEST(SelfUpdate, KilledAnywhereInTheSwapTheFolderKeepsOneWorkingUpdater)
     const auto arrived = [&] { return copy.log().find("updater revision 2 offered: ") != std::string::npos; };
     const auto placed = [&] { return copy.log().find("updater revision 2 in place") != std::string::npos; };
     double start = 0, end = 0;
-    killUpdaterWhen(copy, [&] {
+    killUpdaterWhen(copy, [&](DWORD&) {
         if (start == 0 && arrived())
             start = ms();
         return false;
     });
-    for (const double limit = ms() + 40000; end == 0 && ms() < limit; Sleep(1))
+    waitInFolder(copy.path(), 40000, [&] {
         if (placed())
             end = ms();
+        return end != 0;
+    });
     ASSERT_GT(start, 0) << copy.log();
     ASSERT_GT(end, start) << copy.log();
     ASSERT_TRUE(readFile(copy / "Tidewell.exe") == next);
@@ -212,11 +214,15 @@ TEST(SelfUpdate, KilledAnywhereInTheSwapTheFolderKeepsOneWorkingUpdater)
         SCOPED_TRACE("killed " + std::to_string(delay) + " ms into the swap");
         double seen = 0;
         bool stopped = false;
-        const bool killed = killUpdaterWhen(copy, [&] {
+        const bool killed = killUpdaterWhen(copy, [&](DWORD& wake) {
             if (seen == 0 && arrived())
                 seen = ms();
-            if (seen == 0 || ms() - seen < delay)
+            if (seen == 0)
                 return false;
+            if (const double left = delay - (ms() - seen); left > 0) {
+                wake = static_cast<DWORD>(left);
+                return false;
+            }
             stopped = waitingUpdaters() > 0;
             return true;
         });

@@ -4,6 +4,7 @@
 // between the file's deletion mark being taken back and its rename, or an empty one, when it
 // lands between the file's creation and its mark, before any byte of the body; the next
 // download of that name removes it before anything else.
+#include "online_first.h"
 #include "testsupport.h"
 #include "web_rules.h"
 

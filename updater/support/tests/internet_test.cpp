@@ -1,6 +1,7 @@
 // Page fetches and downloads against the local HTTPS test server.
 #include "file_handles.h"
 #include "internet.h"
+#include "online_first.h"
 #include "run_state.h"
 #include "signature_check.h"
 #include "testsupport.h"
