@@ -9,6 +9,9 @@
 # against TIDEWELL_SIGN_CA (the trusted roots; the system's bundle by default).
 # TIDEWELL_UPDATE_KEYS and TIDEWELL_RELEASE_FLOOR, when set, build the release keys into the
 # updater (see README.md, "Signed releases").
+# TIDEWELL_RELEASE_BUILD_DIR, when set, is the build folder, kept afterwards: a later run there
+# compiles again only what its settings change (other keys, another server). By default each
+# run builds in a fresh folder of its own, removed afterwards.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 server=${1:?usage: scripts/release.sh UPDATE_SERVER [OUT_DIR]}
@@ -33,9 +36,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-build=$(mktemp -d)
-trap 'rm -rf "$build"' EXIT
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+if [ -n "${TIDEWELL_RELEASE_BUILD_DIR:-}" ]; then
+  build=$TIDEWELL_RELEASE_BUILD_DIR
+  mkdir -p "$build"
+else
+  build=$(mktemp -d)
+  trap 'rm -rf "$build"' EXIT
+fi
+# --fresh: nothing of an earlier configure of a kept folder stays but its compiled files, which
+# are compiled again wherever the settings change them.
+cmake --fresh -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw-i686.cmake" \
   -DTIDEWELL_UPDATE_SERVER="$server" -DTIDEWELL_UPDATE_KEYS="${TIDEWELL_UPDATE_KEYS:-}" \
   -DTIDEWELL_RELEASE_FLOOR="${TIDEWELL_RELEASE_FLOOR:-0}" -DTIDEWELL_PROXY="${TIDEWELL_PROXY:-direct}" \

@@ -3,9 +3,11 @@
 # different folders, a moment apart, it must give byte-identical files, each at most 400 KiB;
 # then with a throwaway CA's code-signing certificate, and release keys built into the
 # updater (as a maker ships it), it signs and verifies both files, each still at most 400 KiB,
-# and a one-byte change to a signed file must fail verification.
+# and a one-byte change to a signed file must fail verification. The signed files are built in
+# the first build's folder, kept for it: only what the keys change is compiled again.
 #   release_test.sh SOURCE_DIR WORK_DIR
 set -euo pipefail
+unset TIDEWELL_RELEASE_BUILD_DIR   # each build below names its own
 src=$1 work=$2
 rm -rf "$work"
 mkdir -p "$work"
@@ -20,7 +22,7 @@ copy() {   # the files of the checkout, as a fresh clone has them
 }
 copy "$work/one/src"
 copy "$work/another place/checkout"
-"$work/one/src/scripts/release.sh" https://updates.example.com "$work/out-one"
+TIDEWELL_RELEASE_BUILD_DIR="$work/one/build" "$work/one/src/scripts/release.sh" https://updates.example.com "$work/out-one"
 sleep 2
 "$work/another place/checkout/scripts/release.sh" https://updates.example.com "$work/out-two"
 for f in Tidewell.exe RotelleCV.ocx SHA256SUMS; do
@@ -46,7 +48,10 @@ openssl x509 -req -in "$pki/sign.csr" -CA "$pki/ca.pem" -CAkey "$pki/ca.key" -CA
   -extfile "$pki/ext" -out "$pki/sign.pem" 2>/dev/null
 key=$(printf '0123456789abcdef%.0s' 1 2 3 4 5 6 7 8)
 TIDEWELL_SIGN_CERT="$pki/sign.pem" TIDEWELL_SIGN_KEY="$pki/sign.key" TIDEWELL_SIGN_CA="$pki/ca.pem" \
-  TIDEWELL_UPDATE_KEYS="1:$key,2:$key" "$work/one/src/scripts/release.sh" https://updates.example.com "$work/signed"
+  TIDEWELL_UPDATE_KEYS="1:$key,2:$key" TIDEWELL_RELEASE_BUILD_DIR="$work/one/build" "$work/one/src/scripts/release.sh" https://updates.example.com "$work/signed"
+# Built again where the unsigned one was: it must be the build with the keys, not what was left.
+grep -aq "Cle=2;$key" "$work/signed/Tidewell.exe" \
+  || { echo "FAIL: the signed Tidewell.exe does not carry the release keys" >&2; exit 1; }
 for f in Tidewell.exe RotelleCV.ocx; do
   size=$(stat -c %s "$work/signed/$f")
   [ "$size" -le 409600 ] || { echo "FAIL: the signed $f, with release keys, is $size bytes, more than 400 KiB" >&2; exit 1; }
