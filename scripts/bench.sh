@@ -10,6 +10,7 @@ build=${TIDEWELL_BUILD_DIR:-$top/build}
 "$top/scripts/install-deps.sh"
 "$top/scripts/build.sh"
 trap '"$top/scripts/stop-sessions.sh" "$build"' EXIT
+"$top/scripts/stop-sessions.sh" "$build"   # as scripts/test.sh: no session of another run's settings
 cd "$build"
 "$build/win32/wine-run" --check || true
 env -u TIDEWELL_BENCH_QUICK ctest --label-regex bench --verbose "$@" > bench.log 2>&1 || { cat bench.log; exit 1; }
