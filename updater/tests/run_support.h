@@ -68,6 +68,16 @@ public:
         return result.erreurs.empty() ? std::string() : result.erreurs.front();
     }
     std::string read(const std::string& name) const { return readFile((dir_ / name).string()); }
+    // The tree as published now, its files only (the maker's records of earlier releases stay
+    // out), copied into `to`; and such a copy put in the place of the tree. Cases that each
+    // start from the same publication copy it rather than have the maker's tool make its
+    // deltas again.
+    void saveTo(const fs::path& to) const { fs::copy(fs::canonical(dir_), to, fs::copy_options::recursive); }
+    void restoreFrom(const fs::path& from)
+    {
+        fs::remove_all(dir_);
+        fs::copy(from, dir_, fs::copy_options::recursive);
+    }
 
 private:
     fs::path dir_;
