@@ -1,8 +1,8 @@
 # The platform's header and the standard ones that nearly every file of the Windows programs
 # starts with, parsed once per build and kind of compile into a precompiled header that the
 # programs' own code reuses. Parsing them took some three quarters of each file's compile time,
-# and the release test builds the shipped files three times over. The machine code compiled is
-# byte for byte the same with or without it.
+# and the release test builds the shipped files three times over. The release command's files
+# came out byte for byte the same with it as without.
 # Two kinds: the updater's code (tidewell_no_rtti, which reuses `product_headers_lto` on its
 # own) and the rest (tidewell_product_headers).
 if(TIDEWELL_WINDOWS)

@@ -143,7 +143,11 @@ function(tidewell_add_gtest name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gtest gtest_main)
-  target_precompile_headers(${name} REUSE_FROM test_headers)
+  # Where the test programs are built on demand only, the few built for the static checks
+  # would not repay the header's own compile.
+  if(TIDEWELL_TEST_PROGRAMS_BY_DEFAULT)
+    target_precompile_headers(${name} REUSE_FROM test_headers)
+  endif()
   set(scanned)
   foreach(s IN LISTS T_SOURCES)
     if(s MATCHES "\\.cpp$")

@@ -24,8 +24,8 @@ status=0
 # has a sandbox of its own: three at a time per core. At two, on two cores, the processors
 # stood idle a fifth of the test time. (Message boxes once went unseen at three: that was a
 # sandbox's screen taking the shared screen's socket file, mended since.)
-# One more for the release test, which compiles at the lowest priority on what the others
-# leave of the processors, and would otherwise hold one of their places for most of the run.
+# Plus one: in a whole run, the release test holds a place for most of the run while it
+# compiles at the lowest priority, on what the others leave of the processors.
 parallel=${TIDEWELL_TEST_PARALLEL:-$(( $(nproc) * 3 + 1 ))}
 TIDEWELL_BENCH_QUICK=1 ctest --parallel "$parallel" --output-on-failure "$@" || status=$?
 ended=$(date +%s)

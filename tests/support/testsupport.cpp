@@ -104,13 +104,28 @@ bool waitUntilOnline(DWORD ms)
     return true;
 }
 
+bool startProcess(const std::string& commandLine, const std::string& folder, PROCESS_INFORMATION& pi)
+{
+    for (int attempt = 1;; ++attempt) {
+        std::string line = commandLine;   // CreateProcessA may write into it
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           folder.empty() ? nullptr : folder.c_str(), &si, &pi))
+            return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == 3)
+            return false;
+        std::fprintf(stderr, "the platform could not start %s (error %lu): starting it again\n", commandLine.c_str(),
+                     static_cast<unsigned long>(error));
+        Sleep(200);
+    }
+}
+
 DWORD runToEnd(const std::string& commandLine, DWORD waitMs)
 {
-    std::string line = commandLine;   // CreateProcessA may write into it
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!startProcess(commandLine, "", pi))
         return 0xFFFFFFFF;
     WaitForSingleObject(pi.hProcess, waitMs);
     DWORD code = 0xFFFFFFFE;

@@ -24,6 +24,13 @@ private:
     std::string path_;
 };
 
+// Starts a command line in `folder` (the caller's when empty); false, with the platform's
+// error, when it could not. Under Wine on a busy machine, a new process now and then dies in
+// the platform's own start, before any code of the program runs: CreateProcess then fails with
+// ERROR_INTERNAL_ERROR (the process ended without having started, and without an exit code).
+// Nothing of the program ran, so it is started again, at most twice, and the output says so.
+bool startProcess(const std::string& commandLine, const std::string& folder, PROCESS_INFORMATION& pi);
+
 // Runs a command line to its end (at most `waitMs`) and gives its exit code; 0xFFFFFFFF when
 // it could not be started.
 DWORD runToEnd(const std::string& commandLine, DWORD waitMs = 60000);

@@ -32,24 +32,8 @@ bool onlineOnce()
 bool startUpdater(const AppFolder& app, const std::string& arguments, const std::string& from,
                   PROCESS_INFORMATION& pi)
 {
-    std::string line = "\"" + (app / "Tidewell.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    const std::string cwd = from.empty() ? app.path() : from;
-    // Under Wine on a busy machine, a new process now and then dies in the platform's own start,
-    // before any code of the program runs: CreateProcess then fails with ERROR_INTERNAL_ERROR
-    // (the process ended without having started, and without an exit code). Nothing of the
-    // updater ran, so it is started again, and the output says so.
-    for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(), &si, &pi))
-            return true;
-        const DWORD error = GetLastError();
-        if (error != ERROR_INTERNAL_ERROR || attempt == 3)
-            return false;
-        std::fprintf(stderr, "the platform could not start %s (error %lu): starting it again\n", line.c_str(),
-                     static_cast<unsigned long>(error));
-        Sleep(200);
-    }
+    const std::string line = "\"" + (app / "Tidewell.exe") + "\"" + (arguments.empty() ? "" : " " + arguments);
+    return testsupport::startProcess(line, from.empty() ? app.path() : from, pi);
 }
 
 }  // namespace

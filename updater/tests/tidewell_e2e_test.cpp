@@ -19,11 +19,7 @@ struct Process {
 
     Process(const std::string& exe, const std::string& arguments, const std::string& folder)
     {
-        std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 folder.c_str(), &si, &pi);
+        started = testsupport::startProcess("\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments), folder, pi);
     }
     ~Process()
     {
