@@ -27,11 +27,8 @@ std::string probe()
 // or -1 when it was killed; `inBody` says whether the kill came while the body was arriving.
 int runProbe(const std::string& url, const std::string& dest, DWORD killAfterMs, bool* inBody = nullptr)
 {
-    std::string line = "\"" + probe() + "\" " + url + " \"" + dest + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!testsupport::startProcess("\"" + probe() + "\" " + url + " \"" + dest + "\"", "", pi))
         return -2;
     int code = -1;
     if (WaitForSingleObject(pi.hProcess, killAfterMs) == WAIT_TIMEOUT) {
